@@ -1,0 +1,135 @@
+#pragma once
+
+#include "description/descriptionmodel.h"
+#include "document/inidocument.h"
+#include "ui_volmar.h"
+
+#include <QDateTime>
+#include <QFont>
+#include <QMainWindow>
+#include <QMap>
+#include <QMultiMap>
+#include <QProcess>
+#include <QStringList>
+
+class ParamsTreeWidget;
+class ParamTreeItem;
+class QProcessEx;
+class QLabel;
+class QTabWidget;
+class QTreeWidgetItem;
+class TabWgt;
+
+// The one main window. It owns the document, the description, the trees, the processes and the
+// options; its operations are implemented in the folders of their subsystems (document/,
+// description/, control/, settings/) on top of the GUI-free core.
+class Volmar : public QMainWindow, public Ui::VolmarClass, public IniDocument, public DescriptionModel
+{
+    Q_OBJECT
+
+public:
+    explicit Volmar(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+    ~Volmar() override;
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* obj, QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+public slots:
+    void slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol);
+    void slotItemRightClicked();
+    void slotTreeItemDbClicked(QTreeWidgetItem* pItem, int nCol);
+    void slotClicked();
+    void slotCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    void slotActionOpen();
+    void slotActionSave();
+    void slotActionSaveAs();
+    void slotActionFont();
+    void slotActionAbout();
+    void slotActionName();
+    void slotActionColorGroup();
+    void slotActionSettings();
+    void slotLoadPld();
+    void slotActionRunOrvex();
+    void slotActionUpdateIni();
+    void slotStartButton();
+    void slotHelpPld();
+    void slotTerminate();
+    void slotCurrentChanged(int idx);
+    void slotLogUpdate();
+    void slotParamChanged(ParamTreeItem* pItem);
+    void slotPrepare();
+    void slotFinishedExam(int exitCode, QProcess::ExitStatus exitStatus);
+    void slotShowTabBarContextMenu(QPoint point);
+    void slotAuxButton();
+
+public:
+    // Window set-up (app/)
+    void centreOnScreen();
+
+    // Opening (document/)
+    void openFiles();
+    void loadFiles();
+    QString iniNameFromDesc();
+
+    // Saving (document/)
+    void askSave();
+    void writeValue(const QString& fileName, IniEntry* entry);
+    int writeEnabled(const QString& header, IniEntry* entry, bool enabled, const QString& fileName);
+
+    // Description and trees (description/)
+    void readDescription();
+    void matchDescriptions();
+    void createSectionTabs();
+    void buildTrees();
+
+    // Options (settings/)
+    void loadSettings();
+    void saveSettings();
+
+    // Files named on the command line or chosen in the Open dialog.
+    QStringList m_openList;
+    QString m_sDescPath;
+    bool m_bDescFromIni = false;
+    bool m_bDeactivated = false;
+    QString m_sLastDir;
+
+    ParamsTreeWidget* m_pParamsTree = nullptr;
+    ParamsTreeWidget* m_pCurTree = nullptr;
+    QTabWidget* m_pFileTabs = nullptr;
+    QMap<QString, ParamsTreeWidget*> m_sectionTrees;
+    QMap<QString, QLabel*> m_sectionLabels;
+    QMultiMap<QString, ParamTreeItem*> m_groupItems;
+    int m_nSavedScroll = 0;
+    int m_nSavedRow = -1;
+    QString m_sSavedGroup;
+
+    QMap<QString, TabWgt*> m_tabWindows;
+
+    QProcessEx* m_pProgProcess = nullptr;
+    QProcessEx* m_pPldProcess = nullptr;
+    QProcessEx* m_pOrvexProcess = nullptr;
+    QProcessEx* m_pAuxProcess = nullptr;
+    bool m_bStart = false;
+    qint64 m_progPid = 0;
+    QString m_sPendingCr;
+
+    // Options
+    QFont m_font;
+    int m_nWidthColumn = 0;
+    QString m_sOrvexDirectory;
+    QString m_sOrvexOwnDir;
+    bool m_bAutoLoadOrvex = false;
+    bool m_bAutoExitOrvex = false;
+    bool m_bAutoLoadPld = false;
+    bool m_bAutoSave = false;
+    bool m_bAutoRunProgram = false;
+    bool m_bAutoReload = false;
+    bool m_bSpinApply = false;
+    bool m_bSingleModeOff = false;
+    bool m_bShowProgWindow = false;
+    bool m_bRestart = false;
+    uint m_nRestartTimeout = 0;
+};

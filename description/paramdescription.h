@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QVector>
+
+#include <climits>
+
+// Parameter type codes of the description's "type" attribute.
+enum ParamType
+{
+    TypeText = 0,
+    TypeSpinInt = 1,
+    TypeSpinDouble = 2,
+    TypeList = 3,
+    TypeFile = 5
+};
+
+struct ListItem
+{
+    QString val;   // written into the INI file
+    QString descr; // shown beside the value in brackets
+};
+
+struct ParamDescription
+{
+    ParamDescription() = default;
+    ParamDescription(const ParamDescription&) = delete;
+    ParamDescription& operator=(const ParamDescription&) = delete;
+    ~ParamDescription() { qDeleteAll(items); }
+
+    QString title;
+    QString section; // "" matches the key in every section
+    QString key;
+    QString comment;
+    QString groupTitle;
+    int type = TypeText;
+    int invisible = 0;
+    int noedit = 0;
+    int intMin = INT_MIN;
+    int intMax = INT_MAX;
+    int intStep = 1;
+    double dblMin = -1.79769e+308;
+    double dblMax = 1.79769e+308;
+    double dblStep = 0.1;
+    QString pattern;
+    QString* pLastDir = nullptr; // the window's shared last directory (file parameters)
+    QVector<ListItem*> items;    // owned
+};
+
+struct GroupDescription
+{
+    QString title;
+    QColor color = QColor(255, 255, 255);
+    bool open = true;
+};

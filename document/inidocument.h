@@ -1,0 +1,51 @@
+#pragma once
+
+#include "document/inientry.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QStringList>
+
+// The edited INI files as one flat list of entries: every section and key found in any of them.
+// Values come from the files through the profile functions; the whole texts serve only for the
+// comment lines below a key line and for moving the "@" marker. The main window inherits this class,
+// so the document's members are the window's own.
+class IniDocument
+{
+public:
+    // Default text of every profile look-up; a result equal to it means "no such section or key".
+    static const QString NotFound;
+
+    IniDocument() = default;
+    IniDocument(const IniDocument&) = delete;
+    IniDocument& operator=(const IniDocument&) = delete;
+    virtual ~IniDocument();
+
+    void readSectionNames(const QString& fileName, QStringList& out) const;
+    void readKeys(const QString& fileName, const QString& section, QStringList& out) const;
+    // A new entry owned by the caller; `section` is filled in when it comes in empty.
+    IniEntry* readEntry(const QString& fileName, QString& section, const QString& key) const;
+    void collectSections();
+    void addDefaultSection();
+    void collectEntries();
+    void readFiles();
+    void rememberTimes();
+
+    // Last-modified time of a file as the change check compares it; invalid for a missing file.
+    static QDateTime fileTime(const QString& fileName);
+
+    QStringList m_fileList;
+    QStringList m_fileTexts;
+    QList<QDateTime> m_fileTimes;
+    QStringList m_sections;
+    QList<IniEntry*> m_entries;
+    bool m_bSingleFile = false;
+
+private:
+    IniEntry* readEntry(const QString& fileName, QString& section, const QString& key, bool withContinuation) const;
+    void appendContinuationComment(IniEntry* entry, const QString& fileName) const;
+
+    // Per file, where each section's header was found in its whole text (continuation comments).
+    mutable QList<QHash<QString, int>> m_sectionStarts;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Profile strings: the INI dialect of the Windows profile functions, read and written the way the
+// lab's test programs expect. Reads go through a cache of parsed files keyed by path, size and
+// modification time, so thousands of look-ups on one file cost one parse. Writes change one line
+// (or insert lines) and leave every other byte alone; each rewrite is a temporary file renamed over
+// the original.
+namespace Profile
+{
+// The longest value or name list a read returns, counted like the Windows buffer (NUL included).
+constexpr int BufferSize = 8192;
+
+// Section names in file order; empty for a missing, empty or unreadable file.
+QStringList sectionNames(const QString& path);
+
+// Key names of the first section named `section` (case-insensitive), in file order. Lines without
+// "=" and names starting with ";" are not listed.
+QStringList keyNames(const QString& path, const QString& section);
+
+// The value of the first matching key of the first matching section, trimmed, one pair of
+// enclosing quotes removed, cut to BufferSize - 1 characters. std::nullopt when not found.
+std::optional<QString> readString(const QString& path, const QString& section, const QString& key);
+
+// Replaces the value of the first matching key, or adds the key (and the section). Writing the
+// value the line already holds does not touch the file. False when the file could not be written.
+bool writeString(const QString& path, const QString& section, const QString& key, const QString& value);
+
+// Removes the first matching key line; false when nothing was removed or the write failed.
+bool deleteKey(const QString& path, const QString& section, const QString& key);
+
+// Removes the first matching section: its header and every line up to the next header.
+bool deleteSection(const QString& path, const QString& section);
+
+// Drops every cached parse (tests and benchmarks that want a cold read).
+void clearCache();
+} // namespace Profile
