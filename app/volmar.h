@@ -15,6 +15,7 @@
 class ParamsTreeWidget;
 class ParamTreeItem;
 class QProcessEx;
+class LogPane;
 class QLabel;
 class QTabWidget;
 class QTreeWidgetItem;
@@ -68,11 +69,16 @@ public slots:
 public:
     // Window set-up (app/)
     void centreOnScreen();
+    QWidget* tabPageAt(const QPoint& pos) const;
+    QStringList tabTitles() const;
+    void returnDetachedPage(TabWgt* w, const QString& title);
 
     // Opening (document/)
     void openFiles();
     void loadFiles();
     QString iniNameFromDesc();
+    ParamsTreeWidget* createTree(QWidget* parent);
+    void deleteSectionTabs();
 
     // Saving (document/)
     void askSave();
@@ -84,6 +90,35 @@ public:
     void matchDescriptions();
     void createSectionTabs();
     void buildTrees();
+    void saveViewState();
+    void restoreViewState();
+    void clearGroupItems();
+    void detachEmptyGroup(QTreeWidgetItem* root, QTreeWidgetItem* row);
+
+    // Tree navigation and description write-back (description/)
+    void showKeyNames(bool names);
+    TabWgt* activeDetachedWindow() const;
+    void saveGroupState(GroupDescription* g);
+    void writeDescription(const QString& element, const QString& attribute, const QString& value);
+
+    // Program, firmware and data lists (control/)
+    void fillProgramList();
+    void fillPldList();
+    void fillBinList();
+    static QString findInPath(const QString& name);
+    bool loadPld();
+
+    // Program runner (control/)
+    void restartAfterChange();
+    void updateStartButton();
+    void startProgram();
+    void stopProgram();
+    LogPane* logPane();
+
+    // Visualiser and stray processes (control/)
+    void runOrvex();
+    static int countProcesses(const QByteArray& name, qint64 excludedPid = -1);
+    static int killProcesses(const QByteArray& name);
 
     // Options (settings/)
     void loadSettings();
@@ -102,6 +137,7 @@ public:
     QMap<QString, ParamsTreeWidget*> m_sectionTrees;
     QMap<QString, QLabel*> m_sectionLabels;
     QMultiMap<QString, ParamTreeItem*> m_groupItems;
+    QList<ParamTreeItem*> m_detachedGroupRows; // empty group rows taken out of a tree but named in m_groupItems
     int m_nSavedScroll = 0;
     int m_nSavedRow = -1;
     QString m_sSavedGroup;
@@ -115,6 +151,7 @@ public:
     bool m_bStart = false;
     qint64 m_progPid = 0;
     QString m_sPendingCr;
+    LogPane* m_pLogPane = nullptr; // created with the first program start
 
     // Options
     QFont m_font;

@@ -5,6 +5,18 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVector>
+
+class QXmlStreamAttributes;
+class QXmlStreamReader;
+
+// What readDescription() tells the window about the parts it shows itself.
+struct DescriptionReadResult
+{
+    bool read = false;      // a well-formed "settings" document was read; the members below are valid
+    bool auxButton = false; // an "auxbutton" element was present: show the button with m_sAuxTitle
+    bool check = false;     // m_bCheck, to copy into the parameter tree's check mode
+};
 
 // What a ".vlmr" description says about the INI keys and the window. The main window inherits
 // this class, so the description's members are the window's own.
@@ -17,6 +29,22 @@ public:
     virtual ~DescriptionModel();
 
     void clearDescriptions();
+
+    // Empties m_params and m_groups, then fills them and the window settings from descPath.
+    // A file that cannot be opened, is not well-formed or whose root is not "settings" leaves
+    // both lists empty and every other member as it was. File parameters point at lastDir.
+    DescriptionReadResult readDescription(const QString& descPath, QString* lastDir);
+
+    // The INI file a description names ("inifile" element), as written in the file; relative
+    // names are relative to the description's folder. "" when the file is unreadable, broken
+    // or not a "settings" document.
+    static QString iniFileNamedBy(const QString& descPath);
+
+    // One "param" element from its attributes; groupTitle is the "title" of its parent element.
+    static ParamDescription* readParam(const QXmlStreamAttributes& param, const QString& groupTitle, QString* lastDir);
+    // The "item" children of the element the reader stands on; reads up to that element's end.
+    static QVector<ListItem*> readListItems(QXmlStreamReader& xml);
+    static QColor readGroupColor(const QXmlStreamAttributes& group);
 
     QList<ParamDescription*> m_params; // group parameters first, then root parameters
     QList<GroupDescription*> m_groups;

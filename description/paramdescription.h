@@ -1,6 +1,9 @@
 #pragma once
 
-#include <QColor>
+// Only QColor's inline constructors and isValid() are used here, so the core needs the
+// header but not the QtGui library.
+#include <QtGui/qcolor.h>
+
 #include <QString>
 #include <QVector>
 

@@ -267,7 +267,7 @@ void IniDocument::readFiles()
     m_sectionStarts.clear();
     for (const QString& fileName : std::as_const(m_fileList)) {
         m_fileTexts.append(TextCodec::decode(readAll(fileName)));
-        m_sectionStarts.append({});
+        m_sectionStarts.append(QHash<QString, int>());
     }
     m_sections.clear();
     collectSections();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,15 @@ bool deleteKey(const QString& path, const QString& section, const QString& key);
 
 // Removes the first matching section: its header and every line up to the next header.
 bool deleteSection(const QString& path, const QString& section);
+
+// The write of writeString applied to a file's bytes in memory (an empty array is a missing or empty
+// file), so that many writes to one file cost one rewrite. False when the bytes stay as they were.
+bool applyWrite(QByteArray& bytes, const QString& section, const QString& key, const QString& value);
+
+// Replaces a file's content the safe way: a temporary file in the same folder, flushed and renamed
+// over the original; a symbolic link's target is the file replaced; permissions are kept. The old
+// file stays whole when anything fails. Drops the file's cached parse.
+bool replaceFile(const QString& path, const QByteArray& bytes);
 
 // Drops every cached parse (tests and benchmarks that want a cold read).
 void clearCache();

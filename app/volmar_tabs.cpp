@@ -1,0 +1,107 @@
+// Pages of the main tab widget taken out into windows of their own and put back when those close.
+#include "app/tabwgt.h"
+#include "app/volmar.h"
+#include "widgets/messagebox.h"
+
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QSettings>
+#include <QTabBar>
+
+#include <algorithm>
+
+namespace
+{
+const QString GeometryKey = QStringLiteral("geometry_tab");
+const QString PositionKey = QStringLiteral("state_tab");
+const QString Organisation = QStringLiteral("Korvane");
+const QString Application = QStringLiteral("Volmar");
+} // namespace
+
+QWidget* Volmar::tabPageAt(const QPoint& pos) const
+{
+    const QTabBar* bar = tabWidget->tabBar();
+    for (int i = 0; i < bar->count(); ++i)
+        if (bar->tabRect(i).contains(pos))
+            return tabWidget->widget(i);
+    return nullptr;
+}
+
+QStringList Volmar::tabTitles() const
+{
+    QStringList titles;
+    for (int i = 0; i < tabWidget->count(); ++i)
+        titles << tabWidget->tabText(i);
+    return titles;
+}
+
+void Volmar::slotShowTabBarContextMenu(QPoint point)
+{
+    // The last page stays: a tab widget with nothing in it would leave the window blank.
+    if (tabWidget->count() == 1)
+        return;
+    QWidget* page = tabPageAt(point);
+    if (!page)
+        return;
+    tabWidget->setCurrentWidget(page);
+    const int idx = tabWidget->currentIndex();
+
+    QMenu menu;
+    menu.addAction(m_pTopAction);
+    if (Dialogs::execMenu(&menu, tabWidget->tabBar()->mapToGlobal(point)) != m_pTopAction)
+        return;
+
+    const QString title = tabWidget->tabText(idx);
+    auto* w = new TabWgt;
+    // Taking the page's parent away removes its tab.
+    page->setParent(w);
+    w->setWindowTitle(title);
+
+    const QSettings store(Organisation, Application);
+    const QByteArray geometry = store.value(GeometryKey).toByteArray();
+    if (!geometry.isEmpty())
+        w->restoreGeometry(geometry);
+    else
+        w->resize(size());
+    // The stored position wins over the one inside the stored geometry.
+    w->move(store.value(PositionKey, QPoint(0, 0)).toPoint());
+
+    w->m_pPage = page;
+    w->m_pLayout->addWidget(page);
+    w->show();
+    page->show();
+
+    w->installEventFilter(this);
+    m_tabWindows[title] = w;
+}
+
+void Volmar::returnDetachedPage(TabWgt* w, const QString& title)
+{
+    // The page goes back among the pages that are in place, in the order they are normally built.
+    QStringList order = m_nTabs != 0 ? m_sections : QStringList{QStringLiteral("Ini")};
+    order << QStringLiteral("Log");
+    QStringList present = tabTitles();
+    present << title;
+    order.erase(std::remove_if(order.begin(), order.end(), [&](const QString& t) { return !present.contains(t); }),
+                order.end());
+    // A title no longer among the normal ones gives -1, which appends.
+    const int p = order.indexOf(title);
+
+    if (QWidget* page = w->m_pPage) {
+        // A reload may already have put the page back.
+        int index = tabWidget->indexOf(page);
+        if (index < 0)
+            index = tabWidget->insertTab(p, page, title);
+        tabWidget->setCurrentIndex(index);
+    }
+
+    if (m_tabWindows.size() == 1) {
+        QSettings store(Organisation, Application);
+        store.setValue(GeometryKey, w->saveGeometry());
+        store.setValue(PositionKey, w->pos());
+    }
+    m_tabWindows.remove(title);
+    w->removeEventFilter(this);
+    // The window is still inside its own close handling.
+    w->deleteLater();
+}

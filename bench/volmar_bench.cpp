@@ -1,0 +1,230 @@
+// volmar-bench: times the editor's heavy paths on a generated lab folder and prints one JSON line
+// per figure. The anchors (inih, qsettings, pipe) run in the same process on the same data, so
+// their ratios hold on a noisy machine.
+#include "app/volmar.h"
+#include "bench/workload.h"
+#include "control/logpane.h"
+#include "description/paramtreeitem.h"
+#include "document/inidocument.h"
+#include "platform/profile.h"
+#include "widgets/paramstreewidget.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+#ifdef VOLMAR_HAVE_INIH
+#include <ini.h>
+#endif
+
+namespace
+{
+struct Options
+{
+    int scale = 1;
+    int runs = 5;
+    QString only;
+};
+
+void report(const QString& figure, QList<double> ms, int scale)
+{
+    std::sort(ms.begin(), ms.end());
+    const double median = ms.at(ms.size() / 2);
+    QJsonObject line{{"figure", figure},   {"ms", qRound(median * 100) / 100.0},
+                     {"min", ms.first()},  {"max", ms.last()},
+                     {"runs", ms.size()},  {"scale", scale}};
+    std::printf("%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
+    std::fflush(stdout);
+}
+
+// Runs `prepare` untimed and `work` timed, `runs` times.
+void measure(const Options& options, const QString& figure, const std::function<void()>& prepare,
+             const std::function<void()>& work)
+{
+    if (!options.only.isEmpty() && !figure.startsWith(options.only))
+        return;
+    QList<double> ms;
+    for (int i = 0; i < options.runs; ++i) {
+        prepare();
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        ms.append(timer.nsecsElapsed() / 1e6);
+    }
+    report(figure, ms, options.scale);
+}
+
+void copyFiles(const QStringList& from, const QStringList& to)
+{
+    for (int i = 0; i < from.size(); ++i) {
+        QFile::remove(to.at(i));
+        QFile::copy(from.at(i), to.at(i));
+    }
+}
+
+void benchLoading(const Options& options, const Workload& work)
+{
+    auto readFiles = [&](int files) {
+        IniDocument doc;
+        doc.m_fileList = work.iniFiles.mid(0, files);
+        doc.m_bSingleFile = files == 1;
+        doc.readFiles();
+    };
+    measure(options, "readFiles.1", [] { Profile::clearCache(); }, [&] { readFiles(1); });
+    measure(options, "readFiles.3", [] { Profile::clearCache(); }, [&] { readFiles(3); });
+#ifdef VOLMAR_HAVE_INIH
+    measure(options, "inih.1", [] {}, [&] {
+        int count = 0;
+        ini_parse(
+            QFile::encodeName(work.iniFiles.first()).constData(),
+            [](void* user, const char*, const char*, const char*) -> int {
+                ++*static_cast<int*>(user);
+                return 1;
+            },
+            &count);
+    });
+#endif
+    measure(options, "qsettings.1", [] {}, [&] {
+        QSettings settings(work.iniFiles.first(), QSettings::IniFormat);
+        volatile auto keys = settings.allKeys().size();
+        (void)keys;
+    });
+}
+
+void benchWindow(const Options& options, const Workload& work)
+{
+    measure(options, "open.3", [] { Profile::clearCache(); }, [&] {
+        Volmar window;
+        window.m_openList = work.iniFiles;
+        window.m_fileList = work.iniFiles;
+        window.openFiles();
+    });
+
+    // Saving: values changed in the trees, then one save. The files are restored between runs.
+    const QString saveDir = QDir(work.dir).filePath("save");
+    QDir().mkpath(saveDir);
+    QStringList copies;
+    for (const QString& file : work.iniFiles)
+        copies.append(QDir(saveDir).filePath(QFileInfo(file).fileName()));
+
+    auto saveFigure = [&](const QString& figure, int files, int changes) {
+        std::unique_ptr<Volmar> window;
+        measure(
+            options, figure,
+            [&] {
+                copyFiles(work.iniFiles, copies);
+                window = std::make_unique<Volmar>();
+                window->m_bAutoSave = false;
+                window->m_openList = copies.mid(0, files);
+                window->m_fileList = window->m_openList;
+                window->openFiles();
+                int changed = 0;
+                ParamsTreeWidget* tree = window->m_pParamsTree;
+                for (int g = 0; g < tree->topLevelItemCount() && changed < changes; ++g) {
+                    QTreeWidgetItem* group = tree->topLevelItem(g);
+                    for (int c = 0; c < group->childCount() && changed < changes; c += 7, ++changed) {
+                        auto* row = static_cast<ParamTreeItem*>(group->child(c));
+                        row->m_pEntry->value = QString::number(1000 + changed);
+                    }
+                }
+            },
+            [&] { window->slotActionSave(); });
+        window.reset();
+    };
+    saveFigure("save.1", 1, 1);
+    saveFigure("save.1000x3", 3, 1000);
+}
+
+void benchLog(const Options& options, const QString& dir)
+{
+    const qint64 size = 20LL * 1024 * 1024 * options.scale;
+    const QString outputFile = QDir(dir).filePath("output.txt");
+    {
+        QFile file(outputFile);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(makeProgramOutput(size));
+    }
+    auto runCat = [&](const std::function<void(const QByteArray&)>& take) {
+        QProcess cat;
+        cat.start(QStringLiteral("cat"), {outputFile});
+        cat.waitForStarted();
+        while (cat.state() == QProcess::Running || cat.bytesAvailable() > 0) {
+            if (cat.bytesAvailable() == 0 && !cat.waitForReadyRead(1000) && cat.state() != QProcess::Running)
+                break;
+            take(cat.readAllStandardOutput());
+            QCoreApplication::processEvents();
+        }
+        cat.waitForFinished();
+        take(cat.readAllStandardOutput());
+    };
+    measure(options, "pipe.20MB", [] {}, [&] { runCat([](const QByteArray&) {}); });
+
+    double maxChunkMs = 0;
+    measure(options, "log.20MB", [] {}, [&] {
+        QTextEdit edit;
+        edit.setReadOnly(true);
+        edit.resize(800, 400);
+        edit.show();
+        LogPane pane(&edit);
+        QString pendingCr;
+        runCat([&](const QByteArray& chunk) {
+            QElapsedTimer timer;
+            timer.start();
+            pane.append(chunk, pendingCr);
+            QCoreApplication::processEvents();
+            maxChunkMs = std::max(maxChunkMs, timer.nsecsElapsed() / 1e6);
+        });
+        pane.finish(pendingCr);
+        pane.flush();
+    });
+    if (options.only.isEmpty() || QStringLiteral("log.maxChunk").startsWith(options.only))
+        report("log.maxChunk", {maxChunkMs}, options.scale);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true); // the options of the real user stay untouched
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName("Korvane");
+    QCoreApplication::setApplicationName("volmar-bench");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Times Volmar's loading, opening, saving and log on a generated workload.");
+    parser.addHelpOption();
+    parser.addOption({"scale", "Multiply keys, parameters and output bytes by N.", "N", "1"});
+    parser.addOption({"only", "Run only the figures whose name starts with NAME.", "NAME"});
+    parser.addOption({"runs", "Repeat each figure N times (the median is reported).", "N", "5"});
+    parser.process(app);
+
+    Options options;
+    options.scale = std::max(1, parser.value("scale").toInt());
+    options.runs = std::max(1, parser.value("runs").toInt());
+    options.only = parser.value("only");
+
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "volmar-bench: cannot create a temporary folder\n");
+        return 1;
+    }
+    const Workload work = makeWorkload(dir.path(), options.scale, 3);
+    benchLoading(options, work);
+    benchWindow(options, work);
+    benchLog(options, dir.path());
+    return 0;
+}

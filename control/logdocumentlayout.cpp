@@ -1,0 +1,221 @@
+#include "control/logdocumentlayout.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+
+#include <climits>
+
+namespace
+{
+// Enough lines to fill a tall pane at its end.
+constexpr int EagerTailBlocks = 200;
+} // namespace
+
+LogDocumentLayout::LogDocumentLayout(QTextDocument* document) : QAbstractTextDocumentLayout(document)
+{
+    resetAll();
+}
+
+void LogDocumentLayout::resetAll()
+{
+    const QTextDocument* doc = document();
+    m_textWidth = doc->textWidth();
+    m_lineHeight = QFontMetricsF(doc->defaultFont()).lineSpacing();
+    m_maxLineWidth = 0;
+    m_heights.reset(doc->blockCount(), m_lineHeight);
+    m_laidOut.assign(size_t(doc->blockCount()), 0);
+}
+
+qreal LogDocumentLayout::blockTop(int blockNumber) const
+{
+    return document()->documentMargin() + m_heights.top(blockNumber);
+}
+
+void LogDocumentLayout::layoutBlock(const QTextBlock& block)
+{
+    const int number = block.blockNumber();
+    if (number < 0 || number >= m_heights.size())
+        return;
+    const QTextDocument* doc = document();
+    const qreal margin = doc->documentMargin();
+    QTextOption option = doc->defaultTextOption();
+    if (m_textWidth <= 0)
+        option.setWrapMode(QTextOption::NoWrap);
+    const qreal available = m_textWidth > 0 ? qMax<qreal>(0, m_textWidth - 2 * margin) : qreal(INT_MAX);
+
+    QTextLayout* layout = block.layout();
+    layout->setTextOption(option);
+    qreal height = 0;
+    layout->beginLayout();
+    for (;;) {
+        QTextLine line = layout->createLine();
+        if (!line.isValid())
+            break;
+        line.setLeadingIncluded(true);
+        line.setLineWidth(available);
+        line.setPosition(QPointF(margin, height));
+        height += line.height();
+        m_maxLineWidth = qMax(m_maxLineWidth, line.naturalTextWidth());
+    }
+    layout->endLayout();
+    m_laidOut[size_t(number)] = 1;
+    m_heights.set(number, height > 0 ? height : m_lineHeight);
+}
+
+void LogDocumentLayout::ensureLaidOut(const QTextBlock& block) const
+{
+    const int number = block.blockNumber();
+    if (number < 0 || number >= m_heights.size() || m_laidOut[size_t(number)])
+        return;
+    auto* self = const_cast<LogDocumentLayout*>(this);
+    const QSizeF before = documentSize();
+    self->layoutBlock(block);
+    if (documentSize() != before)
+        announceSizeChange();
+}
+
+void LogDocumentLayout::announceSizeChange() const
+{
+    if (m_bSizeChangePending)
+        return;
+    auto* self = const_cast<LogDocumentLayout*>(this);
+    self->m_bSizeChangePending = true;
+    QMetaObject::invokeMethod(
+        self,
+        [self] {
+            self->m_bSizeChangePending = false;
+            emit self->documentSizeChanged(self->documentSize());
+            emit self->update();
+        },
+        Qt::QueuedConnection);
+}
+
+void LogDocumentLayout::documentChanged(int from, int, int charsAdded)
+{
+    QTextDocument* doc = document();
+    const QSizeF before = documentSize();
+    const int newCount = doc->blockCount();
+    int first = 0;
+    if (doc->textWidth() != m_textWidth || QFontMetricsF(doc->defaultFont()).lineSpacing() != m_lineHeight) {
+        resetAll();
+    } else {
+        // Blocks before the change and after the block where the inserted text ends keep their
+        // layout; the ones between count as one line each until they are shown.
+        const int oldCount = m_heights.size();
+        first = qBound(0, doc->findBlock(from).blockNumber(), qMin(oldCount, newCount - 1));
+        int last = doc->findBlock(from + charsAdded).blockNumber();
+        if (last < first)
+            last = newCount - 1;
+        const int tail = qMax(0, qMin(newCount - 1 - last, oldCount - first));
+        std::vector<qreal> tailHeights;
+        std::vector<char> tailLaidOut(m_laidOut.end() - tail, m_laidOut.end());
+        for (int i = oldCount - tail; i < oldCount; ++i)
+            tailHeights.push_back(m_heights.at(i));
+        m_heights.truncate(first);
+        m_laidOut.resize(size_t(first));
+        for (int i = first; i < newCount - tail; ++i) {
+            m_heights.append(m_lineHeight);
+            m_laidOut.push_back(0);
+        }
+        for (int i = 0; i < tail; ++i) {
+            m_heights.append(tailHeights[size_t(i)]);
+            m_laidOut.push_back(tailLaidOut[size_t(i)]);
+        }
+    }
+    for (QTextBlock block = doc->findBlockByNumber(qMax(first, newCount - EagerTailBlocks)); block.isValid();
+         block = block.next()) {
+        if (!m_laidOut[size_t(block.blockNumber())])
+            layoutBlock(block);
+    }
+    if (documentSize() != before)
+        emit documentSizeChanged(documentSize());
+    emit update();
+}
+
+void LogDocumentLayout::draw(QPainter* painter, const PaintContext& context)
+{
+    const QTextDocument* doc = document();
+    const QRectF clip = context.clip.isValid() ? context.clip : QRectF(QPointF(0, 0), documentSize());
+    const QVariant cursorWidthProperty = property("cursorWidth");
+    const int cursorWidth = cursorWidthProperty.isValid() ? cursorWidthProperty.toInt() : 1;
+    painter->setPen(context.palette.color(QPalette::Text));
+
+    const int firstNumber = m_heights.indexAt(clip.top() - doc->documentMargin());
+    for (QTextBlock block = doc->findBlockByNumber(qMax(0, firstNumber)); block.isValid(); block = block.next()) {
+        ensureLaidOut(block);
+        const qreal top = blockTop(block.blockNumber());
+        if (top > clip.bottom())
+            break;
+        const int position = block.position();
+        const int length = block.length();
+        QList<QTextLayout::FormatRange> selections;
+        for (const Selection& selection : context.selections) {
+            const int start = qMax(0, selection.cursor.selectionStart() - position);
+            const int end = qMin(length, selection.cursor.selectionEnd() - position);
+            if (end > start) {
+                QTextLayout::FormatRange range;
+                range.start = start;
+                range.length = end - start;
+                range.format = selection.format;
+                selections.append(range);
+            }
+        }
+        const QPointF offset(0, top);
+        QTextLayout* layout = block.layout();
+        layout->draw(painter, offset, selections, clip);
+        if (context.cursorPosition >= position && context.cursorPosition < position + length)
+            layout->drawCursor(painter, offset, context.cursorPosition - position, cursorWidth);
+    }
+}
+
+int LogDocumentLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const
+{
+    const int number = m_heights.indexAt(point.y() - document()->documentMargin());
+    if (number < 0)
+        return -1;
+    const QTextBlock block = document()->findBlockByNumber(number);
+    ensureLaidOut(block);
+    const QTextLayout* layout = block.layout();
+    const qreal y = point.y() - blockTop(number);
+    QTextLine line;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        line = layout->lineAt(i);
+        if (y < line.y() + line.height())
+            break;
+    }
+    if (!line.isValid())
+        return accuracy == Qt::ExactHit ? -1 : block.position();
+    if (accuracy == Qt::ExactHit && (y < 0 || y >= line.y() + line.height() || point.x() < line.x() ||
+                                     point.x() > line.x() + line.naturalTextWidth()))
+        return -1;
+    return block.position() + line.xToCursor(point.x());
+}
+
+int LogDocumentLayout::pageCount() const
+{
+    return 1;
+}
+
+QSizeF LogDocumentLayout::documentSize() const
+{
+    const qreal margin = document()->documentMargin();
+    const qreal width = m_textWidth > 0 ? m_textWidth : m_maxLineWidth + 2 * margin;
+    return QSizeF(width, m_heights.total() + 2 * margin);
+}
+
+QRectF LogDocumentLayout::frameBoundingRect(QTextFrame*) const
+{
+    return QRectF(QPointF(0, 0), documentSize());
+}
+
+QRectF LogDocumentLayout::blockBoundingRect(const QTextBlock& block) const
+{
+    const int number = block.blockNumber();
+    if (number < 0 || number >= m_heights.size())
+        return QRectF();
+    ensureLaidOut(block);
+    return QRectF(0, blockTop(number), documentSize().width(), m_heights.at(number));
+}

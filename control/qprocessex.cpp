@@ -1,0 +1,3 @@
+#include "control/qprocessex.h"
+
+QProcessEx::~QProcessEx() = default;

@@ -1,0 +1,321 @@
+#include "description/descriptionmodel.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QXmlStreamReader>
+
+#include <cfloat>
+#include <optional>
+
+namespace
+{
+// An attribute by its name as written; def when the element does not carry it (a present but
+// empty attribute gives "").
+QString attribute(const QXmlStreamAttributes& attrs, QLatin1String name, const QString& def = QString())
+{
+    for (const QXmlStreamAttribute& attr : attrs) {
+        if (attr.qualifiedName() == name)
+            return attr.value().toString();
+    }
+    return def;
+}
+
+// Integers are base 10; text that is no integer (or does not fit an int) counts as 0.
+int toInt(const QString& text)
+{
+    return text.toInt(nullptr, 10);
+}
+
+double toDouble(const QString& text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok ? value : 0.0; // an overflow gives infinity with ok false; it counts as invalid too
+}
+
+// Flags are stored in a byte: 256 is off.
+bool lowByteSet(int value)
+{
+    return (value & 0xff) != 0;
+}
+
+// The whole text content of the element the reader stands on, read up to its end. Blank-only
+// text between child elements is left out, as a parsed document drops such nodes.
+QString elementText(QXmlStreamReader& xml)
+{
+    QString text;
+    int depth = 1;
+    while (depth > 0 && !xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        case QXmlStreamReader::Characters:
+            if (!xml.isWhitespace() || xml.isCDATA())
+                text += xml.text();
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
+// Everything a description file says, collected before any member is touched: a parse error
+// at the very end of the file still means that nothing was read.
+struct ParsedDescription
+{
+    ParsedDescription() = default;
+    ParsedDescription(const ParsedDescription&) = delete;
+    ParsedDescription& operator=(const ParsedDescription&) = delete;
+    ~ParsedDescription()
+    {
+        qDeleteAll(groupParams);
+        qDeleteAll(rootParams);
+        qDeleteAll(groups);
+    }
+
+    QList<ParamDescription*> groupParams;
+    QList<ParamDescription*> rootParams;
+    QList<GroupDescription*> groups;
+    std::optional<QString> check;
+    std::optional<QString> tabs;
+    std::optional<QString> defList;
+    bool auxButton = false;
+    QString auxTitle;
+    QString auxTimeout;
+    QString auxCmdLine;
+    QList<QPair<QString, QString>> programs; // cmdline, dependence
+    std::optional<QString> curProg;
+};
+
+// Namespaces are not processed: "a:settings" is just another name.
+bool isRootSettings(QXmlStreamReader& xml)
+{
+    xml.setNamespaceProcessing(false);
+    return xml.readNextStartElement() && xml.qualifiedName() == QLatin1String("settings");
+}
+
+// Reads past the root's end: trailing garbage makes the whole document invalid.
+bool finishDocument(QXmlStreamReader& xml)
+{
+    while (!xml.atEnd())
+        xml.readNext();
+    return !xml.hasError();
+}
+
+void readParamElement(QXmlStreamReader& xml, const QString& groupTitle, QString* lastDir,
+                      QList<ParamDescription*>& into)
+{
+    ParamDescription* param = DescriptionModel::readParam(xml.attributes(), groupTitle, lastDir);
+    into.append(param);
+    if (param->type == TypeList)
+        param->items = DescriptionModel::readListItems(xml);
+    else
+        xml.skipCurrentElement();
+}
+
+void readGroupElement(QXmlStreamReader& xml, QString* lastDir, ParsedDescription& parsed)
+{
+    const QXmlStreamAttributes attrs = xml.attributes();
+    auto* group = new GroupDescription;
+    parsed.groups.append(group);
+    group->color = DescriptionModel::readGroupColor(attrs);
+    group->title = attribute(attrs, QLatin1String("title"));
+    group->open = lowByteSet(toInt(attribute(attrs, QLatin1String("open"), QStringLiteral("1"))));
+
+    // Only direct "param" children count; a nested group is skipped with all it holds.
+    while (xml.readNextStartElement()) {
+        if (xml.qualifiedName() == QLatin1String("param"))
+            readParamElement(xml, group->title, lastDir, parsed.groupParams);
+        else
+            xml.skipCurrentElement();
+    }
+}
+
+bool parseDescription(QIODevice* device, QString* lastDir, ParsedDescription& parsed)
+{
+    QXmlStreamReader xml(device);
+    if (!isRootSettings(xml))
+        return false;
+    const QString rootTitle = attribute(xml.attributes(), QLatin1String("title"));
+
+    while (xml.readNextStartElement()) {
+        const QStringView name = xml.qualifiedName();
+        if (name == QLatin1String("group")) {
+            readGroupElement(xml, lastDir, parsed);
+        } else if (name == QLatin1String("param")) {
+            readParamElement(xml, rootTitle, lastDir, parsed.rootParams);
+        } else if (name == QLatin1String("program")) {
+            const QXmlStreamAttributes attrs = xml.attributes();
+            parsed.programs.append(
+                {attribute(attrs, QLatin1String("cmdline")), attribute(attrs, QLatin1String("dependence"))});
+            xml.skipCurrentElement();
+        } else if (name == QLatin1String("check") && !parsed.check) {
+            parsed.check = elementText(xml);
+        } else if (name == QLatin1String("tabs") && !parsed.tabs) {
+            parsed.tabs = elementText(xml);
+        } else if (name == QLatin1String("deflist") && !parsed.defList) {
+            parsed.defList = elementText(xml);
+        } else if (name == QLatin1String("auxbutton") && !parsed.auxButton) {
+            const QXmlStreamAttributes attrs = xml.attributes();
+            parsed.auxButton = true;
+            parsed.auxTitle = attribute(attrs, QLatin1String("title"));
+            parsed.auxTimeout = attribute(attrs, QLatin1String("timeout"), QStringLiteral("-1"));
+            parsed.auxCmdLine = attribute(attrs, QLatin1String("cmdline"));
+            xml.skipCurrentElement();
+        } else if (name == QLatin1String("curprog") && !parsed.curProg) {
+            parsed.curProg = attribute(xml.attributes(), QLatin1String("cmdline"));
+            xml.skipCurrentElement();
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+    return finishDocument(xml);
+}
+} // namespace
+
+DescriptionReadResult DescriptionModel::readDescription(const QString& descPath, QString* lastDir)
+{
+    DescriptionReadResult result;
+    clearDescriptions();
+
+    // Not in text mode: the parser normalises line ends itself, and dropping CR bytes would
+    // break a UTF-16 file.
+    QFile file(descPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return result;
+    ParsedDescription parsed;
+    if (!parseDescription(&file, lastDir, parsed))
+        return result;
+    file.close();
+
+    m_bCheck = parsed.check && lowByteSet(toInt(*parsed.check));
+    m_nTabs = parsed.tabs ? toInt(*parsed.tabs) : 0;
+    if (parsed.auxButton) {
+        m_sAuxTitle = parsed.auxTitle;
+        m_nAuxTimeout = toInt(parsed.auxTimeout);
+        m_sAuxCmdLine = parsed.auxCmdLine;
+    }
+    m_nDefList = parsed.defList ? toInt(*parsed.defList) : 0;
+
+    // Ownership moves to the members; group parameters come first wherever the root ones stand.
+    m_params = parsed.groupParams + parsed.rootParams;
+    m_groups = parsed.groups;
+    parsed.groupParams.clear();
+    parsed.rootParams.clear();
+    parsed.groups.clear();
+
+    // A dependence is looked for relative to the current directory (the folder of the INI file).
+    m_progList.clear();
+    for (const auto& [cmdLine, dependence] : std::as_const(parsed.programs)) {
+        if (dependence.isEmpty() || QFile::exists(dependence))
+            m_progList.append(cmdLine);
+    }
+    if (parsed.curProg)
+        m_sCurProg = *parsed.curProg;
+
+    result.read = true;
+    result.auxButton = parsed.auxButton;
+    result.check = m_bCheck;
+    return result;
+}
+
+QString DescriptionModel::iniFileNamedBy(const QString& descPath)
+{
+    QFile file(descPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QXmlStreamReader xml(&file);
+    if (!isRootSettings(xml))
+        return QString();
+
+    std::optional<QString> name;
+    while (xml.readNextStartElement()) {
+        if (!name && xml.qualifiedName() == QLatin1String("inifile"))
+            name = attribute(xml.attributes(), QLatin1String("name"));
+        xml.skipCurrentElement();
+    }
+    if (!finishDocument(xml))
+        return QString();
+    if (name)
+        return *name;
+    return QFileInfo(descPath).completeBaseName() + QLatin1String(".ini");
+}
+
+ParamDescription* DescriptionModel::readParam(const QXmlStreamAttributes& param, const QString& groupTitle,
+                                              QString* lastDir)
+{
+    auto* desc = new ParamDescription;
+    desc->title = attribute(param, QLatin1String("title"));
+
+    // Split at the first dot only, so a key may hold dots itself.
+    const QString name = attribute(param, QLatin1String("name"));
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        desc->section = name.left(dot);
+    desc->key = name.mid(dot + 1);
+
+    desc->invisible = toInt(attribute(param, QLatin1String("invisible"), QStringLiteral("0")));
+    desc->noedit = toInt(attribute(param, QLatin1String("noedit"), QStringLiteral("0")));
+
+    // Type keywords are case-sensitive: "List" is free text.
+    const QString type = attribute(param, QLatin1String("type"));
+    if (type == QLatin1String("spin-int")) {
+        desc->type = TypeSpinInt;
+        desc->intMin = toInt(attribute(param, QLatin1String("min"), QString::number(INT_MIN)));
+        desc->intMax = toInt(attribute(param, QLatin1String("max"), QString::number(INT_MAX)));
+        desc->intStep = toInt(attribute(param, QLatin1String("inc"), QStringLiteral("1")));
+    } else if (type == QLatin1String("spin-double")) {
+        // The default limits go through their six-digit text, so they are just inside DBL_MAX.
+        desc->type = TypeSpinDouble;
+        desc->dblMin = toDouble(attribute(param, QLatin1String("min"), QString::number(-DBL_MAX, 'g', 6)));
+        desc->dblMax = toDouble(attribute(param, QLatin1String("max"), QString::number(DBL_MAX, 'g', 6)));
+        desc->dblStep = toDouble(attribute(param, QLatin1String("inc"), QStringLiteral("0.1")));
+    } else if (type == QLatin1String("list")) {
+        desc->type = TypeList; // the caller reads the items, which follow the attributes
+    } else if (type == QLatin1String("file")) {
+        desc->type = TypeFile;
+        desc->pattern = attribute(param, QLatin1String("pattern"));
+        desc->pLastDir = lastDir;
+    } else {
+        desc->type = TypeText;
+    }
+
+    desc->comment = attribute(param, QLatin1String("comment"));
+    desc->groupTitle = groupTitle;
+    return desc;
+}
+
+QVector<ListItem*> DescriptionModel::readListItems(QXmlStreamReader& xml)
+{
+    QVector<ListItem*> items;
+    while (xml.readNextStartElement()) {
+        if (xml.qualifiedName() == QLatin1String("item")) {
+            const QXmlStreamAttributes attrs = xml.attributes();
+            auto* item = new ListItem;
+            item->descr = attribute(attrs, QLatin1String("descr"));
+            item->val = attribute(attrs, QLatin1String("val"));
+            items.append(item);
+        }
+        xml.skipCurrentElement();
+    }
+    return items;
+}
+
+QColor DescriptionModel::readGroupColor(const QXmlStreamAttributes& group)
+{
+    const QColor white(255, 255, 255);
+    const QString color = attribute(group, QLatin1String("color"));
+    if (color.isEmpty())
+        return white;
+    // Empty parts are kept, so "10,,30" has a green of 0; fewer than three parts say nothing usable.
+    const QStringList parts = color.split(QLatin1Char(','));
+    if (parts.size() < 3)
+        return white;
+    // A component outside 0..255 makes the colour invalid: the rows get no background.
+    return QColor(toInt(parts.at(0)), toInt(parts.at(1)), toInt(parts.at(2)));
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// What the window writes back into a description file: the program chosen last, which re-serialises
+// the whole document, and a group's open state and colour, which edit the group's own line so that
+// the rest of a hand-written file stays as it is.
+//
+// Both keep the file's encoding (its BOM, else the encoding its declaration names, else UTF-8) and its
+// line ends, and replace the file through a temporary file and a rename: a failed write leaves the
+// old file whole. Nothing is reported; false means that the file was left as it was.
+namespace DescriptionWriter
+{
+// Sets `attribute` = `value` on the root's first child element named `element`, appending such an
+// element to the root when there is none, and rewrites the file with nested elements indented by
+// tabs. Attributes keep the order the file had them in. A file that is not well-formed XML is left
+// alone; a root not named "settings" is written back without the change. A missing file is created
+// empty (and stays empty), as opening it for reading and writing would.
+bool writeDescription(const QString& path, const QString& element, const QString& attribute, const QString& value);
+
+// The indentation of a re-serialised document: every run of ten spaces becomes one tab, and every
+// comment opener gets a tab in front.
+QString fixDescriptionIndent(const QString& text);
+
+// Writes open="1"/"0" and color="r,g,b" into the first line that holds `title`, "title" and "group",
+// leaving every other byte of the file as it was. When no line matches, the file only gains one empty
+// line at its end.
+bool saveGroupState(const QString& path, const QString& title, bool open, int red, int green, int blue);
+
+// Sets attr="value" in one line of XML text: replaces the value of the first "attr=" in place, or
+// appends the attribute to the first start tag of the line. A line without ">" stays as it is.
+void setAttrInLine(QString& line, const QString& attr, const QString& value);
+} // namespace DescriptionWriter

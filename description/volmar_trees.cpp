@@ -1,0 +1,162 @@
+// Putting the document and its description together into the parameter trees.
+#include "app/volmar.h"
+#include "description/descriptionmatch.h"
+#include "description/paramtreeitem.h"
+#include "widgets/paramstreewidget.h"
+
+#include <QLabel>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+void Volmar::readDescription()
+{
+    const DescriptionReadResult result = DescriptionModel::readDescription(m_sDescPath, &m_sLastDir);
+    if (!result.read)
+        return;
+    if (m_pParamsTree)
+        m_pParamsTree->m_bCheckMode = result.check;
+    if (result.auxButton) {
+        m_pAuxButton->show();
+        m_pAuxButton->setText(m_sAuxTitle);
+    }
+}
+
+void Volmar::matchDescriptions()
+{
+    ::matchDescriptions(m_entries, m_params);
+}
+
+void Volmar::createSectionTabs()
+{
+    for (const QString& section : std::as_const(m_sections)) {
+        const int index = tabWidget->count();
+        auto* page = new QWidget(tabWidget);
+        page->setAutoFillBackground(true);
+        auto* layout = new QVBoxLayout(page);
+        layout->setContentsMargins(11, 11, 11, 11);
+
+        ParamsTreeWidget* tree = createTree(nullptr);
+        m_sectionTrees.insert(section, tree);
+        auto* label = new QLabel;
+        m_sectionLabels.insert(section, label);
+        label->setFont(m_font);
+        label->setWordWrap(true);
+
+        layout->addWidget(tree);
+        layout->addWidget(label);
+        tabWidget->insertTab(index, page, section);
+        page->show();
+    }
+}
+
+void Volmar::buildTrees()
+{
+    QList<ParamsTreeWidget*> trees = m_sectionTrees.values();
+    const QList<ParamsTreeWidget*> sectionTrees = trees;
+    trees.append(m_pParamsTree);
+
+    clearGroupItems();
+    for (ParamsTreeWidget* tree : std::as_const(trees))
+        tree->clearItems();
+
+    for (const GroupDescription* group : std::as_const(m_groups))
+        for (ParamsTreeWidget* tree : std::as_const(trees))
+            m_groupItems.insert(group->title, tree->addGroupItem(*group));
+
+    GroupDescription sectionGroup;
+    sectionGroup.color = QColor(255, 255, 255, 255);
+    for (const QString& section : std::as_const(m_sections)) {
+        sectionGroup.title = section;
+        if (m_nTabs != 0) {
+            for (ParamsTreeWidget* tree : sectionTrees)
+                tree->addGroupItem(sectionGroup);
+        } else {
+            m_pParamsTree->addGroupItem(sectionGroup);
+        }
+    }
+
+    for (IniEntry* entry : std::as_const(m_entries)) {
+        ParamsTreeWidget* tree = m_nTabs != 0 ? m_sectionTrees.value(entry->section) : m_pParamsTree;
+        if (!tree)
+            continue;
+        const QString groupTitle =
+            entry->desc && !entry->desc->groupTitle.isEmpty() ? entry->desc->groupTitle : entry->section;
+        tree->addParamItem(groupTitle, entry);
+    }
+
+    for (ParamsTreeWidget* tree : std::as_const(trees)) {
+        tree->applyGroupStates(m_groups);
+        QTreeWidgetItem* root = tree->invisibleRootItem();
+        // Empty group rows go; rows still listed in m_groupItems stay alive until the next build.
+        auto removeIfEmpty = [&](const QString& title) {
+            const QList<QTreeWidgetItem*> rows = tree->findItems(title, Qt::MatchFixedString, 0);
+            if (!rows.isEmpty() && rows.first()->childCount() == 0)
+                detachEmptyGroup(root, rows.first());
+        };
+        for (const QString& section : std::as_const(m_sections))
+            removeIfEmpty(section);
+        for (const GroupDescription* group : std::as_const(m_groups))
+            removeIfEmpty(group->title);
+        for (const QString& section : std::as_const(m_sections)) {
+            const QList<QTreeWidgetItem*> rows = tree->findItems(section, Qt::MatchFixedString, 0);
+            if (!rows.isEmpty())
+                rows.first()->setText(0, QLatin1Char('[') + rows.first()->text(0) + QLatin1Char(']'));
+        }
+        tree->spanGroupRows();
+    }
+}
+
+void Volmar::detachEmptyGroup(QTreeWidgetItem* root, QTreeWidgetItem* row)
+{
+    root->removeChild(row);
+    auto* item = static_cast<ParamTreeItem*>(row);
+    // A group row that m_groupItems still names is kept (its open flag is read later); others go.
+    for (auto it = m_groupItems.cbegin(); it != m_groupItems.cend(); ++it)
+        if (it.value() == item) {
+            m_detachedGroupRows.append(item);
+            return;
+        }
+    delete row;
+}
+
+void Volmar::clearGroupItems()
+{
+    m_groupItems.clear();
+    qDeleteAll(m_detachedGroupRows);
+    m_detachedGroupRows.clear();
+}
+
+void Volmar::saveViewState()
+{
+    if (!m_pParamsTree)
+        return;
+    m_nSavedScroll = m_pParamsTree->verticalScrollBar()->value();
+    m_nSavedRow = -1;
+    QTreeWidgetItem* current = m_pParamsTree->currentItem();
+    if (!current)
+        return;
+    if (current->childCount() > 0 || !current->parent()) {
+        m_sSavedGroup = current->text(0);
+    } else {
+        m_nSavedRow = current->parent()->indexOfChild(current);
+        m_sSavedGroup = current->parent()->text(0);
+    }
+}
+
+void Volmar::restoreViewState()
+{
+    if (!m_pParamsTree)
+        return;
+    m_pParamsTree->verticalScrollBar()->setValue(m_nSavedScroll);
+    disconnect(m_pParamsTree, &QTreeWidget::itemClicked, this, &Volmar::slotTreeItemClicked);
+    disconnect(m_pParamsTree, &QTreeWidget::currentItemChanged, this, &Volmar::slotCurrentItemChanged);
+    // No row of that name (or no such child any more): the tree is left without a current row.
+    const QList<QTreeWidgetItem*> rows = m_pParamsTree->findItems(m_sSavedGroup, Qt::MatchFixedString, 0);
+    QTreeWidgetItem* current = nullptr;
+    if (!rows.isEmpty())
+        current = m_nSavedRow == -1 ? rows.first() : rows.first()->child(m_nSavedRow);
+    m_pParamsTree->setCurrentItem(current);
+    m_pParamsTree->setFocus();
+    connect(m_pParamsTree, &QTreeWidget::itemClicked, this, &Volmar::slotTreeItemClicked);
+    connect(m_pParamsTree, &QTreeWidget::currentItemChanged, this, &Volmar::slotCurrentItemChanged);
+}

@@ -1,0 +1,229 @@
+// Opening files and file sets, reloading them, and switching between the file tabs of a set.
+#include "app/volmar.h"
+#include "widgets/messagebox.h"
+#include "widgets/paramstreewidget.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace
+{
+// The description beside an INI file: its path up to the first "." of the file name, + ".vlmr".
+QString descriptionPathFor(const QString& iniPath)
+{
+    const QFileInfo info(iniPath);
+    const QString name = info.fileName();
+    const int dot = name.indexOf(QLatin1Char('.'));
+    const QString base = dot < 0 ? name : name.left(dot);
+    const QString dir = iniPath.left(iniPath.size() - name.size());
+    return dir + base + QStringLiteral(".vlmr");
+}
+} // namespace
+
+void Volmar::slotActionOpen()
+{
+    askSave();
+    if (m_sLastDir.isEmpty())
+        m_sLastDir = QDir::currentPath();
+    const QString name =
+        Dialogs::getOpenFileName(this, tr("Открыть файл"), m_sLastDir,
+                                 tr("ini files (*.ini *.ax);;vlmr files (*.vlmr);;Все файлы (*.*)"));
+    if (!name.isEmpty()) {
+        m_sLastDir = QFileInfo(name).absolutePath();
+        m_openList = QStringList{name};
+        m_fileList = m_openList;
+        m_pAuxButton->hide();
+        openFiles();
+        m_pNotepadButton->setEnabled(true);
+    }
+    if (m_openList.isEmpty())
+        m_pNotepadButton->setEnabled(false);
+}
+
+ParamsTreeWidget* Volmar::createTree(QWidget* parent)
+{
+    auto* tree = new ParamsTreeWidget(parent);
+    tree->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(tree, &ParamsTreeWidget::signalItemRightClicked, this, &Volmar::slotItemRightClicked);
+    connect(tree, &QTreeWidget::itemClicked, this, &Volmar::slotTreeItemClicked);
+    connect(tree, &QTreeWidget::currentItemChanged, this, &Volmar::slotCurrentItemChanged);
+    connect(tree, &QTreeWidget::itemDoubleClicked, this, &Volmar::slotTreeItemDbClicked);
+    connect(tree, &ParamsTreeWidget::signalParamChanged, this, &Volmar::slotParamChanged);
+    tree->installEventFilter(this);
+    tree->setFont(m_font);
+    tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_nWidthColumn != 0 ? m_nWidthColumn : 100);
+    tree->m_bCheckMode = m_bCheck;
+    return tree;
+}
+
+void Volmar::openFiles()
+{
+    const int n = m_fileList.size();
+    if (n > 0)
+        QDir::setCurrent(QFileInfo(m_fileList.first()).absolutePath());
+
+    if (m_pFileTabs)
+        disconnect(m_pFileTabs, &QTabWidget::currentChanged, this, &Volmar::slotCurrentChanged);
+    clearGroupItems();
+    if (m_pParamsTree) {
+        m_nWidthColumn = m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn);
+        delete m_pParamsTree;
+        m_pParamsTree = nullptr;
+    }
+    if (m_pFileTabs) {
+        delete m_pFileTabs;
+        m_pFileTabs = nullptr;
+    }
+
+    m_pParamsTree = createTree(this);
+    // The tree shows its own actions (the group colour entry) on a right click.
+    m_pParamsTree->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_pCurTree = m_pParamsTree;
+
+    if (n > 1) {
+        m_pFileTabs = new QTabWidget(this);
+        m_pvLayoutTree_1->addWidget(m_pFileTabs, 0);
+        m_pFileTabs->addTab(m_pParamsTree, tr("Все файлы"));
+        for (int i = 1; i <= n; ++i)
+            m_pFileTabs->addTab(new QWidget(m_pFileTabs), QFileInfo(m_fileList.at(i - 1)).fileName());
+        m_pFileTabs->setCurrentIndex(0);
+        connect(m_pFileTabs, &QTabWidget::currentChanged, this, &Volmar::slotCurrentChanged);
+    } else {
+        m_pvLayoutTree_1->insertWidget(0, m_pParamsTree);
+    }
+
+    const QList<QWidget*> fileControls{m_pProgComboBox, m_pStartButton, m_pHelpPld,
+                                       m_pPldComboBox,  m_pPldButton,   m_pBinComboBox};
+    if (m_fileList.isEmpty()) {
+        for (QAction* action : {m_pActionSave, m_pActionSaveAs, m_pActionName, m_pActionLoadPld})
+            action->setEnabled(false);
+        for (QWidget* control : fileControls)
+            control->setEnabled(false);
+        return;
+    }
+    m_pActionSaveAs->setEnabled(true);
+    m_pActionName->setEnabled(true);
+    // A window started empty gets its program and firmware controls back with the first file.
+    m_pActionLoadPld->setEnabled(true);
+    for (QWidget* control : fileControls)
+        control->setEnabled(true);
+
+    const QString first = m_fileList.first();
+    if (QFileInfo(first).suffix() == QLatin1String("vlmr")) {
+        m_sDescPath = first;
+        m_fileList.removeFirst();
+        m_bDescFromIni = false;
+    } else {
+        m_sDescPath = descriptionPathFor(first);
+        m_bDescFromIni = true;
+    }
+
+    loadFiles();
+    fillProgramList();
+    fillPldList();
+    fillBinList();
+    QTimer::singleShot(0, this, &Volmar::slotPrepare);
+}
+
+void Volmar::loadFiles()
+{
+    if (!m_bDescFromIni) {
+        // A reload must not name the described INI file a second time.
+        const QString iniName = iniNameFromDesc();
+        if (!m_fileList.contains(iniName))
+            m_fileList.append(iniName);
+    }
+    rememberTimes();
+
+    if (m_fileList.size() == 1) {
+        QString shown = m_fileList.first();
+        const QString current = QDir::currentPath();
+        if (shown.startsWith(current))
+            shown.replace(current, QString());
+        setWindowTitle(QStringLiteral("Volmar - ") + shown);
+    } else {
+        setWindowTitle(QStringLiteral("Volmar - ") + tr("Редактируется ") + QString::number(m_fileList.size()) +
+                       tr(" файлов"));
+    }
+
+    m_bSingleFile = m_fileList.size() == 1;
+    m_pNotepadButton->setEnabled(m_bSingleFile);
+    m_pActionSaveAs->setEnabled(m_bSingleFile);
+
+    readFiles();
+
+    deleteSectionTabs();
+    while (tabWidget->count() > 0)
+        tabWidget->removeTab(0);
+
+    if (!m_sDescPath.isEmpty() && QFileInfo(m_sDescPath).isFile()) {
+        readDescription();
+        matchDescriptions();
+    }
+    if (m_nTabs != 0)
+        createSectionTabs();
+    else
+        tabWidget->insertTab(0, widget, QStringLiteral("Ini"));
+    tabWidget->addTab(widget_2, QStringLiteral("Log"));
+
+    buildTrees();
+}
+
+QString Volmar::iniNameFromDesc()
+{
+    return DescriptionModel::iniFileNamedBy(m_sDescPath);
+}
+
+void Volmar::slotCurrentChanged(int idx)
+{
+    if (!m_pFileTabs || !m_pParamsTree)
+        return;
+    saveViewState();
+    // The tab moves below would announce themselves again; the question and the reload happen once.
+    const QSignalBlocker blocker(m_pFileTabs);
+    const int treeTab = m_pFileTabs->indexOf(m_pParamsTree);
+    m_pFileTabs->setCurrentIndex(treeTab);
+    askSave();
+
+    if (idx == 0)
+        m_fileList = m_openList;
+    else if (idx - 1 < m_openList.size())
+        m_fileList = QStringList{m_openList.at(idx - 1)};
+
+    if (treeTab != idx && idx >= 0 && idx < m_pFileTabs->count()) {
+        const QString treeTitle = m_pFileTabs->tabText(treeTab);
+        m_pFileTabs->removeTab(treeTab);
+        m_pFileTabs->insertTab(treeTab, new QWidget(m_pFileTabs), treeTitle);
+        const QString title = m_pFileTabs->tabText(idx);
+        QWidget* placeholder = m_pFileTabs->widget(idx);
+        m_pFileTabs->removeTab(idx);
+        delete placeholder;
+        m_pFileTabs->insertTab(idx, m_pParamsTree, title);
+        m_pFileTabs->setCurrentIndex(idx);
+    }
+
+    loadFiles();
+    m_pFileTabs->setCurrentWidget(m_pParamsTree);
+    restoreViewState();
+}
+
+void Volmar::deleteSectionTabs()
+{
+    if (m_sectionTrees.values().contains(m_pCurTree))
+        m_pCurTree = m_pParamsTree;
+    clearGroupItems();
+    QList<QWidget*> pages;
+    for (ParamsTreeWidget* tree : std::as_const(m_sectionTrees))
+        if (tree->parentWidget() && tree->parentWidget() != widget)
+            pages.append(tree->parentWidget());
+    qDeleteAll(m_sectionTrees);
+    m_sectionTrees.clear();
+    qDeleteAll(m_sectionLabels);
+    m_sectionLabels.clear();
+    // The pages held only the tree and its label.
+    qDeleteAll(pages);
+}

@@ -1,0 +1,480 @@
+#include "platform/parsedprofile.h"
+
+#include "platform/profile.h"
+
+#include <QtEndian>
+
+using TextCodec::Encoding;
+
+namespace
+{
+// A list buffer holds the names, each followed by a NUL, and the closing NUL.
+constexpr qsizetype ListRoom = Profile::BufferSize - 2;
+// A value buffer holds the value and its NUL.
+constexpr qsizetype ValueRoom = Profile::BufferSize - 1;
+
+constexpr bool isBlank(uint unit)
+{
+    return unit == ' ' || unit == '\t' || unit == 0x0B || unit == 0x0C || unit == '\r' || unit == 0x1A;
+}
+
+QStringView trimmed(QStringView text)
+{
+    while (!text.isEmpty() && isBlank(text.front().unicode()))
+        text = text.sliced(1);
+    while (!text.isEmpty() && isBlank(text.back().unicode()))
+        text.chop(1);
+    return text;
+}
+
+QStringView leftTrimmed(QStringView text)
+{
+    while (!text.isEmpty() && isBlank(text.front().unicode()))
+        text = text.sliced(1);
+    return text;
+}
+
+// Names and values reach the engine as C strings do: a NUL ends them.
+QStringView beforeNul(QStringView text)
+{
+    const qsizetype nul = text.indexOf(QChar(0));
+    return nul < 0 ? text : text.left(nul);
+}
+
+QStringList cutList(const QStringList& names)
+{
+    QStringList out;
+    qsizetype used = 0;
+    for (const QString& name : names) {
+        if (used + name.size() + 1 <= ListRoom) {
+            out.append(name);
+            used += name.size() + 1;
+            continue;
+        }
+        if (used < ListRoom)
+            out.append(name.left(ListRoom - used));
+        break;
+    }
+    return out;
+}
+
+bool hasHighByte(const char* data, qsizetype size)
+{
+    for (qsizetype i = 0; i < size; ++i)
+        if (static_cast<uchar>(data[i]) >= 0x80)
+            return true;
+    return false;
+}
+} // namespace
+
+ParsedProfile::ParsedProfile(QByteArray bytes)
+    : m_bytes(std::move(bytes)), m_encoding(TextCodec::detect(m_bytes)),
+      m_width(m_encoding == Encoding::Utf16Le ? 2 : 1), m_start(TextCodec::bomLength(m_encoding)), m_asciiOnly(false)
+{
+    if (m_encoding == Encoding::Cp1251) {
+        m_asciiOnly = !hasHighByte(m_bytes.constData(), m_bytes.size());
+        m_cp1251Text = TextCodec::fromCp1251(m_bytes);
+        Q_ASSERT(m_cp1251Text.size() == m_bytes.size());
+    }
+    if (m_width == 1)
+        parse<1>();
+    else
+        parse<2>();
+}
+
+template <int Width>
+void ParsedProfile::parse()
+{
+    const auto* data = reinterpret_cast<const uchar*>(m_bytes.constData());
+    const qsizetype size = m_bytes.size();
+    const qsizetype limit = m_start + (size - m_start) / Width * Width;
+    const auto unit = [data](qsizetype offset) -> uint {
+        if constexpr (Width == 1)
+            return data[offset];
+        else
+            return data[offset] | (uint(data[offset + 1]) << 8);
+    };
+
+    m_sections.append(Section());
+    int current = 0;
+    bool reachable = true;
+    qsizetype pos = m_start;
+    while (pos < limit) {
+        qsizetype contentEnd = pos;
+        while (contentEnd < limit) {
+            const uint u = unit(contentEnd);
+            if (u == '\r' || u == '\n')
+                break;
+            contentEnd += Width;
+        }
+        // Each CRLF, CR or LF ends one line.
+        qsizetype next = contentEnd;
+        if (next < limit) {
+            next += Width;
+            if (unit(contentEnd) == '\r' && next < limit && unit(next) == '\n')
+                next += Width;
+        }
+        const int lineIndex = int(m_lines.size());
+        Line line{pos, contentEnd, next, Kind::Blank};
+        pos = next;
+
+        const qsizetype begin = skipBlanks(line.begin, line.contentEnd);
+        const qsizetype end = skipBlanksBack(begin, line.contentEnd);
+        if (begin == end) {
+            m_lines.append(line);
+            continue;
+        }
+
+        if (unit(begin) == '[') {
+            // The name runs to the last "]" of the line.
+            qsizetype close = end - Width;
+            while (close > begin && unit(close) != ']')
+                close -= Width;
+            if (close > begin) {
+                line.kind = Kind::Header;
+                m_lines.append(line);
+                m_sections[current].endLine = lineIndex;
+                m_sections[current].endEntry = int(m_entries.size());
+
+                Section section;
+                const qsizetype nameBegin = skipBlanks(begin + Width, close);
+                const qsizetype nameEnd = cutAtNul(nameBegin, skipBlanksBack(nameBegin, close));
+                section.name = decodeRange(nameBegin, nameEnd);
+                section.header = lineIndex;
+                section.firstEntry = int(m_entries.size());
+                // An empty name cannot be asked for: "" means the part before the first header.
+                section.listed = !section.name.isEmpty();
+                current = int(m_sections.size());
+                reachable = false;
+                if (section.listed) {
+                    const QString folded = foldCase(section.name);
+                    if (!m_sectionIndex.contains(folded)) {
+                        m_sectionIndex.insert(folded, current);
+                        reachable = true;
+                    }
+                }
+                m_sections.append(section);
+                continue;
+            }
+        }
+
+        line.kind = Kind::Entry;
+        m_lines.append(line);
+        Entry entry;
+        entry.line = lineIndex;
+        entry.equals = -1;
+        entry.valueBegin = entry.valueEnd = end;
+        qsizetype nameEnd = end;
+        for (qsizetype at = begin; at < end; at += Width) {
+            if (unit(at) == '=') {
+                entry.equals = at;
+                nameEnd = skipBlanksBack(begin, at);
+                entry.valueBegin = skipBlanks(at + Width, end);
+                break;
+            }
+        }
+        entry.name = decodeRange(begin, cutAtNul(begin, nameEnd));
+        if (reachable) {
+            const QString folded = foldCase(entry.name);
+            QHash<QString, int>& keys = m_sections[current].keys;
+            if (!keys.contains(folded))
+                keys.insert(folded, int(m_entries.size()));
+        }
+        m_entries.append(std::move(entry));
+    }
+    // The odd last byte of a UTF-16 file belongs to no character; keep it as a line of its own.
+    if (pos < size)
+        m_lines.append(Line{pos, size, size, Kind::Blank});
+    m_sections[current].endLine = int(m_lines.size());
+    m_sections[current].endEntry = int(m_entries.size());
+
+    if (!m_lines.isEmpty() && m_lines.first().end > m_lines.first().contentEnd)
+        m_lineEnd = m_bytes.mid(m_lines.first().contentEnd, m_lines.first().end - m_lines.first().contentEnd);
+    else
+        m_lineEnd = TextCodec::encode(QStringLiteral("\r\n"), m_encoding);
+}
+
+uint ParsedProfile::unitAt(qsizetype offset) const
+{
+    const auto* data = reinterpret_cast<const uchar*>(m_bytes.constData());
+    return m_width == 1 ? data[offset] : data[offset] | (uint(data[offset + 1]) << 8);
+}
+
+qsizetype ParsedProfile::skipBlanks(qsizetype begin, qsizetype end) const
+{
+    while (begin + m_width <= end && isBlank(unitAt(begin)))
+        begin += m_width;
+    return begin;
+}
+
+qsizetype ParsedProfile::skipBlanksBack(qsizetype begin, qsizetype end) const
+{
+    while (end - m_width >= begin && isBlank(unitAt(end - m_width)))
+        end -= m_width;
+    return end;
+}
+
+qsizetype ParsedProfile::cutAtNul(qsizetype begin, qsizetype end) const
+{
+    for (qsizetype at = begin; at + m_width <= end; at += m_width)
+        if (unitAt(at) == 0)
+            return at;
+    return end;
+}
+
+QString ParsedProfile::decodeRange(qsizetype begin, qsizetype end) const
+{
+    const qsizetype length = end - begin;
+    switch (m_encoding) {
+    case Encoding::Cp1251:
+        return m_cp1251Text.mid(begin, length);
+    case Encoding::Utf8:
+    case Encoding::Utf8Bom:
+        return QString::fromUtf8(m_bytes.constData() + begin, length);
+    case Encoding::Utf16Le: {
+        QString text(length / 2, Qt::Uninitialized);
+        qFromLittleEndian<char16_t>(m_bytes.constData() + begin, text.size(), text.data());
+        return text;
+    }
+    }
+    return {};
+}
+
+QByteArray ParsedProfile::encodeText(const QString& text) const
+{
+    if (m_encoding == Encoding::Cp1251 && m_asciiOnly) {
+        // A file of plain ASCII has no code page yet: rather than turn what CP1251 lacks into "?",
+        // it becomes UTF-8, which the next read recognises.
+        const QByteArray bytes = TextCodec::toCp1251(text);
+        if (TextCodec::fromCp1251(bytes) != text)
+            return text.toUtf8();
+        return bytes;
+    }
+    return TextCodec::encode(text, m_encoding);
+}
+
+QString ParsedProfile::foldCase(QStringView name)
+{
+    QString folded(name.size(), Qt::Uninitialized);
+    QChar* out = folded.data();
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t unit = name[i].unicode();
+        if (unit < 0x80) {
+            out[i] = QChar(unit >= 'a' && unit <= 'z' ? unit - ('a' - 'A') : unit);
+        } else if (QChar::isHighSurrogate(unit) && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            const char32_t upper = QChar::toUpper(QChar::surrogateToUcs4(unit, name[i + 1].unicode()));
+            const bool astral = QChar::requiresSurrogates(upper);
+            out[i] = astral ? QChar(QChar::highSurrogate(upper)) : QChar(unit);
+            out[i + 1] = astral ? QChar(QChar::lowSurrogate(upper)) : name[i + 1];
+            ++i;
+        } else {
+            const char32_t upper = QChar::toUpper(char32_t(unit));
+            out[i] = QChar::requiresSurrogates(upper) ? QChar(unit) : QChar(char16_t(upper));
+        }
+    }
+    return folded;
+}
+
+int ParsedProfile::findSection(const QString& name) const
+{
+    if (name.isEmpty())
+        return 0;
+    return m_sectionIndex.value(foldCase(name), -1);
+}
+
+QStringList ParsedProfile::sectionNames() const
+{
+    QStringList names;
+    for (const Section& section : m_sections)
+        if (section.listed)
+            names.append(section.name);
+    return cutList(names);
+}
+
+QStringList ParsedProfile::keyNames(const QString& section) const
+{
+    const int index = findSection(beforeNul(section).toString());
+    if (index < 0)
+        return {};
+    QStringList names;
+    const Section& s = m_sections.at(index);
+    for (int e = s.firstEntry; e < s.endEntry; ++e) {
+        const Entry& entry = m_entries.at(e);
+        if (entry.equals >= 0 && !entry.name.startsWith(u';'))
+            names.append(entry.name);
+    }
+    return cutList(names);
+}
+
+std::optional<QString> ParsedProfile::value(const QString& section, const QString& key) const
+{
+    const int index = findSection(trimmed(beforeNul(section)).toString());
+    if (index < 0)
+        return std::nullopt;
+    const int e = m_sections.at(index).keys.value(foldCase(trimmed(beforeNul(key))), -1);
+    if (e < 0 || m_entries.at(e).equals < 0)
+        return std::nullopt;
+
+    const Entry& entry = m_entries.at(e);
+    qsizetype begin = entry.valueBegin;
+    qsizetype end = cutAtNul(begin, entry.valueEnd);
+    if (end - begin >= 2 * m_width) {
+        const uint quote = unitAt(begin);
+        if ((quote == '"' || quote == '\'') && unitAt(end - m_width) == quote) {
+            begin += m_width;
+            end -= m_width;
+        }
+    }
+    QString text = decodeRange(begin, end);
+    if (text.size() > ValueRoom) {
+        text.truncate(ValueRoom);
+        if (text.back().isHighSurrogate())
+            text.chop(1);
+    }
+    return text;
+}
+
+std::optional<ParsedProfile::Splice> ParsedProfile::putValue(const QString& section, const QString& key,
+                                                             const QString& value) const
+{
+    const QStringView sectionName = beforeNul(section);
+    const QStringView keyName = beforeNul(key);
+    const QString text = beforeNul(value).toString();
+    const qsizetype size = m_bytes.size();
+    const QByteArray newLine = encodeText(leftTrimmed(keyName).toString() + u'=' + text) + m_lineEnd;
+
+    const int index = findSection(trimmed(sectionName).toString());
+    if (index < 0) {
+        QByteArray added;
+        if (!m_lines.isEmpty() && m_lines.last().end == m_lines.last().contentEnd)
+            added += m_lineEnd;
+        added += encodeText(u'[' + leftTrimmed(sectionName).toString() + u']') + m_lineEnd + newLine;
+        return Splice{size, size, added};
+    }
+
+    const Section& s = m_sections.at(index);
+    const int e = s.keys.value(foldCase(trimmed(keyName)), -1);
+    if (e >= 0) {
+        const Entry& entry = m_entries.at(e);
+        const Line& line = m_lines.at(entry.line);
+        const QByteArray encoded = encodeText(text);
+        if (entry.equals < 0)
+            return Splice{line.contentEnd, line.contentEnd, encodeText(QStringLiteral("=")) + encoded};
+        const qsizetype valueStart = entry.equals + m_width;
+        if (QByteArrayView(m_bytes).sliced(valueStart, line.contentEnd - valueStart) == encoded)
+            return std::nullopt;
+        return Splice{valueStart, line.contentEnd, encoded, e};
+    }
+
+    // After the last non-blank line of the section, so that blank lines before the next one stay.
+    int anchor = s.header;
+    for (int l = s.endLine - 1; l > s.header; --l) {
+        if (m_lines.at(l).kind != Kind::Blank) {
+            anchor = l;
+            break;
+        }
+    }
+    if (anchor < 0)
+        return Splice{m_start, m_start, newLine};
+    const Line& line = m_lines.at(anchor);
+    const QByteArray added = (line.end == line.contentEnd ? m_lineEnd : QByteArray()) + newLine;
+    return Splice{line.end, line.end, added};
+}
+
+std::optional<ParsedProfile::Splice> ParsedProfile::removeKey(const QString& section, const QString& key) const
+{
+    const int index = findSection(beforeNul(section).toString());
+    if (index < 0)
+        return std::nullopt;
+    const int e = m_sections.at(index).keys.value(foldCase(beforeNul(key)), -1);
+    if (e < 0)
+        return std::nullopt;
+    const Line& line = m_lines.at(m_entries.at(e).line);
+    return Splice{line.begin, line.end, {}};
+}
+
+std::optional<ParsedProfile::Splice> ParsedProfile::removeSection(const QString& section) const
+{
+    const int index = findSection(beforeNul(section).toString());
+    if (index < 0)
+        return std::nullopt;
+    const Section& s = m_sections.at(index);
+    const qsizetype end = s.endLine < m_lines.size() ? m_lines.at(s.endLine).begin : m_bytes.size();
+    if (s.header >= 0)
+        return Splice{m_lines.at(s.header).begin, end, {}};
+    for (int l = 0; l < s.endLine; ++l)
+        if (m_lines.at(l).kind != Kind::Blank)
+            return Splice{m_start, end, {}};
+    return std::nullopt;
+}
+
+QByteArray ParsedProfile::spliced(const QByteArray& bytes, const Splice& splice)
+{
+    QByteArray out;
+    out.reserve(bytes.size() - (splice.end - splice.begin) + splice.text.size());
+    out.append(bytes.constData(), splice.begin);
+    out.append(splice.text);
+    out.append(bytes.constData() + splice.end, bytes.size() - splice.end);
+    return out;
+}
+
+void ParsedProfile::apply(const Splice& splice)
+{
+    if (!applyInPlace(splice))
+        *this = ParsedProfile(spliced(m_bytes, splice));
+}
+
+// A new value within its own line moves the offsets of the lines after it and nothing else, unless
+// it starts new lines, turns the line into a header or changes how the file is decoded.
+bool ParsedProfile::applyInPlace(const Splice& splice)
+{
+    if (splice.valueOf < 0 || splice.valueOf >= m_entries.size())
+        return false;
+    Entry& entry = m_entries[splice.valueOf];
+    Line& line = m_lines[entry.line];
+    if (entry.equals < 0 || splice.begin != entry.equals + m_width || splice.end != line.contentEnd ||
+        splice.text.size() % m_width != 0)
+        return false;
+    for (qsizetype at = 0; at < splice.text.size(); at += m_width) {
+        const uint u = m_width == 1 ? uchar(splice.text.at(at))
+                                    : uchar(splice.text.at(at)) | (uint(uchar(splice.text.at(at + 1))) << 8);
+        if (u == '\r' || u == '\n')
+            return false;
+    }
+    if (unitAt(skipBlanks(line.begin, line.contentEnd)) == '[')
+        return false;
+
+    QByteArray bytes = spliced(m_bytes, splice);
+    if (m_encoding == Encoding::Cp1251 || m_encoding == Encoding::Utf8) {
+        const bool highBytes = hasHighByte(splice.text.constData(), splice.text.size()) ||
+                               hasHighByte(m_bytes.constData() + splice.begin, splice.end - splice.begin);
+        if (highBytes) {
+            if (TextCodec::detect(bytes) != m_encoding)
+                return false;
+            if (m_encoding == Encoding::Cp1251)
+                m_asciiOnly = !hasHighByte(bytes.constData(), bytes.size());
+        }
+    }
+    if (m_encoding == Encoding::Cp1251)
+        m_cp1251Text.replace(splice.begin, splice.end - splice.begin, TextCodec::fromCp1251(splice.text));
+    m_bytes = std::move(bytes);
+
+    const qsizetype delta = splice.text.size() - (splice.end - splice.begin);
+    line.contentEnd += delta;
+    line.end += delta;
+    for (qsizetype l = entry.line + 1; l < m_lines.size(); ++l) {
+        m_lines[l].begin += delta;
+        m_lines[l].contentEnd += delta;
+        m_lines[l].end += delta;
+    }
+    for (qsizetype e = splice.valueOf + 1; e < m_entries.size(); ++e) {
+        Entry& later = m_entries[e];
+        later.valueBegin += delta;
+        later.valueEnd += delta;
+        if (later.equals >= 0)
+            later.equals += delta;
+    }
+    entry.valueBegin = skipBlanks(splice.begin, line.contentEnd);
+    entry.valueEnd = skipBlanksBack(entry.valueBegin, line.contentEnd);
+    return true;
+}

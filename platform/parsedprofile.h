@@ -1,0 +1,106 @@
+#pragma once
+
+#include "platform/textcodec.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// One INI file as the profile functions see it: the raw bytes plus an index of its lines, sections
+// and entries by byte offset. Reads decode only the names and the one value asked for; edits are
+// computed as a single splice of the raw bytes, so every byte outside it stays as it was.
+class ParsedProfile
+{
+public:
+    // [begin, end) of the file's bytes is replaced by text.
+    struct Splice
+    {
+        qsizetype begin = 0;
+        qsizetype end = 0;
+        QByteArray text;
+        int valueOf = -1; // the entry whose value alone this splice replaces, if any
+    };
+
+    explicit ParsedProfile(QByteArray bytes = {});
+
+    const QByteArray& bytes() const { return m_bytes; }
+    TextCodec::Encoding encoding() const { return m_encoding; }
+
+    QStringList sectionNames() const;
+    QStringList keyNames(const QString& section) const;
+    std::optional<QString> value(const QString& section, const QString& key) const;
+
+    // std::nullopt: the file stays as it is (the value is already there, nothing matched).
+    std::optional<Splice> putValue(const QString& section, const QString& key, const QString& value) const;
+    std::optional<Splice> removeKey(const QString& section, const QString& key) const;
+    std::optional<Splice> removeSection(const QString& section) const;
+
+    // Makes this the parse of the spliced bytes; a value replaced within its line only shifts offsets.
+    void apply(const Splice& splice);
+
+    static QByteArray spliced(const QByteArray& bytes, const Splice& splice);
+
+    // The upper-case form in which names are compared (one-to-one upper case of every character).
+    static QString foldCase(QStringView name);
+
+private:
+    enum class Kind : quint8
+    {
+        Blank,
+        Header,
+        Entry
+    };
+    struct Line
+    {
+        qsizetype begin;      // first byte
+        qsizetype contentEnd; // first byte of the line end
+        qsizetype end;        // first byte of the next line
+        Kind kind;
+    };
+    struct Entry
+    {
+        QString name;
+        int line;
+        qsizetype equals; // offset of the first "=", -1 when the line has none
+        qsizetype valueBegin;
+        qsizetype valueEnd;
+    };
+    struct Section
+    {
+        QString name;
+        int header = -1; // -1: the nameless part before the first header
+        int endLine = 0; // the next header, or the line count
+        int firstEntry = 0;
+        int endEntry = 0;
+        bool listed = false;
+        QHash<QString, int> keys; // folded name -> first entry
+    };
+
+    template <int Width>
+    void parse();
+    uint unitAt(qsizetype offset) const;
+    bool isBlankUnit(uint unit) const;
+    qsizetype skipBlanks(qsizetype begin, qsizetype end) const;
+    qsizetype skipBlanksBack(qsizetype begin, qsizetype end) const;
+    qsizetype cutAtNul(qsizetype begin, qsizetype end) const;
+    QString decodeRange(qsizetype begin, qsizetype end) const;
+    QByteArray encodeText(const QString& text) const;
+    int findSection(const QString& name) const;
+    bool applyInPlace(const Splice& splice);
+
+    QByteArray m_bytes;
+    TextCodec::Encoding m_encoding = TextCodec::Encoding::Cp1251;
+    int m_width = 1;       // bytes per code unit
+    qsizetype m_start = 0; // first byte after the BOM
+    bool m_asciiOnly = true;
+    QString m_cp1251Text; // the whole CP1251 text, one character per byte after m_start
+    QByteArray m_lineEnd; // what new lines end with
+    QList<Line> m_lines;
+    QList<Entry> m_entries;
+    QList<Section> m_sections; // [0] is the nameless part
+    QHash<QString, int> m_sectionIndex;
+};

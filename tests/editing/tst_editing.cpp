@@ -1,0 +1,612 @@
+// Editing values like a user and checking the INI files on disk.
+#include "app/volmar.h"
+#include "description/paramtreeitem.h"
+#include "document/inientry.h"
+#include "widgets/comboboxex.h"
+#include "widgets/doublespinboxex.h"
+#include "widgets/editdialog.h"
+#include "widgets/editwidget.h"
+#include "widgets/filepathwidget.h"
+#include "widgets/messagebox.h"
+#include "widgets/paramdelegate.h"
+#include "widgets/paramstreewidget.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace
+{
+// A user-visible description of the test set: every editor type once.
+const QByteArray Description = R"(<settings>
+ <group title="Main group">
+  <param name="Main.Freq" type="spin-int" min="0" max="100000"/>
+  <param name="Main.Gain" type="spin-int" min="0" max="10"/>
+  <param name="Main.Mode" type="spin-int" min="0" max="10"/>
+  <param name="Main.Level" type="list"><item val="1" descr="one"/><item val="2" descr="two"/><item val="3"/></param>
+  <param name="Main.Ratio" type="spin-double" min="0" max="10" inc="0"/>
+  <param name="Main.Note"/>
+  <param name="Main.Data" type="file" pattern="*.bin;*.dat"/>
+ </group>
+</settings>
+)";
+const QByteArray Ini = "[Main]\r\nFreq=100 // frequency\r\nGain=2\r\nMode=1;2\r\nLevel=1\r\nRatio=0.25\r\n"
+                       "Note=a\\nb\r\nData=old.bin\r\n";
+
+// Counts how often each file of a folder was written or replaced by a rename, from the kernel's own
+// record, so a test can tell one rewrite from two without timing anything.
+class RewriteCounter
+{
+public:
+    explicit RewriteCounter(const QString& dir) : m_fd(inotify_init1(IN_NONBLOCK))
+    {
+        inotify_add_watch(m_fd, QFile::encodeName(dir).constData(), IN_MOVED_TO | IN_CLOSE_WRITE);
+    }
+    ~RewriteCounter() { ::close(m_fd); }
+    RewriteCounter(const RewriteCounter&) = delete;
+    RewriteCounter& operator=(const RewriteCounter&) = delete;
+
+    int count(const QString& name)
+    {
+        alignas(inotify_event) char buffer[65536];
+        ssize_t n;
+        while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0) {
+            for (char* p = buffer; p < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(p);
+                if (event->len > 0)
+                    ++m_counts[QFile::decodeName(event->name)];
+                p += sizeof(inotify_event) + event->len;
+            }
+        }
+        return m_counts.value(name);
+    }
+
+private:
+    int m_fd;
+    QHash<QString, int> m_counts;
+};
+
+ino_t inodeOf(const QString& path)
+{
+    struct stat st = {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_ino;
+}
+} // namespace
+
+class TestEditing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void doubleText_data();
+    void doubleText();
+    void commaLocaleShowsShortNumber();
+    void spinEditWritesKeyLine_data();
+    void spinEditWritesKeyLine();
+    void listEdit_data();
+    void listEdit();
+    void textEditThroughDialog();
+    void textDialogRemembersSize();
+    void fileEdit_data();
+    void fileEdit();
+    void focusLossCommits_data();
+    void focusLossCommits();
+    void editedBackWritesNothing();
+    void autoSaveOnOff();
+    void multiFileAllTabAndOneTab();
+    void checkBoxChangesWaitForSave();
+    void keySwitchedOnAndEdited();
+    void continuationCommentStaysBelow();
+    void thousandValuesOneRewritePerFile();
+
+private:
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+    void write(const QString& name, const QByteArray& bytes);
+    QByteArray read(const QString& name) const;
+    void openSet(const QStringList& names);
+    ParamsTreeWidget* tree() const { return m_window->m_pParamsTree; }
+    ParamTreeItem* row(const QString& key, const QString& section = QString()) const;
+    QWidget* openEditor(ParamTreeItem* item, bool byDoubleClick = true);
+    QWidget* openEditorAndType(const QString& key, const QString& text);
+    QWidget* openedEditor() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Volmar> m_window;
+};
+
+void TestEditing::init()
+{
+    QSettings(QStringLiteral("Korvane"), QStringLiteral("Volmar")).clear();
+    QSettings(QStringLiteral("Korvane"), QStringLiteral("Brindle")).clear();
+    Dialogs::clearShown();
+    Dialogs::clearPendingAnswers();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir().mkpath(path(QStringLiteral("set"))));
+    m_window = std::make_unique<Volmar>();
+}
+
+void TestEditing::cleanup()
+{
+    m_window.reset();
+    QDir::setCurrent(QDir::tempPath());
+    m_dir.reset();
+}
+
+void TestEditing::write(const QString& name, const QByteArray& bytes)
+{
+    QFile file(path(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray TestEditing::read(const QString& name) const
+{
+    QFile file(path(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void TestEditing::openSet(const QStringList& names)
+{
+    QStringList paths;
+    for (const QString& name : names)
+        paths << path(name);
+    // Nothing is started next to the editing: no visualiser, no firmware, no program.
+    m_window->m_bAutoLoadOrvex = false;
+    m_window->m_bAutoLoadPld = false;
+    m_window->m_bAutoRunProgram = false;
+    m_window->m_bAutoReload = false;
+    m_window->m_openList = paths;
+    m_window->m_fileList = paths;
+    m_window->openFiles();
+    // Most cases want each committed edit on disk at once.
+    m_window->m_bAutoSave = true;
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+}
+
+ParamTreeItem* TestEditing::row(const QString& key, const QString& section) const
+{
+    for (int g = 0; g < tree()->topLevelItemCount(); ++g) {
+        QTreeWidgetItem* group = tree()->topLevelItem(g);
+        for (int c = 0; c < group->childCount(); ++c) {
+            auto* item = static_cast<ParamTreeItem*>(group->child(c));
+            if (item->m_pEntry && item->m_pEntry->key == key && (section.isEmpty() || item->m_pEntry->section == section))
+                return item;
+        }
+    }
+    return nullptr;
+}
+
+QWidget* TestEditing::openEditor(ParamTreeItem* item, bool byDoubleClick)
+{
+    const QModelIndex index = tree()->indexFromItem(item, ParamsTreeWidget::ValueColumn);
+    tree()->scrollTo(index);
+    if (byDoubleClick) {
+        QTest::mouseDClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualRect(index).center());
+    } else {
+        tree()->setCurrentIndex(index);
+        tree()->edit(index);
+    }
+    return openedEditor();
+}
+
+QWidget* TestEditing::openedEditor() const
+{
+    // The open editor is the one visible child of the viewport; closed ones are hidden until deleted.
+    for (QWidget* child : tree()->viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child->isVisible())
+            return child;
+    return nullptr;
+}
+
+QWidget* TestEditing::openEditorAndType(const QString& key, const QString& text)
+{
+    QWidget* editor = openEditor(row(key));
+    if (auto* edit = qobject_cast<EditWidget*>(editor)) {
+        edit->m_pLineEdit->selectAll();
+        QTest::keyClicks(edit->m_pLineEdit, text);
+    } else if (editor) {
+        QTest::keyClicks(editor, text); // the view selects a spin box's text as it opens it
+    }
+    return editor;
+}
+
+void TestEditing::doubleText_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("fraction") << 2.5 << "2.5";
+    QTest::newRow("whole") << 3.0 << "3";
+    QTest::newRow("zeros before the point stay") << 100.0 << "100";
+    QTest::newRow("negative") << -0.125 << "-0.125";
+    QTest::newRow("below ten decimals") << 1e-11 << "0";
+}
+
+void TestEditing::doubleText()
+{
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    QCOMPARE(ParamDelegate::doubleText(value), text);
+}
+
+void TestEditing::commaLocaleShowsShortNumber()
+{
+    DoubleSpinBoxEx spin;
+    spin.setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    spin.setDecimals(10);
+    spin.setValue(2.5);
+    QCOMPARE(spin.text(), QStringLiteral("2,5"));
+    QCOMPARE(spin.singleStep(), 0.1);
+}
+
+void TestEditing::spinEditWritesKeyLine_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("comment after //") << "Freq" << "200" << QByteArray("Freq=100 // frequency")
+                                      << QByteArray("Freq= 200\t\t// frequency");
+    QTest::newRow("no comment") << "Gain" << "7" << QByteArray("Gain=2") << QByteArray("Gain=7");
+    QTest::newRow("comment after ;") << "Mode" << "3" << QByteArray("Mode=1;2") << QByteArray("Mode= 3\t\t// 2");
+    QTest::newRow("floating point") << "Ratio" << "0.5" << QByteArray("Ratio=0.25") << QByteArray("Ratio=0.5");
+}
+
+void TestEditing::spinEditWritesKeyLine()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    write(QStringLiteral("set/test.ini"), Ini);
+    write(QStringLiteral("set/test.vlmr"), Description);
+    openSet({QStringLiteral("set/test.ini")});
+
+    QWidget* editor = openEditorAndType(key, typed);
+    QVERIFY(qobject_cast<QAbstractSpinBox*>(editor));
+    QTest::keyClick(editor, Qt::Key_Return);
+
+    QByteArray expected = Ini;
+    expected.replace(before + "\r\n", after + "\r\n");
+    QTRY_COMPARE(read(QStringLiteral("set/test.ini")), expected);
+    QCOMPARE(row(key)->text(ParamsTreeWidget::ValueColumn), typed);
+}
+
+void TestEditing::listEdit_data()
+{
+    QTest::addColumn<QString>("typed"); // empty: the second element is chosen from the opened list
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("chosen") << QString() << QByteArray("2") << "2 [two]";
+    QTest::newRow("typed freely") << "7" << QByteArray("7") << "7";
+    QTest::newRow("typed with a description") << "abc [x]" << QByteArray("abc") << "abc [x]";
+}
+
+void TestEditing::listEdit()
+{
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, shown);
+    write(QStringLiteral("set/test.ini"), Ini);
+    write(QStringLiteral("set/test.vlmr"), Description);
+    openSet({QStringLiteral("set/test.ini")});
+    QCOMPARE(row(QStringLiteral("Level"))->text(ParamsTreeWidget::ValueColumn), QStringLiteral("1 [one]"));
+
+    auto* combo = dynamic_cast<ComboBoxEx*>(openEditor(row(QStringLiteral("Level")), false));
+    QVERIFY(combo);
+    QCOMPARE(combo->currentText(), QStringLiteral("1 [one]"));
+    QCOMPARE(combo->count(), 3);
+    if (typed.isEmpty()) {
+        QTest::keyClick(combo, Qt::Key_Control);
+        QTRY_VERIFY(combo->view()->isVisible());
+        QTest::keyClick(combo->view(), Qt::Key_Down);
+        QTest::keyClick(combo->view(), Qt::Key_Return);
+        QTRY_VERIFY(!combo->view()->isVisible());
+    } else {
+        combo->lineEdit()->selectAll();
+        QTest::keyClicks(combo, typed);
+    }
+    QTest::keyClick(combo, Qt::Key_Return);
+
+    QByteArray expected = Ini;
+    expected.replace("Level=1\r\n", "Level=" + stored + "\r\n");
+    QTRY_COMPARE(read(QStringLiteral("set/test.ini")), expected);
+    QCOMPARE(row(QStringLiteral("Level"))->text(ParamsTreeWidget::ValueColumn), shown);
+}
+
+void TestEditing::textEditThroughDialog()
+{
+    write(QStringLiteral("set/test.ini"), Ini);
+    write(QStringLiteral("set/test.vlmr"), Description);
+    openSet({QStringLiteral("set/test.ini")});
+    QPointer<EditWidget> editor = qobject_cast<EditWidget*>(openEditor(row(QStringLiteral("Note"))));
+    QVERIFY(editor);
+    QCOMPARE(editor->m_pButton->icon().isNull(), false);
+
+    QString shownText;
+    bool openWhileDialogRuns = false;
+    QTimer::singleShot(0, this, [&] {
+        auto* dialog = qobject_cast<EditDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QTRY_VERIFY(dialog->isActiveWindow());
+        shownText = dialog->m_pTextEdit->toPlainText();
+        openWhileDialogRuns = editor && editor->isVisible();
+        dialog->m_pTextEdit->setPlainText(QStringLiteral("first\nsecond\n"));
+        dialog->buttonBox->button(QDialogButtonBox::Ok)->click();
+    });
+    QTest::mouseClick(editor->m_pButton, Qt::LeftButton);
+
+    QCOMPARE(shownText, QStringLiteral("a\nb"));
+    QVERIFY(openWhileDialogRuns);
+    QTRY_VERIFY(m_window->isActiveWindow());
+    QVERIFY(editor && editor->isVisible());
+    QCOMPARE(editor->m_pLineEdit->text(), QStringLiteral("first\\nsecond\\n"));
+
+    QTest::keyClick(editor->m_pLineEdit, Qt::Key_Return);
+    QByteArray expected = Ini;
+    expected.replace("Note=a\\nb", "Note=first\\nsecond\\n");
+    QTRY_COMPARE(read(QStringLiteral("set/test.ini")), expected);
+}
+
+void TestEditing::textDialogRemembersSize()
+{
+    {
+        EditDialog dialog;
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Редактирование"));
+        QCOMPARE(dialog.size(), QSize(400, 300));
+        dialog.show();
+        dialog.resize(520, 410);
+        dialog.reject(); // cancelled, yet the size is kept
+    }
+    const QSettings settings(QStringLiteral("Korvane"), QStringLiteral("Brindle"));
+    QCOMPARE(settings.value(QStringLiteral("WidthEditWindow")).toInt(), 520);
+    QCOMPARE(settings.value(QStringLiteral("HeightEditWindow")).toInt(), 410);
+    EditDialog next;
+    QCOMPARE(next.size(), QSize(520, 410));
+}
+
+void TestEditing::fileEdit_data()
+{
+    QTest::addColumn<QString>("chosen"); // under the temporary folder; empty cancels
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("lastDir");
+    QTest::newRow("below the working folder") << "set/sub/new.bin" << QByteArray("sub/new.bin") << "set/sub";
+    QTest::newRow("elsewhere") << "other/x.bin" << QByteArray("<abs>other/x.bin") << "other";
+    QTest::newRow("folder sharing the name's start") << "setx/y.bin" << QByteArray("<abs>setx/y.bin") << "setx";
+    QTest::newRow("cancelled") << QString() << QByteArray("old.bin") << "start";
+}
+
+void TestEditing::fileEdit()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, lastDir);
+    write(QStringLiteral("set/test.ini"), Ini);
+    write(QStringLiteral("set/test.vlmr"), Description);
+    openSet({QStringLiteral("set/test.ini")});
+    m_window->m_sLastDir = path(QStringLiteral("start"));
+
+    auto* editor = qobject_cast<FilePathWidget*>(openEditor(row(QStringLiteral("Data"))));
+    QVERIFY(editor);
+    const QModelIndex index = tree()->indexFromItem(row(QStringLiteral("Data")), ParamsTreeWidget::ValueColumn);
+    QCOMPARE(editor->geometry(), tree()->visualRect(index).adjusted(0, 0, 0, -1));
+    QCOMPARE(editor->m_pButton->width(), qMax(editor->height(), 26));
+
+    Dialogs::setNextFileName(chosen.isEmpty() ? QString() : path(chosen));
+    QTest::mouseClick(editor->m_pButton, Qt::LeftButton);
+    const Dialogs::Shown asked = Dialogs::shown().constLast();
+    QCOMPARE(asked.caption, QStringLiteral("Выберите файл"));
+    QCOMPARE(asked.dir, path(QStringLiteral("start")));
+    QCOMPARE(asked.filter, QStringLiteral("(*.bin *.dat);;Все файлы (*.*)"));
+    QCOMPARE(m_window->m_sLastDir, path(lastDir));
+    QTest::keyClick(editor, Qt::Key_Return);
+
+    stored.replace("<abs>", QFile::encodeName(path(QString())));
+    QByteArray expected = Ini;
+    expected.replace("Data=old.bin", "Data=" + stored);
+    QTRY_COMPARE(read(QStringLiteral("set/test.ini")), expected);
+    QCOMPARE(FilePathWidget::fileFilter(QString()), QStringLiteral("Все файлы (*.*)"));
+}
+
+void TestEditing::focusLossCommits_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("spin box") << "Gain" << QByteArray("Gain=9");
+    QTest::newRow("text editor") << "Note" << QByteArray("Note=9");
+}
+
+void TestEditing::focusLossCommits()
+{
+    QFETCH(QString, key);
+    QFETCH(QByteArray, line);
+    write(QStringLiteral("set/test.ini"), Ini);
+    write(QStringLiteral("set/test.vlmr"), Description);
+    openSet({QStringLiteral("set/test.ini")});
+
+    QPointer<QWidget> editor = openEditorAndType(key, QStringLiteral("9"));
+    QVERIFY(editor);
+    tree()->setFocus(); // as the closing window does
+    QTRY_VERIFY(read(QStringLiteral("set/test.ini")).contains("\r\n" + line + "\r\n"));
+    QVERIFY(!editor || !editor->isVisible());
+}
+
+void TestEditing::editedBackWritesNothing()
+{
+    write(QStringLiteral("set/test.ini"), Ini);
+    write(QStringLiteral("set/test.vlmr"), Description);
+    openSet({QStringLiteral("set/test.ini")});
+    RewriteCounter rewrites(path(QStringLiteral("set")));
+    QSignalSpy changes(tree(), &ParamsTreeWidget::signalParamChanged);
+    const ino_t inode = inodeOf(path(QStringLiteral("set/test.ini")));
+
+    // The saved text again: black, no announcement, nothing written even with Auto Save on.
+    QTest::keyClick(openEditorAndType(QStringLiteral("Gain"), QStringLiteral("2")), Qt::Key_Return);
+    QTRY_VERIFY(!openedEditor());
+    QCOMPARE(changes.count(), 0);
+
+    // Away and back without Auto Save: red, then black again, and Save has nothing to write.
+    m_window->m_bAutoSave = false;
+    QTest::keyClick(openEditorAndType(QStringLiteral("Gain"), QStringLiteral("5")), Qt::Key_Return);
+    QTRY_COMPARE(changes.count(), 1);
+    QCOMPARE(row(QStringLiteral("Gain"))->foreground(ParamsTreeWidget::ValueColumn).color(), QColor(255, 0, 0));
+    QTest::keyClick(openEditorAndType(QStringLiteral("Gain"), QStringLiteral("2")), Qt::Key_Return);
+    QTRY_COMPARE(row(QStringLiteral("Gain"))->foreground(ParamsTreeWidget::ValueColumn).color(), QColor(0, 0, 0));
+    QCOMPARE(changes.count(), 1);
+    m_window->slotActionSave();
+
+    QCOMPARE(read(QStringLiteral("set/test.ini")), Ini);
+    QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 0);
+    QCOMPARE(inodeOf(path(QStringLiteral("set/test.ini"))), inode);
+}
+
+void TestEditing::autoSaveOnOff()
+{
+    write(QStringLiteral("set/test.ini"), Ini);
+    write(QStringLiteral("set/test.vlmr"), Description);
+    openSet({QStringLiteral("set/test.ini")});
+    RewriteCounter rewrites(path(QStringLiteral("set")));
+
+    QTest::keyClick(openEditorAndType(QStringLiteral("Gain"), QStringLiteral("4")), Qt::Key_Return);
+    QTRY_VERIFY(read(QStringLiteral("set/test.ini")).contains("\r\nGain=4\r\n"));
+    QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 1);
+    QVERIFY(!m_window->m_pActionSave->isEnabled());
+    QCOMPARE(row(QStringLiteral("Gain"))->foreground(ParamsTreeWidget::ValueColumn).color(), QColor(0, 0, 0));
+
+    m_window->m_bAutoSave = false;
+    QTest::keyClick(openEditorAndType(QStringLiteral("Gain"), QStringLiteral("6")), Qt::Key_Return);
+    QTRY_VERIFY(m_window->m_pActionSave->isEnabled());
+    QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 1);
+    m_window->m_pActionSave->trigger();
+    QVERIFY(read(QStringLiteral("set/test.ini")).contains("\r\nGain=6\r\n"));
+    QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 2);
+}
+
+void TestEditing::multiFileAllTabAndOneTab()
+{
+    write(QStringLiteral("set/a.ini"), "[Main]\r\nFreq=100\r\nGain=1\r\n");
+    write(QStringLiteral("set/b.ini"), "[Main]\r\nFreq=100\r\nGain=2\r\n");
+    write(QStringLiteral("set/c.ini"), "[Main]\r\nFreq=100\r\n");
+    write(QStringLiteral("set/a.vlmr"), Description);
+    openSet({QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini"), QStringLiteral("set/c.ini")});
+    QCOMPARE(m_window->m_pFileTabs->tabText(0), QStringLiteral("Все файлы"));
+
+    // Gain is missing from c.ini; the user has agreed to add it to every file.
+    ParamTreeItem* gain = row(QStringLiteral("Gain"));
+    QVERIFY(gain->m_pEntry->absent);
+    gain->m_pEntry->absent = false;
+    gain->m_pEntry->enabled = true;
+    gain->setEnabledLook(true);
+    QTest::keyClick(openEditorAndType(QStringLiteral("Gain"), QStringLiteral("9")), Qt::Key_Return);
+    QTRY_COMPARE(read(QStringLiteral("set/a.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=9\r\n"));
+    QCOMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=9\r\n"));
+    QVERIFY(read(QStringLiteral("set/c.ini")).startsWith("[Main]\r\nFreq=100\r\nGain=9"));
+
+    const QByteArray a = read(QStringLiteral("set/a.ini"));
+    const QByteArray c = read(QStringLiteral("set/c.ini"));
+    m_window->m_pFileTabs->setCurrentIndex(2);
+    QCOMPARE(m_window->m_fileList, QStringList{path(QStringLiteral("set/b.ini"))});
+    QTest::keyClick(openEditorAndType(QStringLiteral("Freq"), QStringLiteral("300")), Qt::Key_Return);
+    QTRY_COMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=300\r\nGain=9\r\n"));
+    QCOMPARE(read(QStringLiteral("set/a.ini")), a);
+    QCOMPARE(read(QStringLiteral("set/c.ini")), c);
+}
+
+void TestEditing::checkBoxChangesWaitForSave()
+{
+    const QByteArray ini = "[00]\r\nGain=1\r\n[01]\r\nGain=2\r\nFreq=5\r\n";
+    write(QStringLiteral("set/test.ini"), ini);
+    write(QStringLiteral("set/test.vlmr"), "<settings><check>1</check></settings>\n");
+    openSet({QStringLiteral("set/test.ini")});
+    QVERIFY(tree()->m_bCheckMode);
+
+    // What the check box's click does: the key is off in memory only.
+    ParamTreeItem* gain = row(QStringLiteral("Gain"), QStringLiteral("01"));
+    gain->m_pEntry->enabled = false;
+    gain->setChecked(false);
+    QCOMPARE(read(QStringLiteral("set/test.ini")), ini);
+
+    Dialogs::setNextAnswer(QMessageBox::No);
+    m_window->askSave();
+    QCOMPARE(Dialogs::shown().constLast().text, QStringLiteral("Параметры были изменены. Хотите сохранить изменения?"));
+    QCOMPARE(read(QStringLiteral("set/test.ini")), ini);
+
+    m_window->slotActionSave();
+    QCOMPARE(read(QStringLiteral("set/test.ini")), QByteArray("[00]\nGain=1\n[01]\n@Gain=2\nFreq=5\n"));
+    const int asked = Dialogs::shown().size();
+    m_window->askSave();
+    QCOMPARE(Dialogs::shown().size(), asked);
+}
+
+void TestEditing::keySwitchedOnAndEdited()
+{
+    write(QStringLiteral("set/test.ini"), "[Main]\r\n@Gain=2\r\nFreq=5\r\n");
+    QByteArray description = Description;
+    write(QStringLiteral("set/test.vlmr"), description.replace("<settings>", "<settings><check>1</check>"));
+    openSet({QStringLiteral("set/test.ini")});
+
+    ParamTreeItem* gain = row(QStringLiteral("Gain"));
+    QVERIFY(!gain->m_pEntry->enabled);
+    gain->m_pEntry->enabled = true;
+    gain->setChecked(true);
+    QTest::keyClick(openEditorAndType(QStringLiteral("Gain"), QStringLiteral("8")), Qt::Key_Return);
+    QTRY_COMPARE(read(QStringLiteral("set/test.ini")), QByteArray("[Main]\nGain=8\nFreq=5\n"));
+}
+
+void TestEditing::continuationCommentStaysBelow()
+{
+    const QByteArray ini = "[Main]\r\nFreq=100 // frequency\r\n// in Hz\r\n; step 1\r\nGain=2\r\n";
+    write(QStringLiteral("set/test.ini"), ini);
+    write(QStringLiteral("set/test.vlmr"), Description);
+    openSet({QStringLiteral("set/test.ini")});
+    QCOMPARE(row(QStringLiteral("Freq"))->m_pEntry->comment, QStringLiteral("frequency\n in Hz\n step 1"));
+
+    QTest::keyClick(openEditorAndType(QStringLiteral("Freq"), QStringLiteral("200")), Qt::Key_Return);
+    QTRY_COMPARE(read(QStringLiteral("set/test.ini")),
+                 QByteArray("[Main]\r\nFreq= 200\t\t// frequency\r\n// in Hz\r\n; step 1\r\nGain=2\r\n"));
+}
+
+void TestEditing::thousandValuesOneRewritePerFile()
+{
+    QByteArray ini = "[S]\r\n";
+    for (int i = 0; i < 1000; ++i)
+        ini += "K" + QByteArray::number(i) + "=0\r\n";
+    const QStringList names{QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini"), QStringLiteral("set/c.ini")};
+    for (const QString& name : names)
+        write(name, ini);
+    openSet(names);
+    RewriteCounter rewrites(path(QStringLiteral("set")));
+
+    for (int i = 0; i < 1000; ++i)
+        row(QStringLiteral("K%1").arg(i))->m_pEntry->value = QStringLiteral("1");
+    m_window->slotActionSave();
+
+    for (const QString& name : names) {
+        QCOMPARE(read(name), QByteArray(ini).replace("=0\r\n", "=1\r\n"));
+        QCOMPARE(rewrites.count(QFileInfo(name).fileName()), 1);
+    }
+}
+
+QTEST_MAIN(TestEditing)
+#include "tst_editing.moc"

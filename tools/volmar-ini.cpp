@@ -1,0 +1,408 @@
+// volmar-ini: the INI engine of Volmar on the command line, for scripts and for checking by hand
+// what Volmar (and the test programs) will read from a file.
+
+#include "platform/profile.h"
+#include "platform/profilewrite.h"
+#include "platform/textcodec.h"
+
+#include <QFile>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace
+{
+enum ExitCode
+{
+    ExitOk = 0,
+    ExitNotFound = 1,
+    ExitUsage = 2,
+    ExitFailed = 3
+};
+
+const char UsageText[] = "Usage: volmar-ini sections FILE\n"
+                         "       volmar-ini keys FILE SECTION\n"
+                         "       volmar-ini get FILE SECTION KEY\n"
+                         "       volmar-ini set FILE SECTION KEY VALUE\n"
+                         "       volmar-ini delete FILE SECTION [KEY]\n"
+                         "       volmar-ini run FILE OPS\n"
+                         "Try 'volmar-ini --help' for more.\n";
+
+const char HelpText[] = R"help(volmar-ini - read and write INI files exactly as Volmar does
+
+Usage:
+  volmar-ini sections FILE               print the section names, one per line
+  volmar-ini keys FILE SECTION           print the key names of a section, one per line
+  volmar-ini get FILE SECTION KEY        print the value of a key
+  volmar-ini set FILE SECTION KEY VALUE  write a value
+  volmar-ini delete FILE SECTION [KEY]   remove a key, or a whole section
+  volmar-ini run FILE OPS                run a script of operations on FILE (see below)
+  volmar-ini --help                      show this text
+
+What it reads
+  Section and key names match without regard to case, Cyrillic letters included
+  ("Частота" finds [ЧАСТОТА]). When a key or a section appears twice, the first
+  one counts. A value is the text after the first "=", blanks around it removed
+  and one pair of enclosing quotes dropped; "//" and ";" inside it are part of
+  the value ("Freq=100 // Hz" reads "100 // Hz"). Keys above the first section
+  header belong to the section "" (an empty argument). Keys starting with ";"
+  are comments and are not listed, and lines without "=" are not keys. As with
+  the Windows functions, a value is cut to 8191 characters, and a list of names
+  stops at 8190 characters, counting one separator after each name. get and
+  set ignore blanks around SECTION and KEY; keys and delete take them exactly
+  as given.
+
+What it writes
+  set changes the one line that holds the key and leaves every other byte of
+  the file alone: line ends, comments, blank lines, encoding. The value is
+  written exactly as given, blanks included. A missing key is added after the
+  last line of its section, a missing section at the end of the file, and a
+  missing file is created. Setting the value a key already has does not touch
+  the file at all (its modification time stays). The file is replaced through a
+  temporary file in the same folder, so it is never left half-written; a
+  symbolic link stays a link, the permissions stay, and a file without write
+  permission is not changed.
+
+Encodings
+  A file is UTF-8 when it starts with a UTF-8 byte-order mark, or holds
+  non-ASCII text that is valid UTF-8; UTF-16LE when it starts with that mark;
+  otherwise CP1251, as the lab's Windows tools write. Arguments are taken as
+  UTF-8, written in the file's own encoding, and everything printed is UTF-8.
+
+Exit status
+  0  done (for set also when the value was already there)
+  1  get: no such key or section; delete: nothing to delete
+  2  wrong arguments or a malformed OPS script (nothing is changed)
+  3  the file could not be written, or OPS could not be read (message on stderr)
+
+Scripts (run)
+  OPS holds one operation per line, fields separated by a TAB:
+    sections
+    keys      SECTION
+    get       SECTION  KEY
+    put       SECTION  KEY  VALUE
+    putnull   SECTION  KEY           (remove the key)
+    delsection SECTION               (remove the section)
+  Empty lines and lines starting with "#" are skipped. In every field \t \n \r
+  \\ \0 and \xHH stand for TAB, LF, CR, backslash, NUL and the byte HH; \xHH
+  bytes above 7F are CP1251 (\xd7\xe0 is "Ча"). Other non-ASCII text in OPS is
+  taken as UTF-8 when the whole script is valid UTF-8, else as CP1251. Names in
+  keys, putnull and delsection are used exactly as given; get and put ignore
+  blanks around them. Every operation prints one JSON line, for example:
+    {"line":1,"op":"sections","list":["Radio","Amp"]}
+    {"line":2,"op":"get","found":true,"text":"100 // Hz"}
+    {"line":3,"op":"get","found":false}
+    {"line":4,"op":"put","file_hex":"5b526164696f5d0d0a..."}
+  "line" is the line of OPS, "file_hex" the whole file after the write in hex
+  (null when there is no file).
+
+Examples
+  volmar-ini get test.ini Radio Freq
+  volmar-ini set test.ini Radio Freq 200
+  volmar-ini set test.ini Radio Freq " 200"$'\t\t'"// frequency"
+  volmar-ini delete test.ini Radio Band
+  volmar-ini delete test.ini OldSection
+  freq=$(volmar-ini get test.ini Radio Freq) || freq=100
+  volmar-ini sections test.ini | while IFS= read -r s; do
+      echo "[$s] Gain=$(volmar-ini get test.ini "$s" Gain)"
+  done
+  printf 'put\tRadio\tFreq\t200\nget\tRadio\tFreq\n' > ops.txt
+  volmar-ini run test.ini ops.txt
+)help";
+
+void print(const QByteArray& bytes, FILE* stream = stdout)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+void printLines(const QStringList& lines)
+{
+    for (const QString& line : lines)
+        print(line.toUtf8() + '\n');
+}
+
+int usage()
+{
+    print(UsageText, stderr);
+    return ExitUsage;
+}
+
+int failed(const QString& message)
+{
+    print("volmar-ini: " + message.toUtf8() + '\n', stderr);
+    return ExitFailed;
+}
+
+// ---- the OPS script ----------------------------------------------------------------------------
+
+struct Operation
+{
+    int line = 0;
+    QString op;
+    QStringList fields; // without the operation's name
+};
+
+int fieldCount(const QString& op)
+{
+    static const QHash<QString, int> counts{{QStringLiteral("sections"), 0}, {QStringLiteral("keys"), 1},
+                                            {QStringLiteral("get"), 2},      {QStringLiteral("put"), 3},
+                                            {QStringLiteral("putnull"), 2},  {QStringLiteral("delsection"), 1}};
+    return counts.value(op, -1);
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// \xHH bytes are CP1251; other bytes are the script's own text. An unknown escape stays as written.
+QString unescape(QByteArrayView field, bool scriptIsUtf8)
+{
+    QString text;
+    QByteArray plain;
+    QByteArray escaped;
+    const auto flushPlain = [&] {
+        text += scriptIsUtf8 ? QString::fromUtf8(plain) : TextCodec::fromCp1251(plain);
+        plain.clear();
+    };
+    const auto flushEscaped = [&] {
+        text += TextCodec::fromCp1251(escaped);
+        escaped.clear();
+    };
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const char c = field.at(i);
+        if (c == '\\' && i + 1 < field.size()) {
+            const char next = field.at(i + 1);
+            if (next == 'x' && i + 3 < field.size() && hexDigit(field.at(i + 2)) >= 0 &&
+                hexDigit(field.at(i + 3)) >= 0) {
+                flushPlain();
+                escaped.append(char(hexDigit(field.at(i + 2)) * 16 + hexDigit(field.at(i + 3))));
+                i += 3;
+                continue;
+            }
+            const int simple = next == 't'    ? '\t'
+                               : next == 'n'  ? '\n'
+                               : next == 'r'  ? '\r'
+                               : next == '\\' ? '\\'
+                               : next == '0'  ? 0
+                                              : -1;
+            if (simple >= 0) {
+                flushEscaped();
+                plain.append(char(simple));
+                ++i;
+                continue;
+            }
+        }
+        flushEscaped();
+        plain.append(c);
+    }
+    flushEscaped();
+    flushPlain();
+    return text;
+}
+
+bool parseScript(const QByteArray& script, QList<Operation>* operations, QString* error)
+{
+    const bool utf8 = TextCodec::detect(script) != TextCodec::Encoding::Cp1251;
+    const QList<QByteArray> lines = (script.startsWith("\xEF\xBB\xBF") ? script.mid(3) : script).split('\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        QByteArray line = lines.at(n);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const QList<QByteArray> parts = line.split('\t');
+        Operation operation;
+        operation.line = int(n + 1);
+        operation.op = QString::fromLatin1(parts.first());
+        const int expected = fieldCount(operation.op);
+        if (expected < 0) {
+            *error = QStringLiteral("line %1: unknown operation \"%2\"").arg(n + 1).arg(operation.op);
+            return false;
+        }
+        if (parts.size() - 1 != expected) {
+            *error = QStringLiteral("line %1: %2 takes %3 field(s) after it, found %4")
+                         .arg(n + 1)
+                         .arg(operation.op)
+                         .arg(expected)
+                         .arg(parts.size() - 1);
+            return false;
+        }
+        for (qsizetype f = 1; f < parts.size(); ++f)
+            operation.fields.append(unescape(parts.at(f), utf8));
+        operations->append(operation);
+    }
+    return true;
+}
+
+// JSON text as the golden files have it: UTF-8, only quotes, backslashes and controls escaped.
+QByteArray jsonString(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    out += u'"';
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const char16_t u = c.unicode();
+        switch (u) {
+        case '"':
+            out += QLatin1String("\\\"");
+            break;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
+        case '\b':
+            out += QLatin1String("\\b");
+            break;
+        case '\f':
+            out += QLatin1String("\\f");
+            break;
+        default: {
+            const bool pairedHigh = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+            if (pairedHigh) {
+                out += c;
+                out += text.at(++i);
+            } else if (u < 0x20 || c.isSurrogate()) {
+                // A lone surrogate (from a broken UTF-16 file) has no UTF-8 form.
+                out += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
+            } else {
+                out += c;
+            }
+        }
+        }
+    }
+    out += u'"';
+    return out.toUtf8();
+}
+
+QByteArray jsonList(const QStringList& names)
+{
+    QByteArray out = "[";
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        out += jsonString(names.at(i));
+    }
+    return out + ']';
+}
+
+QByteArray fileHex(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return "null";
+    return '"' + file.readAll().toHex() + '"';
+}
+
+int run(const QString& path, const QString& scriptPath)
+{
+    QFile scriptFile(scriptPath);
+    if (!scriptFile.open(QIODevice::ReadOnly))
+        return failed(QStringLiteral("cannot read %1: %2").arg(scriptPath, scriptFile.errorString()));
+    QList<Operation> operations;
+    QString error;
+    if (!parseScript(scriptFile.readAll(), &operations, &error)) {
+        print(QStringLiteral("volmar-ini: %1: %2\n").arg(scriptPath, error).toUtf8(), stderr);
+        return ExitUsage;
+    }
+
+    int exitCode = ExitOk;
+    for (const Operation& o : operations) {
+        const QStringList& f = o.fields;
+        QByteArray json = "{\"line\":" + QByteArray::number(o.line) + ",\"op\":\"" + o.op.toLatin1() + "\",";
+        Profile::WriteResult result = Profile::WriteResult::Unchanged;
+        if (o.op == QLatin1String("sections")) {
+            json += "\"list\":" + jsonList(Profile::sectionNames(path));
+        } else if (o.op == QLatin1String("keys")) {
+            json += "\"list\":" + jsonList(Profile::keyNames(path, f.at(0)));
+        } else if (o.op == QLatin1String("get")) {
+            const std::optional<QString> value = Profile::readString(path, f.at(0), f.at(1));
+            json += value ? "\"found\":true,\"text\":" + jsonString(*value) : QByteArray("\"found\":false");
+        } else {
+            if (o.op == QLatin1String("put"))
+                result = Profile::putString(path, f.at(0), f.at(1), f.at(2), &error);
+            else if (o.op == QLatin1String("putnull"))
+                result = Profile::removeKey(path, f.at(0), f.at(1), &error);
+            else
+                result = Profile::removeSection(path, f.at(0), &error);
+            json += "\"file_hex\":" + fileHex(path);
+        }
+        print(json + "}\n");
+        if (result == Profile::WriteResult::Failed) {
+            failed(QStringLiteral("line %1: cannot write %2: %3").arg(o.line).arg(path, error));
+            exitCode = ExitFailed;
+        }
+    }
+    return exitCode;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    if (args.isEmpty())
+        return usage();
+
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+        print(HelpText);
+        return ExitOk;
+    }
+    if (args.isEmpty())
+        return usage();
+    const QString path = args.takeFirst();
+    const qsizetype n = args.size();
+
+    if (command == QLatin1String("sections") && n == 0) {
+        printLines(Profile::sectionNames(path));
+        return ExitOk;
+    }
+    if (command == QLatin1String("keys") && n == 1) {
+        printLines(Profile::keyNames(path, args.at(0)));
+        return ExitOk;
+    }
+    if (command == QLatin1String("get") && n == 2) {
+        const std::optional<QString> value = Profile::readString(path, args.at(0), args.at(1));
+        if (!value)
+            return ExitNotFound;
+        print(value->toUtf8() + '\n');
+        return ExitOk;
+    }
+    if (command == QLatin1String("set") && n == 3) {
+        QString error;
+        if (Profile::putString(path, args.at(0), args.at(1), args.at(2), &error) == Profile::WriteResult::Failed)
+            return failed(QStringLiteral("cannot write %1: %2").arg(path, error));
+        return ExitOk;
+    }
+    if (command == QLatin1String("delete") && (n == 1 || n == 2)) {
+        QString error;
+        const Profile::WriteResult result = n == 1 ? Profile::removeSection(path, args.at(0), &error)
+                                                   : Profile::removeKey(path, args.at(0), args.at(1), &error);
+        if (result == Profile::WriteResult::Failed)
+            return failed(QStringLiteral("cannot write %1: %2").arg(path, error));
+        return result == Profile::WriteResult::Written ? ExitOk : ExitNotFound;
+    }
+    if (command == QLatin1String("run") && n == 1)
+        return run(path, args.at(0));
+    return usage();
+}

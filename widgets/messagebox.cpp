@@ -1,0 +1,247 @@
+#include "widgets/messagebox.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QIcon>
+#include <QMenu>
+#include <QPalette>
+#include <QPointer>
+#include <QStringList>
+
+namespace Dialogs
+{
+
+namespace
+{
+
+struct QueuedFont
+{
+    QFont font;
+    bool ok = true;
+};
+
+struct State
+{
+    QList<QMessageBox::StandardButton> answers;
+    QStringList fileNames;
+    QList<QColor> colors;
+    QList<QueuedFont> fonts;
+    // Guarded: a queued entry may be deleted before a menu asks for it.
+    QList<QPointer<QAction>> menuChoices;
+    QList<Shown> shown;
+};
+
+State& state()
+{
+    static State s;
+    return s;
+}
+
+void record(const QString& kind, const QString& title, const QString& text, QMessageBox::StandardButtons buttons,
+            QMessageBox::StandardButton defaultButton, const QString& informativeText = QString())
+{
+    Shown s;
+    s.kind = kind;
+    s.title = title;
+    s.text = text;
+    s.informativeText = informativeText;
+    s.buttons = buttons;
+    s.defaultButton = defaultButton;
+    state().shown.append(s);
+}
+
+void recordDialog(const QString& kind, const QString& caption, const QString& dir, const QString& filter)
+{
+    Shown s;
+    s.kind = kind;
+    s.caption = caption;
+    s.dir = dir;
+    s.filter = filter;
+    state().shown.append(s);
+}
+
+QMessageBox::StandardButton runBox(const QString& kind, QMessageBox::Icon icon, QWidget* parent, const QString& title,
+                                   const QString& text, QMessageBox::StandardButtons buttons,
+                                   QMessageBox::StandardButton defaultButton, const QPalette* palette,
+                                   const QString& informativeText = QString())
+{
+    record(kind, title, text, buttons, defaultButton, informativeText);
+    if (!state().answers.isEmpty())
+        return state().answers.takeFirst();
+
+    QMessageBox box(icon, title, text, buttons, parent);
+    box.setDefaultButton(defaultButton);
+    if (!informativeText.isEmpty())
+        box.setInformativeText(informativeText);
+    if (palette)
+        box.setPalette(*palette);
+    if (icon == QMessageBox::NoIcon) {
+        // Like the standard about box: the window's own icon stands in for the message icon.
+        const QIcon windowIcon = box.windowIcon();
+        box.setIconPixmap(windowIcon.pixmap(windowIcon.actualSize(QSize(64, 64))));
+    }
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+// The next queued name, or nothing when the real dialog has to run.
+bool takeFileName(QString* name)
+{
+    if (state().fileNames.isEmpty())
+        return false;
+    *name = state().fileNames.takeFirst();
+    return true;
+}
+
+} // namespace
+
+QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
+                                     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
+                                     const QPalette* palette, const QString& informativeText)
+{
+    return runBox(QStringLiteral("question"), QMessageBox::Question, parent, title, text, buttons, defaultButton,
+                  palette, informativeText);
+}
+
+void information(QWidget* parent, const QString& title, const QString& text, const QPalette* palette)
+{
+    runBox(QStringLiteral("information"), QMessageBox::Information, parent, title, text, QMessageBox::Ok,
+           QMessageBox::NoButton, palette);
+}
+
+void warning(QWidget* parent, const QString& title, const QString& text, const QPalette* palette)
+{
+    runBox(QStringLiteral("warning"), QMessageBox::Warning, parent, title, text, QMessageBox::Ok, QMessageBox::NoButton,
+           palette);
+}
+
+void critical(QWidget* parent, const QString& title, const QString& text, const QPalette* palette)
+{
+    runBox(QStringLiteral("critical"), QMessageBox::Critical, parent, title, text, QMessageBox::Ok,
+           QMessageBox::NoButton, palette);
+}
+
+void about(QWidget* parent, const QString& title, const QString& text)
+{
+    runBox(QStringLiteral("about"), QMessageBox::NoIcon, parent, title, text, QMessageBox::Ok, QMessageBox::NoButton,
+           nullptr);
+}
+
+QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+{
+    recordDialog(QStringLiteral("open"), caption, dir, filter);
+    QString name;
+    if (takeFileName(&name))
+        return name;
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+}
+
+QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+{
+    recordDialog(QStringLiteral("save"), caption, dir, filter);
+    QString name;
+    if (takeFileName(&name))
+        return name;
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+}
+
+QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)
+{
+    recordDialog(QStringLiteral("directory"), caption, dir, QString());
+    QString name;
+    if (takeFileName(&name))
+        return name;
+    return QFileDialog::getExistingDirectory(parent, caption, dir, QFileDialog::ShowDirsOnly);
+}
+
+QColor getColor(const QColor& initial, QWidget* parent, const QString& title)
+{
+    recordDialog(QStringLiteral("color"), title, QString(), QString());
+    if (!state().colors.isEmpty())
+        return state().colors.takeFirst();
+    return QColorDialog::getColor(initial, parent, title);
+}
+
+QFont getFont(bool* ok, const QFont& initial, QWidget* parent)
+{
+    recordDialog(QStringLiteral("font"), QString(), QString(), QString());
+    if (!state().fonts.isEmpty()) {
+        const QueuedFont next = state().fonts.takeFirst();
+        if (ok)
+            *ok = next.ok;
+        return next.ok ? next.font : initial;
+    }
+    return QFontDialog::getFont(ok, initial, parent);
+}
+
+QAction* execMenu(QMenu* menu, const QPoint& globalPos)
+{
+    if (!menu)
+        return nullptr;
+    QStringList entries;
+    for (const QAction* action : menu->actions())
+        entries << action->text();
+    Shown s;
+    s.kind = QStringLiteral("menu");
+    s.text = entries.join(QLatin1Char('\n'));
+    state().shown.append(s);
+    if (!state().menuChoices.isEmpty()) {
+        QAction* choice = state().menuChoices.takeFirst();
+        return menu->actions().contains(choice) ? choice : nullptr;
+    }
+    return menu->exec(globalPos);
+}
+
+void setNextAnswer(QMessageBox::StandardButton answer)
+{
+    state().answers.append(answer);
+}
+
+void setNextFileName(const QString& fileName)
+{
+    state().fileNames.append(fileName);
+}
+
+void setNextColor(const QColor& color)
+{
+    state().colors.append(color);
+}
+
+void setNextFont(const QFont& font, bool ok)
+{
+    state().fonts.append(QueuedFont{font, ok});
+}
+
+void setNextMenuChoice(QAction* action)
+{
+    state().menuChoices.append(action);
+}
+
+bool pendingAnswers()
+{
+    const State& s = state();
+    return !s.answers.isEmpty() || !s.fileNames.isEmpty() || !s.colors.isEmpty() || !s.fonts.isEmpty() ||
+           !s.menuChoices.isEmpty();
+}
+
+void clearPendingAnswers()
+{
+    State& s = state();
+    s.answers.clear();
+    s.fileNames.clear();
+    s.colors.clear();
+    s.fonts.clear();
+    s.menuChoices.clear();
+}
+
+const QList<Shown>& shown()
+{
+    return state().shown;
+}
+
+void clearShown()
+{
+    state().shown.clear();
+}
+
+} // namespace Dialogs

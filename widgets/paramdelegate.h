@@ -1,0 +1,57 @@
+#pragma once
+
+// Complete, so that ParamTreeItem* signal arguments are known to the meta-type system (queued
+// connections, QSignalSpy).
+#include "description/paramtreeitem.h"
+
+#include <QItemDelegate>
+
+class ParamsTreeWidget;
+struct ListItem;
+struct ParamDescription;
+
+// Paints the cells of a parameter tree (bold titles on the dark band of a group row, a vertical grid
+// line after every cell of a parameter row, no focus frame) and edits the values: the editor follows
+// the parameter's type, a committed value goes into the row's INI entry, turns red while it differs
+// from the saved value, and is announced through signalParamChanged.
+class ParamDelegate : public QItemDelegate
+{
+    Q_OBJECT
+
+public:
+    explicit ParamDelegate(QObject* parent = nullptr);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    // The base fills the spin boxes from the cell text. The list editor is left as createEditor
+    // filled it: Qt 6 gives QComboBox a user property that would overwrite the chosen element's text.
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override;
+
+    // The value column's text for a value: a list value that names one of the list's elements gets
+    // that element's description in brackets ("5 [fast]"); anything else is shown as it is.
+    static QString valueText(const ParamDescription* desc, const QString& value);
+    // How one list element reads: "val [descr]", or "val" alone when it has no description.
+    static QString listItemText(const ListItem& item);
+    // How a floating-point value is written into the INI file: fixed with ten decimals, without
+    // trailing zeros or a bare decimal point ("2.5", "3", "0" for 1e-11).
+    static QString doubleText(double value);
+
+    ParamsTreeWidget* m_pTree = nullptr; // the tree served; set by the tree
+
+signals:
+    void signalParamChanged(ParamTreeItem* pItem);
+
+public slots:
+    // A text editor's line edit finished editing: its text reaches the entry at once.
+    void slotTextChanged();
+
+private:
+    ParamTreeItem* rowOf(const QModelIndex& index) const;
+    // Paints the value red or black against the saved value; true when it differs.
+    static bool markChange(ParamTreeItem* row);
+};

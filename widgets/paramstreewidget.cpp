@@ -1,0 +1,266 @@
+#include "widgets/paramstreewidget.h"
+
+#include "description/paramdescription.h"
+#include "description/paramtreeitem.h"
+#include "document/inientry.h"
+#include "widgets/paramdelegate.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOption>
+
+namespace
+{
+
+// A press this close to the left edge of a group row opens or closes it, in place of the missing
+// root decoration.
+constexpr int GroupToggleWidth = 20;
+
+} // namespace
+
+ParamsTreeWidget::ParamsTreeWidget(QWidget* parent) : QTreeWidget(parent)
+{
+    // The delegate lives with the tree, so a tree recreated on every load leaves none behind.
+    auto* delegate = new ParamDelegate(this);
+    delegate->m_pTree = this;
+    setItemDelegate(delegate);
+
+    setHeaderLabels({tr("Параметр"), tr("Значение")});
+    header()->setDefaultSectionSize(250);
+    header()->setSectionsMovable(false);
+    setRootIsDecorated(false);
+    setItemsExpandable(true);
+    setExpandsOnDoubleClick(true);
+
+    connect(delegate, &ParamDelegate::signalParamChanged, this, &ParamsTreeWidget::signalParamChanged);
+
+    QAbstractItemModel* rows = model();
+    connect(rows, &QAbstractItemModel::modelAboutToBeReset, this, &ParamsTreeWidget::forgetGroupIndex);
+    connect(rows, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex& parent) { forgetGroupIndexIfTopLevel(parent); });
+    connect(rows, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex& parent) { forgetGroupIndexIfTopLevel(parent); });
+    connect(rows, &QAbstractItemModel::rowsMoved, this, &ParamsTreeWidget::forgetGroupIndex);
+    connect(rows, &QAbstractItemModel::layoutChanged, this, &ParamsTreeWidget::forgetGroupIndex);
+    connect(rows, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& topLeft) { forgetGroupIndexIfTopLevel(topLeft.parent()); });
+}
+
+ParamTreeItem* ParamsTreeWidget::addGroupItem(const GroupDescription& group)
+{
+    auto* row = new ParamTreeItem;
+    row->m_color = group.color;
+    row->m_bGroup = true;
+    row->m_pEntry = nullptr;
+    row->setText(TitleColumn, group.title);
+    row->setIcon(TitleColumn, makeBranchIcon(palette(), style()));
+    addTopLevelItem(row);
+    viewport()->update();
+    return row;
+}
+
+ParamTreeItem* ParamsTreeWidget::addParamItem(const QString& groupTitle, IniEntry* entry)
+{
+    ParamTreeItem* group = groupItem(groupTitle);
+    if (!group || !entry)
+        return nullptr;
+
+    auto* row = new ParamTreeItem;
+    row->m_bGroup = false;
+    row->m_color = group->m_color;
+    row->setEnabledLook(entry->enabled);
+    if (m_bCheckMode)
+        row->setCheckState(TitleColumn, entry->enabled ? Qt::Checked : Qt::Unchecked);
+
+    const ParamDescription* desc = entry->desc;
+    if (!desc) {
+        row->setText(TitleColumn, entry->key);
+        row->setText(ValueColumn, entry->value);
+    } else {
+        if (desc->noedit != 0) {
+            // A read-only parameter is disabled, yet reads in black on its own background.
+            row->setForeground(TitleColumn, QColor(0, 0, 0, 255));
+            row->setForeground(ValueColumn, QColor(0, 0, 0, 255));
+            row->setBackground(ValueColumn, QColor(236, 233, 216, 255));
+        }
+        row->setText(TitleColumn, desc->title.isEmpty() ? entry->key : desc->title);
+        row->setText(ValueColumn, ParamDelegate::valueText(desc, entry->value));
+    }
+
+    row->m_pEntry = entry;
+    row->m_pSaved->value = entry->value;
+    row->m_pSaved->enabled = entry->enabled;
+
+    group->addChild(row);
+    group->setExpanded(true);
+    if (desc && desc->invisible != 0)
+        row->setHidden(true);
+    return row;
+}
+
+void ParamsTreeWidget::applyGroupStates(const QList<GroupDescription*>& groups)
+{
+    for (const GroupDescription* group : groups) {
+        if (!group)
+            continue;
+        if (ParamTreeItem* row = groupItem(group->title))
+            row->setExpanded(group->open);
+    }
+}
+
+bool ParamsTreeWidget::isModified() const
+{
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* group = topLevelItem(i);
+        for (int j = 0; j < group->childCount(); ++j) {
+            const auto* row = dynamic_cast<const ParamTreeItem*>(group->child(j));
+            if (!row || row->m_bGroup || !row->m_pEntry)
+                continue;
+            if (row->m_pEntry->value != row->m_pSaved->value || row->m_pEntry->enabled != row->m_pSaved->enabled)
+                return true;
+        }
+    }
+    return false;
+}
+
+void ParamsTreeWidget::markSaved()
+{
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        QTreeWidgetItem* group = topLevelItem(i);
+        for (int j = 0; j < group->childCount(); ++j) {
+            auto* row = dynamic_cast<ParamTreeItem*>(group->child(j));
+            if (!row || row->m_bGroup || !row->m_pEntry)
+                continue;
+            row->m_pSaved->value = row->m_pEntry->value;
+            row->m_pSaved->enabled = row->m_pEntry->enabled;
+            row->setForeground(ValueColumn, QColor(0, 0, 0, 255));
+        }
+    }
+}
+
+void ParamsTreeWidget::clearItems()
+{
+    // One model reset rather than row-by-row removal: the current row does not wander through
+    // rows that are about to go, so nothing connected to currentItemChanged sees them.
+    clear();
+}
+
+void ParamsTreeWidget::spanGroupRows()
+{
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        topLevelItem(i)->setFirstColumnSpanned(true);
+}
+
+ParamTreeItem* ParamsTreeWidget::groupItem(const QString& title) const
+{
+    if (!m_bGroupIndexValid) {
+        // Backwards, so that of several rows with one title the first is the one kept.
+        m_groupIndex.clear();
+        for (int i = topLevelItemCount() - 1; i >= 0; --i) {
+            if (auto* row = dynamic_cast<ParamTreeItem*>(topLevelItem(i)))
+                m_groupIndex.insert(row->text(TitleColumn).toCaseFolded(), row);
+        }
+        m_bGroupIndexValid = true;
+    }
+    return m_groupIndex.value(title.toCaseFolded(), nullptr);
+}
+
+ParamTreeItem* ParamsTreeWidget::paramItem(const QModelIndex& index) const
+{
+    return dynamic_cast<ParamTreeItem*>(itemFromIndex(index));
+}
+
+QIcon ParamsTreeWidget::makeBranchIcon(const QPalette& palette, const QStyle* style)
+{
+    QPixmap pixmap(14, 14);
+    pixmap.fill(Qt::transparent);
+    QStyleOption option;
+    option.rect = QRect(2, 2, 9, 9);
+    option.palette = palette;
+    option.state = QStyle::State_Children;
+    {
+        QPainter painter(&pixmap);
+        style->drawPrimitive(QStyle::PE_IndicatorBranch, &option, &painter);
+    }
+    QIcon icon(pixmap);
+    icon.addPixmap(pixmap, QIcon::Selected, QIcon::Off);
+
+    option.state |= QStyle::State_Open;
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        style->drawPrimitive(QStyle::PE_IndicatorBranch, &option, &painter);
+    }
+    icon.addPixmap(pixmap, QIcon::Normal, QIcon::On);
+    icon.addPixmap(pixmap, QIcon::Selected, QIcon::On);
+    return icon;
+}
+
+void ParamsTreeWidget::mousePressEvent(QMouseEvent* event)
+{
+    QTreeWidget::mousePressEvent(event);
+    if (event->button() == Qt::RightButton) {
+        emit signalItemRightClicked();
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    QTreeWidgetItem* row = itemAt(pos);
+    if (row && row->childCount() > 0 && pos.x() + header()->offset() < GroupToggleWidth) {
+        emit itemDoubleClicked(row, columnAt(pos.x()));
+        row->setExpanded(!row->isExpanded());
+    }
+}
+
+void ParamsTreeWidget::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    QTreeWidgetItem* row = itemAt(pos);
+    const int column = columnAt(pos.x());
+    emit itemDoubleClicked(row, column);
+
+    // The view's own double-click handling (expanding, editing, activation) must never run: the
+    // tree decides below what a double click does, so only the press part is passed on.
+    QTreeWidget::mousePressEvent(event);
+    if (event->button() != Qt::LeftButton || !row)
+        return;
+
+    if (row->childCount() > 0) {
+        row->setExpanded(!row->isExpanded());
+        return;
+    }
+    const ParamTreeItem* param = dynamic_cast<ParamTreeItem*>(row);
+    if (param && param->m_pEntry && param->m_pEntry->enabled && column == ValueColumn)
+        editItem(row, ValueColumn);
+}
+
+void ParamsTreeWidget::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    if (const ParamTreeItem* row = paramItem(index)) {
+        if (row->m_bGroup)
+            painter->fillRect(option.rect, option.palette.color(QPalette::Dark));
+        else if (row->m_color.isValid())
+            painter->fillRect(option.rect, row->m_color);
+    }
+
+    QTreeWidget::drawRow(painter, option, index);
+
+    const QColor grid =
+        QColor::fromRgba(static_cast<QRgb>(QApplication::style()->styleHint(QStyle::SH_Table_GridLineColor, &option)));
+    painter->save();
+    painter->setPen(grid);
+    painter->drawLine(option.rect.left(), option.rect.bottom(), option.rect.right(), option.rect.bottom());
+    painter->restore();
+}
+
+void ParamsTreeWidget::forgetGroupIndex()
+{
+    m_bGroupIndexValid = false;
+}
+
+void ParamsTreeWidget::forgetGroupIndexIfTopLevel(const QModelIndex& parent)
+{
+    if (!parent.isValid())
+        m_bGroupIndexValid = false;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+// Complete, so that ParamTreeItem* signal arguments are known to the meta-type system (queued
+// connections, QSignalSpy).
+#include "description/paramtreeitem.h"
+
+#include <QHash>
+#include <QList>
+#include <QTreeWidget>
+
+struct GroupDescription;
+struct IniEntry;
+
+// The parameters of one INI file as a two-column tree: coloured group rows at the top level, one
+// parameter row per key under them. Values are painted and edited through its ParamDelegate.
+class ParamsTreeWidget : public QTreeWidget
+{
+    Q_OBJECT
+
+public:
+    enum Column
+    {
+        TitleColumn = 0,
+        ValueColumn = 1
+    };
+
+    explicit ParamsTreeWidget(QWidget* parent = nullptr);
+
+    // Appends a top-level row with the group's title and colour.
+    ParamTreeItem* addGroupItem(const GroupDescription& group);
+    // Appends a row for the entry under the first group row titled groupTitle (case ignored) and
+    // expands that group. Returns null, adding nothing, when no such group row exists.
+    ParamTreeItem* addParamItem(const QString& groupTitle, IniEntry* entry);
+    // Opens or closes every group row as its description's open flag says.
+    void applyGroupStates(const QList<GroupDescription*>& groups);
+    // True when some row's value or enabled flag differs from what was last loaded or saved.
+    bool isModified() const;
+    // Takes the current values and enabled flags as the saved state; values turn black.
+    void markSaved();
+    // Removes and deletes every row.
+    void clearItems();
+    // Lets every group title run across both columns.
+    void spanGroupRows();
+
+    // The first top-level row whose title equals title, case ignored; null when there is none.
+    ParamTreeItem* groupItem(const QString& title) const;
+    ParamTreeItem* paramItem(const QModelIndex& index) const;
+
+    // A group row's expander: the style's branch indicator, closed for the icon's Off state and open
+    // for On, which the delegate picks while the row is expanded.
+    static QIcon makeBranchIcon(const QPalette& palette, const QStyle* style);
+
+    bool m_bCheckMode = false; // parameter rows carry a check box for their enabled flag
+
+signals:
+    void signalItemRightClicked();
+    void signalParamChanged(ParamTreeItem* pItem);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    void forgetGroupIndex();
+    void forgetGroupIndexIfTopLevel(const QModelIndex& parent);
+
+    // Case-folded title -> first top-level row with that title. Filled on demand and dropped whenever
+    // a top-level row is added, removed or renamed, so it always agrees with a scan of the rows.
+    mutable QHash<QString, ParamTreeItem*> m_groupIndex;
+    mutable bool m_bGroupIndexValid = false;
+};
