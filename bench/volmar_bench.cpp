@@ -43,9 +43,9 @@ void report(const QString& figure, QList<double> ms, int scale)
 {
     std::sort(ms.begin(), ms.end());
     const double median = ms.at(ms.size() / 2);
-    QJsonObject line{{"figure", figure},   {"ms", qRound(median * 100) / 100.0},
-                     {"min", ms.first()},  {"max", ms.last()},
-                     {"runs", ms.size()},  {"scale", scale}};
+    QJsonObject line{{"figure", figure},  {"ms", qRound(median * 100) / 100.0},
+                     {"min", ms.first()}, {"max", ms.last()},
+                     {"runs", ms.size()}, {"scale", scale}};
     std::printf("%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
     std::fflush(stdout);
 }
@@ -83,35 +83,43 @@ void benchLoading(const Options& options, const Workload& work)
         doc.m_bSingleFile = files == 1;
         doc.readFiles();
     };
-    measure(options, "readFiles.1", [] { Profile::clearCache(); }, [&] { readFiles(1); });
-    measure(options, "readFiles.3", [] { Profile::clearCache(); }, [&] { readFiles(3); });
+    measure(
+        options, "readFiles.1", [] { Profile::clearCache(); }, [&] { readFiles(1); });
+    measure(
+        options, "readFiles.3", [] { Profile::clearCache(); }, [&] { readFiles(3); });
 #ifdef VOLMAR_HAVE_INIH
-    measure(options, "inih.1", [] {}, [&] {
-        int count = 0;
-        ini_parse(
-            QFile::encodeName(work.iniFiles.first()).constData(),
-            [](void* user, const char*, const char*, const char*) -> int {
-                ++*static_cast<int*>(user);
-                return 1;
-            },
-            &count);
-    });
+    measure(
+        options, "inih.1", [] {},
+        [&] {
+            int count = 0;
+            ini_parse(
+                QFile::encodeName(work.iniFiles.first()).constData(),
+                [](void* user, const char*, const char*, const char*) -> int {
+                    ++*static_cast<int*>(user);
+                    return 1;
+                },
+                &count);
+        });
 #endif
-    measure(options, "qsettings.1", [] {}, [&] {
-        QSettings settings(work.iniFiles.first(), QSettings::IniFormat);
-        volatile auto keys = settings.allKeys().size();
-        (void)keys;
-    });
+    measure(
+        options, "qsettings.1", [] {},
+        [&] {
+            QSettings settings(work.iniFiles.first(), QSettings::IniFormat);
+            volatile auto keys = settings.allKeys().size();
+            (void)keys;
+        });
 }
 
 void benchWindow(const Options& options, const Workload& work)
 {
-    measure(options, "open.3", [] { Profile::clearCache(); }, [&] {
-        Volmar window;
-        window.m_openList = work.iniFiles;
-        window.m_fileList = work.iniFiles;
-        window.openFiles();
-    });
+    measure(
+        options, "open.3", [] { Profile::clearCache(); },
+        [&] {
+            Volmar window;
+            window.m_openList = work.iniFiles;
+            window.m_fileList = work.iniFiles;
+            window.openFiles();
+        });
 
     // Saving: values changed in the trees, then one save. The files are restored between runs.
     const QString saveDir = QDir(work.dir).filePath("save");
@@ -170,26 +178,29 @@ void benchLog(const Options& options, const QString& dir)
         cat.waitForFinished();
         take(cat.readAllStandardOutput());
     };
-    measure(options, "pipe.20MB", [] {}, [&] { runCat([](const QByteArray&) {}); });
+    measure(
+        options, "pipe.20MB", [] {}, [&] { runCat([](const QByteArray&) {}); });
 
     double maxChunkMs = 0;
-    measure(options, "log.20MB", [] {}, [&] {
-        QTextEdit edit;
-        edit.setReadOnly(true);
-        edit.resize(800, 400);
-        edit.show();
-        LogPane pane(&edit);
-        QString pendingCr;
-        runCat([&](const QByteArray& chunk) {
-            QElapsedTimer timer;
-            timer.start();
-            pane.append(chunk, pendingCr);
-            QCoreApplication::processEvents();
-            maxChunkMs = std::max(maxChunkMs, timer.nsecsElapsed() / 1e6);
+    measure(
+        options, "log.20MB", [] {},
+        [&] {
+            QTextEdit edit;
+            edit.setReadOnly(true);
+            edit.resize(800, 400);
+            edit.show();
+            LogPane pane(&edit);
+            QString pendingCr;
+            runCat([&](const QByteArray& chunk) {
+                QElapsedTimer timer;
+                timer.start();
+                pane.append(chunk, pendingCr);
+                QCoreApplication::processEvents();
+                maxChunkMs = std::max(maxChunkMs, timer.nsecsElapsed() / 1e6);
+            });
+            pane.finish(pendingCr);
+            pane.flush();
         });
-        pane.finish(pendingCr);
-        pane.flush();
-    });
     if (options.only.isEmpty() || QStringLiteral("log.maxChunk").startsWith(options.only))
         report("log.maxChunk", {maxChunkMs}, options.scale);
 }

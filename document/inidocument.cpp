@@ -7,18 +7,15 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+
 const QString IniDocument::NotFound = QStringLiteral("!!!!!");
 
 namespace
 {
-QString absolutePath(const QString& fileName)
+QString lookup(const QString& path, const QString& section, const QString& key)
 {
-    return QFileInfo(fileName).absoluteFilePath();
-}
-
-QString lookup(const QString& fileName, const QString& section, const QString& key)
-{
-    return Profile::readString(absolutePath(fileName), section, key).value_or(IniDocument::NotFound);
+    return Profile::readString(path, section, key).value_or(IniDocument::NotFound);
 }
 
 // "//" splits wherever it stands; ";" only when the text holds no "//".
@@ -48,6 +45,17 @@ QByteArray readAll(const QString& fileName)
 IniDocument::~IniDocument()
 {
     qDeleteAll(m_entries);
+}
+
+// Every look-up names the file by its absolute path; the few edited files are resolved once per read.
+QString IniDocument::absolutePath(const QString& fileName) const
+{
+    auto it = m_absolutePaths.constFind(fileName);
+    if (it != m_absolutePaths.constEnd())
+        return it.value();
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    m_absolutePaths.insert(fileName, path);
+    return path;
 }
 
 void IniDocument::readSectionNames(const QString& fileName, QStringList& out) const
@@ -82,19 +90,20 @@ IniEntry* IniDocument::readEntry(const QString& fileName, QString& section, cons
 IniEntry* IniDocument::readEntry(const QString& fileName, QString& section, const QString& key,
                                  bool withContinuation) const
 {
+    const QString path = absolutePath(fileName);
     QString raw;
     if (section.isEmpty()) {
         QStringList names;
         readSectionNames(fileName, names);
         for (const QString& name : names) {
-            raw = lookup(fileName, name, key);
+            raw = lookup(path, name, key);
             if (raw != NotFound) {
                 section = name;
                 break;
             }
         }
     } else {
-        raw = lookup(fileName, section, key);
+        raw = lookup(path, section, key);
     }
 
     const QStringList parts = splitComment(raw);
@@ -134,40 +143,32 @@ void IniDocument::appendContinuationComment(IniEntry* entry, const QString& file
         return;
     const QString& text = m_fileTexts.at(fileIndex);
 
+    TextIndex& index = m_textIndex[fileIndex];
+
     // Where the section's header starts; memoised because every key of a section asks again.
-    auto& memo = m_sectionStarts[fileIndex];
-    auto cached = memo.constFind(entry->section);
-    int base = 0;
-    if (cached != memo.constEnd()) {
+    auto cached = index.sectionStarts.constFind(entry->section);
+    qsizetype base = 0;
+    if (cached != index.sectionStarts.constEnd()) {
         base = cached.value();
     } else {
-        int p = text.indexOf(entry->section, base);
+        qsizetype p = text.indexOf(entry->section, base);
         while (p >= 0 && p - base >= 2 && text.at(p - 2) != QLatin1Char('\n')) {
             base = p + 1;
             p = text.indexOf(entry->section, base);
         }
         if (p >= 0 && p - base >= 2)
             base = p;
-        memo.insert(entry->section, base);
+        index.sectionStarts.insert(entry->section, base);
     }
 
-    int p = text.indexOf(entry->key, base);
-    while (p >= 0 && p != base) {
-        const QChar before = text.at(p - 1);
-        if (before == QLatin1Char('\n'))
-            break;
-        if (before == QLatin1Char('@') && p - base >= 2 && text.at(p - 2) == QLatin1Char('\n'))
-            break;
-        base = p + 1;
-        p = text.indexOf(entry->key, base);
-    }
+    const qsizetype p = findKeyLine(text, index, entry->key, base);
     if (p < 0)
         return;
 
     const QLatin1String crlf("\r\n");
-    int lineEnd = text.indexOf(crlf, p);
+    qsizetype lineEnd = text.indexOf(crlf, p);
     while (lineEnd >= 0) {
-        const int start = lineEnd + 2;
+        const qsizetype start = lineEnd + 2;
         lineEnd = text.indexOf(crlf, start);
         const QString piece = text.mid(start, (lineEnd < 0 ? text.size() : lineEnd) - start).trimmed();
         if (piece.startsWith(QLatin1Char(';')))
@@ -177,6 +178,62 @@ void IniDocument::appendContinuationComment(IniEntry* entry, const QString& file
         else
             break;
     }
+}
+
+// The first occurrence of key at or after base that stands at base, at a line start, or behind an
+// "@" at a line start. Only those places can match, so only line starts are examined; a key of one
+// repeated character can also match right behind a rejected occurrence, and is searched textually.
+qsizetype IniDocument::findKeyLine(const QString& text, TextIndex& index, const QString& key, qsizetype base)
+{
+    if (key.isEmpty())
+        return base;
+    const bool uniform = key.count(key.at(0)) == key.size();
+    if (uniform) {
+        qsizetype p = text.indexOf(key, base);
+        while (p >= 0 && p != base) {
+            const QChar before = text.at(p - 1);
+            if (before == QLatin1Char('\n'))
+                break;
+            if (before == QLatin1Char('@') && p - base >= 2 && text.at(p - 2) == QLatin1Char('\n'))
+                break;
+            base = p + 1;
+            p = text.indexOf(key, base);
+        }
+        return p;
+    }
+
+    const QStringView view(text);
+    if (view.mid(base).startsWith(key))
+        return base;
+    if (index.lines.isEmpty())
+        index.build(text);
+    // Lines are sorted by their text, so the lines that begin with the key stand together.
+    auto lineText = [&](const TextIndex::Line& line) { return view.mid(line.start, line.length); };
+    auto it = std::lower_bound(
+        index.lines.cbegin(), index.lines.cend(), key,
+        [&](const TextIndex::Line& line, const QString& k) { return lineText(line) < QStringView(k); });
+    qsizetype best = -1;
+    for (; it != index.lines.cend() && lineText(*it).startsWith(key); ++it)
+        if (it->start > base && (best < 0 || it->start < best))
+            best = it->start;
+    return best;
+}
+
+void IniDocument::TextIndex::build(const QString& text)
+{
+    const QStringView view(text);
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = text.size();
+        lines.append({start, end - start});
+        if (text.at(start) == QLatin1Char('@'))
+            lines.append({start + 1, end - start - 1});
+        start = end + 1;
+    }
+    std::sort(lines.begin(), lines.end(),
+              [&](const Line& a, const Line& b) { return view.mid(a.start, a.length) < view.mid(b.start, b.length); });
 }
 
 void IniDocument::collectSections()
@@ -211,7 +268,8 @@ void IniDocument::addDefaultSection()
         return;
     if (!m_fileTexts.isEmpty())
         m_fileTexts[0] = QStringLiteral("[00]\n") + m_fileTexts.at(0);
-    m_sectionStarts.clear();
+    if (!m_textIndex.isEmpty())
+        m_textIndex[0] = TextIndex();
     if (!m_fileTimes.isEmpty())
         m_fileTimes[0] = fileTime(fileName);
 }
@@ -264,10 +322,11 @@ void IniDocument::readFiles()
     qDeleteAll(m_entries);
     m_entries.clear();
     m_fileTexts.clear();
-    m_sectionStarts.clear();
+    m_textIndex.clear();
+    m_absolutePaths.clear();
     for (const QString& fileName : std::as_const(m_fileList)) {
         m_fileTexts.append(TextCodec::decode(readAll(fileName)));
-        m_sectionStarts.append(QHash<QString, int>());
+        m_textIndex.append(TextIndex());
     }
     m_sections.clear();
     collectSections();

@@ -46,6 +46,21 @@ private:
     IniEntry* readEntry(const QString& fileName, QString& section, const QString& key, bool withContinuation) const;
     void appendContinuationComment(IniEntry* entry, const QString& fileName) const;
 
-    // Per file, where each section's header was found in its whole text (continuation comments).
-    mutable QList<QHash<QString, int>> m_sectionStarts;
+    // Per file, what the search for continuation comments has learnt about its whole text.
+    struct TextIndex
+    {
+        QHash<QString, qsizetype> sectionStarts; // where each section's header was found
+        struct Line
+        {
+            qsizetype start;
+            qsizetype length;
+        };
+        QList<Line> lines; // every line (and its rest behind a leading "@"), sorted by text
+
+        void build(const QString& text);
+    };
+    static qsizetype findKeyLine(const QString& text, TextIndex& index, const QString& key, qsizetype base);
+    mutable QList<TextIndex> m_textIndex;
+    QString absolutePath(const QString& fileName) const;
+    mutable QHash<QString, QString> m_absolutePaths; // relative names resolve against the folder of the read
 };

@@ -11,7 +11,7 @@ struct IniEntry
     QString value;   // "" when the edited files disagree or the key is absent from one of them
     QString comment; // key-line comment, then continuation comment lines, each after "\n"
     QString section;
-    bool enabled = false; // false for "@key", for an absent key and for a read-only description
-    bool absent = false;  // missing from at least one edited file
+    bool enabled = false;             // false for "@key", for an absent key and for a read-only description
+    bool absent = false;              // missing from at least one edited file
     ParamDescription* desc = nullptr; // not owned
 };

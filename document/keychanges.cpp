@@ -104,8 +104,7 @@ bool applyKeyChanges(const QString& fileName, const QList<KeyChange>& changes)
             continue;
         const TextCodec::Encoding encoding = TextCodec::detect(bytes);
         QString text = TextCodec::decode(bytes, encoding);
-        if (moveEnabledMarker(text, QLatin1Char('[') + change.section + QLatin1Char(']'), change.key,
-                              change.enabled)) {
+        if (moveEnabledMarker(text, QLatin1Char('[') + change.section + QLatin1Char(']'), change.key, change.enabled)) {
             const int bom = TextCodec::bomLength(encoding);
             bytes = bytes.left(bom) + TextCodec::encode(text, encoding);
         }

@@ -29,9 +29,8 @@ void Volmar::slotActionOpen()
     askSave();
     if (m_sLastDir.isEmpty())
         m_sLastDir = QDir::currentPath();
-    const QString name =
-        Dialogs::getOpenFileName(this, tr("Открыть файл"), m_sLastDir,
-                                 tr("ini files (*.ini *.ax);;vlmr files (*.vlmr);;Все файлы (*.*)"));
+    const QString name = Dialogs::getOpenFileName(this, tr("Открыть файл"), m_sLastDir,
+                                                  tr("ini files (*.ini *.ax);;vlmr files (*.vlmr);;Все файлы (*.*)"));
     if (!name.isEmpty()) {
         m_sLastDir = QFileInfo(name).absolutePath();
         m_openList = QStringList{name};

@@ -1,9 +1,9 @@
 // Saving the edited values into the INI files, Save As, and the question before changes are lost.
 #include "app/volmar.h"
-#include "platform/profile.h"
-#include "platform/textcodec.h"
 #include "description/paramtreeitem.h"
 #include "document/keychanges.h"
+#include "platform/profile.h"
+#include "platform/textcodec.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
 
@@ -84,15 +84,14 @@ void Volmar::askSave()
         return;
     const QPalette windowPalette = palette();
     if (Dialogs::question(nullptr, QString(), tr("Параметры были изменены. Хотите сохранить изменения?"),
-                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
-                          &windowPalette) == QMessageBox::Yes)
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, &windowPalette) == QMessageBox::Yes)
         slotActionSave();
 }
 
 void Volmar::slotActionSaveAs()
 {
-    const QString name = Dialogs::getSaveFileName(this, tr("Сохранить файл"), QStringLiteral("."),
-                                                  tr("Ини файл (*.ini *.ax)"));
+    const QString name =
+        Dialogs::getSaveFileName(this, tr("Сохранить файл"), QStringLiteral("."), tr("Ини файл (*.ini *.ax)"));
     if (name.isEmpty() || m_fileList.isEmpty())
         return;
     const QString source = m_fileList.first();

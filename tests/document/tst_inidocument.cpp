@@ -88,6 +88,11 @@ void TestIniDocument::singleFileEntry_data()
                                           << "Freq" << "100" << "frequency" << true;
     QTest::newRow("no key comment no continuation") << QByteArray("[A]\r\nFreq=100\r\n// in Hz\r\n") << "Freq"
                                                     << "100" << "" << true;
+    // The key line is found textually: a longer key that begins with the same text comes first.
+    QTest::newRow("continuation below a longer key")
+        << QByteArray("[A]\r\nFreqMax=5 // max\r\nFreq=1 // f\r\n// more\r\n") << "Freq" << "1" << "f" << true;
+    QTest::newRow("continuation of a repeated-letter key")
+        << QByteArray("[A]\r\naa=1 // one\r\n// more\r\n") << "aa" << "1" << "one\n more" << true;
     QTest::newRow("continuation of a disabled key")
         << QByteArray("[A]\r\n@Gain=5 // gain\r\n// in dB\r\n") << "Gain" << "5" << "gain\n in dB" << false;
 }
