@@ -116,6 +116,7 @@ bool Volmar::event(QEvent* e)
                                   &windowPalette) == QMessageBox::Yes)
                 loadFiles();
             // The box itself deactivated the window; that must not arm the next check.
+            m_bDeactivated = false;
         }
     } else if (e->type() == QEvent::WindowDeactivate) {
         m_bDeactivated = true;
@@ -157,7 +158,7 @@ void Volmar::closeEvent(QCloseEvent* e)
     // Taking the focus away from an open editor makes it hand its value to the tree before the
     // question about unsaved values.
     if (m_pCurTree)
-        ;
+        m_pCurTree->setFocus();
     saveSettings();
     askSave();
     writeDescription(QStringLiteral("curprog"), QStringLiteral("cmdline"), m_pProgComboBox->currentText());

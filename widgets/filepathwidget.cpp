@@ -19,24 +19,21 @@ QString FilePathWidget::fileFilter(const QString& pattern)
     const QString allFiles = tr("Все файлы (*.*)");
     if (pattern.isEmpty())
         return allFiles;
-    return QLatin1Char('(') + pattern.split(QLatin1Char(';')).join(QLatin1Char(' ')) + QStringLiteral(");;") +
-           allFiles;
+    return QLatin1Char('(') + pattern.split(QLatin1Char(';')).join(QLatin1Char(' ')) + QStringLiteral(");;") + allFiles;
 }
 
 void FilePathWidget::slotClicked()
 {
     // The dialog is a child of the editor, so the view keeps the editor open while it runs.
-    m_sPath = Dialogs::getOpenFileName(this, tr("Выберите файл"), m_pDir ? *m_pDir : QString(),
-                                       fileFilter(m_sPattern));
+    m_sPath = Dialogs::getOpenFileName(this, tr("Выберите файл"), m_pDir ? *m_pDir : QString(), fileFilter(m_sPattern));
     if (!m_sPath.isEmpty()) {
         if (m_pDir)
             *m_pDir = QFileInfo(m_sPath).absolutePath();
         // Programs run in the working directory, so a file below it is written relative to it. Only a
         // whole folder name counts: /data/xy/f is not below /data/x.
         const QString workDir = QDir::currentPath();
-        if (m_sPath.startsWith(workDir) &&
-            (workDir.endsWith(QLatin1Char('/')) || m_sPath.size() == workDir.size() ||
-             m_sPath.at(workDir.size()) == QLatin1Char('/'))) {
+        if (m_sPath.startsWith(workDir) && (workDir.endsWith(QLatin1Char('/')) || m_sPath.size() == workDir.size() ||
+                                            m_sPath.at(workDir.size()) == QLatin1Char('/'))) {
             m_sPath.remove(0, workDir.size());
             if (m_sPath.startsWith(QLatin1Char('/')))
                 m_sPath.remove(0, 1);

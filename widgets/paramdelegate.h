@@ -23,8 +23,7 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     // The base fills the spin boxes from the cell text. The list editor is left as createEditor
     // filled it: Qt 6 gives QComboBox a user property that would overwrite the chosen element's text.
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
