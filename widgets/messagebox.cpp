@@ -127,31 +127,43 @@ void about(QWidget* parent, const QString& title, const QString& text)
            nullptr);
 }
 
-QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+namespace
 {
-    recordDialog(QStringLiteral("open"), caption, dir, filter);
+// One file dialog for the three kinds; an answer queued by a test is taken instead of showing it.
+QString runFileDialog(const QString& kind, QWidget* parent, const QString& caption, const QString& dir,
+                      const QString& filter, QFileDialog::FileMode mode, QFileDialog::AcceptMode accept)
+{
+    recordDialog(kind, caption, dir, filter);
     QString name;
     if (takeFileName(&name))
         return name;
-    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+    QFileDialog dialog(parent, caption, dir, filter);
+    dialog.setFileMode(mode);
+    dialog.setAcceptMode(accept);
+    if (mode == QFileDialog::Directory)
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+} // namespace
+
+QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+{
+    return runFileDialog(QStringLiteral("open"), parent, caption, dir, filter, QFileDialog::ExistingFile,
+                         QFileDialog::AcceptOpen);
 }
 
 QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
 {
-    recordDialog(QStringLiteral("save"), caption, dir, filter);
-    QString name;
-    if (takeFileName(&name))
-        return name;
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    return runFileDialog(QStringLiteral("save"), parent, caption, dir, filter, QFileDialog::AnyFile,
+                         QFileDialog::AcceptSave);
 }
 
 QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)
 {
-    recordDialog(QStringLiteral("directory"), caption, dir, QString());
-    QString name;
-    if (takeFileName(&name))
-        return name;
-    return QFileDialog::getExistingDirectory(parent, caption, dir, QFileDialog::ShowDirsOnly);
+    return runFileDialog(QStringLiteral("directory"), parent, caption, dir, QString(), QFileDialog::Directory,
+                         QFileDialog::AcceptOpen);
 }
 
 QColor getColor(const QColor& initial, QWidget* parent, const QString& title)
