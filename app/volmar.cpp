@@ -138,7 +138,9 @@ bool Volmar::eventFilter(QObject* obj, QEvent* e)
     // Keypad Enter (Qt::Key_Enter) is left to the tree.
     if (m_pCurTree && obj == m_pCurTree && e->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(e)->key() == Qt::Key_Return) {
-        if (QTreeWidgetItem* item = m_pCurTree->currentItem())
+        // An open editor passes its own Return up when it commits; that one closes it and opens nothing.
+        QTreeWidgetItem* item = m_pCurTree->currentItem();
+        if (item && m_pCurTree->state() != QAbstractItemView::EditingState)
             m_pCurTree->editItem(item, ParamsTreeWidget::ValueColumn);
         return true;
     }
