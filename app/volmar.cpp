@@ -140,7 +140,7 @@ bool Volmar::eventFilter(QObject* obj, QEvent* e)
         static_cast<QKeyEvent*>(e)->key() == Qt::Key_Return) {
         // An open editor passes its own Return up when it commits; that one closes it and opens nothing.
         QTreeWidgetItem* item = m_pCurTree->currentItem();
-        if (item && m_pCurTree->state() != QAbstractItemView::EditingState)
+        if (item && !m_pCurTree->isEditing())
             m_pCurTree->editItem(item, ParamsTreeWidget::ValueColumn);
         return true;
     }

@@ -240,15 +240,16 @@ QString ParsedProfile::decodeRange(qsizetype begin, qsizetype end) const
     return {};
 }
 
-QByteArray ParsedProfile::encodeText(const QString& text) const
+QByteArray ParsedProfile::encodeText(const QString& text, QStringView decidingText) const
 {
     if (m_encoding == Encoding::Cp1251 && m_asciiOnly) {
         // A file of plain ASCII has no code page yet: rather than turn what CP1251 lacks into "?",
-        // it becomes UTF-8, which the next read recognises.
-        const QByteArray bytes = TextCodec::toCp1251(text);
-        if (TextCodec::fromCp1251(bytes) != text)
+        // it becomes UTF-8, which the next read recognises. Lines added together decide together,
+        // or the file would be part CP1251, part UTF-8.
+        const QString deciding = decidingText.isNull() ? text : decidingText.toString();
+        if (TextCodec::fromCp1251(TextCodec::toCp1251(deciding)) != deciding)
             return text.toUtf8();
-        return bytes;
+        return TextCodec::toCp1251(text);
     }
     return TextCodec::encode(text, m_encoding);
 }
@@ -341,14 +342,17 @@ std::optional<ParsedProfile::Splice> ParsedProfile::putValue(const QString& sect
     const QStringView keyName = beforeNul(key);
     const QString text = beforeNul(value).toString();
     const qsizetype size = m_bytes.size();
-    const QByteArray newLine = encodeText(leftTrimmed(keyName).toString() + u'=' + text) + m_lineEnd;
+    const QString entryText = leftTrimmed(keyName).toString() + u'=' + text;
+    const QByteArray newLine = encodeText(entryText) + m_lineEnd;
 
     const int index = findSection(trimmed(sectionName).toString());
     if (index < 0) {
         QByteArray added;
         if (!m_lines.isEmpty() && m_lines.last().end == m_lines.last().contentEnd)
             added += m_lineEnd;
-        added += encodeText(u'[' + leftTrimmed(sectionName).toString() + u']') + m_lineEnd + newLine;
+        const QString header = u'[' + leftTrimmed(sectionName).toString() + u']';
+        const QString both = header + entryText;
+        added += encodeText(header, both) + m_lineEnd + encodeText(entryText, both) + m_lineEnd;
         return Splice{size, size, added};
     }
 

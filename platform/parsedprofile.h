@@ -88,7 +88,7 @@ private:
     qsizetype skipBlanksBack(qsizetype begin, qsizetype end) const;
     qsizetype cutAtNul(qsizetype begin, qsizetype end) const;
     QString decodeRange(qsizetype begin, qsizetype end) const;
-    QByteArray encodeText(const QString& text) const;
+    QByteArray encodeText(const QString& text, QStringView decidingText = {}) const;
     int findSection(const QString& name) const;
     bool applyInPlace(const Splice& splice);
 

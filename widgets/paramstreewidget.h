@@ -35,6 +35,8 @@ public:
     void applyGroupStates(const QList<GroupDescription*>& groups);
     // True when some row's value or enabled flag differs from what was last loaded or saved.
     bool isModified() const;
+    // A value editor is open in the tree.
+    bool isEditing() const { return state() == EditingState; }
     // Takes the current values and enabled flags as the saved state; values turn black.
     void markSaved();
     // Removes and deletes every row.

@@ -1,335 +1,455 @@
+// The main window as a user meets it: its texts and keys, detachable tabs, files changed by other
+// programs, and closing with files open.
+#include "app/tabwgt.h"
 #include "app/volmar.h"
+#include "control/qprocessex.h"
+#include "platform/processes.h"
+#include "tests/common/testutil.h"
 #include "widgets/messagebox.h"
+#include "widgets/paramstreewidget.h"
 
-#include <QApplication>
-#include <QGuiApplication>
-#include <QMessageBox>
+#include <QContextMenuEvent>
+#include <QProcess>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTabBar>
-#include <QTimer>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+
+namespace
+{
+const QByteArray SectionsIni = "[A]\r\nAlpha=1\r\n[B]\r\nBeta=2\r\n[C]\r\nGamma=3\r\n";
+const QByteArray GenIni = "[Gen]\r\nFreq=10 // Hz\r\nLevel=3\r\n";
+const QString OneChanged = "Файл b.ini был изменен. Хотите перезагрузить его?";
+
+QStringList questions()
+{
+    QStringList texts;
+    for (const Dialogs::Shown& s : Dialogs::shown())
+        if (s.kind == "question")
+            texts << s.text;
+    return texts;
+}
+} // namespace
 
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        QSettings store("Korvane", "Volmar");
+        store.clear();
+        // Nothing is started after opening: the tests start the programs they need themselves.
+        for (const char* option : {"Auto Load Orvex", "Auto Run Program", "Auto Load PLD"})
+            store.setValue(option, 0);
+        Dialogs::clearShown();
+        m_dir = std::make_unique<QTemporaryDir>();
+        for (const char* name : {"a.ini", "b.ini", "c.ini"})
+            write(name, SectionsIni);
+        m_window = std::make_unique<Volmar>();
+    }
 
-    void formObjects_data();
-    void formObjects();
-    void menus();
-    void initialState();
-    void bottomRowsGiveSpareWidthToLists();
-    void centredOnScreen();
-    void shortcutsFromAnywhere_data();
-    void shortcutsFromAnywhere();
-    void escapeClosesFromAnywhere_data();
-    void escapeClosesFromAnywhere();
-    void otherKeysLeaveWindowOpen();
-    void exitCloses_data();
-    void exitCloses();
-    void aboutBoxThroughQueue();
-    void aboutBoxShownForReal();
+    void cleanup()
+    {
+        // Pages go home before the window that owns their trees is destroyed.
+        const QList<TabWgt*> detached = m_window ? m_window->m_tabWindows.values() : QList<TabWgt*>();
+        for (TabWgt* w : detached)
+            w->close();
+        m_window.reset();
+        QVERIFY(!Dialogs::pendingAnswers());
+        Dialogs::clearPendingAnswers();
+    }
+
+    void texts()
+    {
+        QStringList menus;
+        for (QAction* menuAction : m_window->QMainWindow::menuBar()->actions()) {
+            QStringList entries;
+            for (QAction* entry : menuAction->menu()->actions())
+                entries << (entry->isSeparator() ? "-" : entry->text());
+            menus << menuAction->text() + ": " + entries.join(", ");
+        }
+        QCOMPARE(menus, (QStringList{"Файл: Открыть..., -, Сохранить, Сохранить как.., -, Выход",
+                                     "Параметры: Показать ключевые слова, Шрифт..., Настройки...",
+                                     "Инструменты: Загрузить прошивку, Запустить Orvex", "Справка: О программе..."}));
+        QCOMPARE(m_window->m_pActionColorGroup->text(), "Изменить цвет группы...");
+
+        const Volmar& w = *m_window;
+        QStringList bottom;
+        for (const QObject* o : std::initializer_list<const QObject*>{
+                 w.m_pTerminateButton, w.m_pNotepadButton, w.label_2, w.m_pStartButton, w.label, w.m_pHelpPld,
+                 w.m_pPldButton, w.label_3, w.pushButton})
+            bottom << o->property("text").toString();
+        QCOMPARE(bottom, (QStringList{"Завершить процессы", "Блокнот", "Программа ЦОС:", "Старт", "Прошивка:", "?",
+                                      "Прошить", "Файл данных для Orvex:", "Выход"}));
+
+        Dialogs::setNextAnswer(QMessageBox::Ok);
+        m_window->m_pActionAbout->trigger();
+        const Dialogs::Shown& box = Dialogs::shown().first();
+        QCOMPARE(box.kind, "about");
+        QCOMPARE(box.title, "О программе Volmar");
+        QVERIFY2(box.text.startsWith("Volmar, версия " VOLMAR_VERSION) && box.text.contains("ЦОС"),
+                 qPrintable(box.text));
+    }
+
+    void initialState()
+    {
+        Volmar& w = *m_window;
+        QCOMPARE(w.windowTitle(), "Volmar");
+        QCOMPARE(w.size(), QSize(600, 426));
+        const QPoint off = w.frameGeometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
+        QVERIFY2(qAbs(off.x()) <= 1 && qAbs(off.y()) <= 1, "centred on the screen");
+        QVERIFY(!w.m_pNotepadButton->isEnabled());
+        QCOMPARE(w.m_pStartButton->styleSheet(), "background-color: #00FF00");
+        QCOMPARE(w.tabTitles(), (QStringList{"Ini", "Log"}));
+        QVERIFY(w.m_pLogTextEdit->isReadOnly());
+        show();
+        QVERIFY(w.m_pAuxButton->isHidden());
+    }
+
+    void shortcutsFromAnywhere()
+    {
+        show();
+        Dialogs::setNextFileName(QString()); // the Open dialog is cancelled
+        // Without files saving is switched off; only the key binding is checked here.
+        m_window->m_pActionSave->setEnabled(true);
+        for (auto [action, keys, focus] :
+             {std::tuple<QAction*, const char*, QWidget*>{m_window->m_pActionOpen, "Ctrl+O", m_window->pushButton},
+              {m_window->m_pActionSave, "Ctrl+S", m_window->tabWidget}}) {
+            focus->setFocus();
+            QTRY_VERIFY(focus->hasFocus());
+            QSignalSpy triggered(action, &QAction::triggered);
+            QTest::keySequence(focus, QKeySequence(keys));
+            QCOMPARE(triggered.count(), 1);
+        }
+    }
+
+    void closeKeys_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("Escape on the window") << "VolmarClass" << int(Qt::Key_Escape) << true;
+        QTest::newRow("Escape on a button") << "m_pTerminateButton" << int(Qt::Key_Escape) << true;
+        QTest::newRow("Return") << "VolmarClass" << int(Qt::Key_Return) << false;
+        QTest::newRow("F4") << "VolmarClass" << int(Qt::Key_F4) << false;
+        QTest::newRow("exit button") << "pushButton" << 0 << true;
+        QTest::newRow("exit menu entry") << "action_6" << 0 << true;
+    }
+
+    void closeKeys()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, key);
+        QFETCH(bool, closes);
+        show();
+        if (target == "pushButton")
+            QTest::mouseClick(m_window->pushButton, Qt::LeftButton);
+        else if (target == "action_6")
+            m_window->action_6->trigger();
+        else
+            QTest::keyClick(m_window->objectName() == target ? m_window.get() : m_window->findChild<QWidget*>(target),
+                            Qt::Key(key));
+        QCOMPARE(m_window->isVisible(), !closes);
+    }
+
+    void commandLineFilesInPlainStringOrder()
+    {
+        QStringList args;
+        for (const char* name : {"b.ini", "a9.ini", "B.ini", "a10.ini"}) {
+            write(name, SectionsIni);
+            args << path(name);
+        }
+        QProcess child;
+        qputenv("VOLMAR_TEST_PRINT_FILES", "1");
+        child.start(QCoreApplication::applicationFilePath(), args);
+        qunsetenv("VOLMAR_TEST_PRINT_FILES");
+        QVERIFY(child.waitForFinished());
+        // Upper case before lower case, "a10" before "a9", and the program's own path left out.
+        QCOMPARE(child.readAllStandardOutput(), "Все файлы\nB.ini\na10.ini\na9.ini\nb.ini\n");
+    }
+
+    void sectionReturnsToItsPlace_data()
+    {
+        QTest::addColumn<QString>("title");
+        for (const char* title : {"A", "B", "C", "Log"})
+            QTest::newRow(title) << QString(title);
+    }
+
+    void sectionReturnsToItsPlace()
+    {
+        QFETCH(QString, title);
+        write("a.vlmr", "<settings><tabs>1</tabs></settings>");
+        open({"a.ini"});
+        const QStringList all = m_window->tabTitles();
+        QCOMPARE(all, (QStringList{"A", "B", "C", "Log"}));
+        QWidget* page = m_window->tabWidget->widget(all.indexOf(title));
+        TabWgt* w = detach(title);
+        QVERIFY(w);
+        QCOMPARE(Dialogs::shown().last().text, "Показать в отдельном окне");
+        QCOMPARE(w->windowTitle(), title);
+        // The first detached window takes the main window's size, at the corner of the screen.
+        QCOMPARE(QRect(w->pos(), w->size()), QRect(QPoint(0, 0), m_window->size()));
+        m_window->tabWidget->setCurrentIndex(0);
+        w->close();
+        QCOMPARE(m_window->tabTitles(), all);
+        QCOMPARE(m_window->tabWidget->currentWidget(), page);
+        QVERIFY(page->isVisible());
+    }
+
+    void lastPageStays()
+    {
+        open({"a.ini"});
+        QVERIFY(detach("Log"));
+        QVERIFY(!detach("Ini"));
+        QCOMPARE(Dialogs::shown().size(), 1); // no menu at all
+        Dialogs::clearPendingAnswers();
+    }
+
+    void onlyTheLastClosedWindowIsRemembered()
+    {
+        write("a.vlmr", "<settings><tabs>1</tabs></settings>");
+        open({"a.ini"});
+        TabWgt* first = detach("A");
+        TabWgt* second = detach("C");
+        QVERIFY(first && second);
+        first->setGeometry(30, 40, 300, 200);
+        second->resize(350, 250);
+        second->move(50, 60);
+        first->close();
+        QVERIFY(!QSettings("Korvane", "Volmar").contains("geometry_tab"));
+        second->close();
+        QCOMPARE(QSettings("Korvane", "Volmar").value("state_tab").toPoint(), QPoint(50, 60));
+        TabWgt* next = detach("B");
+        QVERIFY(next);
+        QCOMPARE(QRect(next->pos(), next->size()), QRect(50, 60, 350, 250));
+    }
+
+    void outsideChanges_data()
+    {
+        QTest::addColumn<QStringList>("touched"); // "-" in front: deleted
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<QString>("text"); // empty: nothing asked
+        QTest::newRow("one") << QStringList{"b.ini"} << false << OneChanged;
+        QTest::newRow("two") << QStringList{"a.ini", "c.ini"} << false
+                             << "Файлы a.ini, c.ini были изменены. Хотите перезагрузить их?";
+        QTest::newRow("deleted") << QStringList{"-b.ini"} << false << OneChanged;
+        QTest::newRow("saved since") << QStringList{"b.ini"} << true << QString();
+    }
+
+    void outsideChanges()
+    {
+        QFETCH(QStringList, touched);
+        QFETCH(bool, saved);
+        QFETCH(QString, text);
+        open({"a.ini", "b.ini", "c.ini"});
+        for (const QString& name : touched) {
+            if (name.startsWith('-'))
+                QVERIFY(QFile::remove(path(name.mid(1))));
+            else
+                touch(name);
+        }
+        if (saved)
+            m_window->slotActionSave();
+        // Asked only once the user has been away, and again each time while the answer is No.
+        cycleActivation(false);
+        QVERIFY(questions().isEmpty());
+        for (int asked = 1; asked <= 2; ++asked) {
+            if (!saved)
+                Dialogs::setNextAnswer(QMessageBox::No);
+            cycleActivation();
+            QCOMPARE(questions(), saved ? QStringList() : QStringList(asked, text));
+        }
+        const Dialogs::Shown& last = Dialogs::shown().isEmpty() ? Dialogs::Shown() : Dialogs::shown().last();
+        QVERIFY(saved || (last.title.isEmpty() && last.buttons == (QMessageBox::Yes | QMessageBox::No) &&
+                          last.defaultButton == QMessageBox::Yes));
+    }
+
+    void yesReloads()
+    {
+        open({"a.ini"});
+        write("a.ini", QByteArray(SectionsIni).replace("Beta=2", "Beta=99"));
+        touch("a.ini");
+        Dialogs::setNextAnswer(QMessageBox::Yes);
+        cycleActivation();
+        QVERIFY(row("Beta"));
+        QCOMPARE(row("Beta")->text(ParamsTreeWidget::ValueColumn), "99");
+        // The reload took the new time: nothing more to report.
+        cycleActivation();
+        QCOMPARE(questions().size(), 1);
+    }
+
+    void closingWithoutEdits()
+    {
+        openGen();
+        m_window->m_nRestartTimeout = 1234;
+        m_window->m_pProgComboBox->addItem("gen.exe -n 5");
+        m_window->m_pProgComboBox->setCurrentIndex(m_window->m_pProgComboBox->count() - 1);
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        QVERIFY(!m_window->isVisible());
+        QVERIFY(Dialogs::shown().isEmpty());
+        QCOMPARE(QSettings("Korvane", "Volmar").value("Restart Timeout").toInt(), 1234);
+        QCOMPARE(read("gen.ini"), GenIni);
+        QVERIFY(read("gen.vlmr").contains("\t<curprog cmdline=\"gen.exe -n 5\"/>\n</settings>"));
+    }
+
+    void openEditorCommitsBeforeQuestion_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("no") << int(QMessageBox::No);
+        QTest::newRow("yes") << int(QMessageBox::Yes);
+    }
+
+    void openEditorCommitsBeforeQuestion()
+    {
+        QFETCH(int, answer);
+        openGen();
+        // Without "Auto Save" the edit waits in the tree for the question at close.
+        m_window->m_bAutoSave = false;
+        ParamsTreeWidget* tree = m_window->m_pCurTree;
+        tree->setCurrentItem(row("Freq"));
+        tree->setFocus();
+        // Only the main Return key opens the editor, not the keypad's Enter.
+        QTest::keyClick(tree, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(!tree->viewport()->findChild<QSpinBox*>());
+        QTest::keyClick(tree, Qt::Key_Return);
+        auto* editor = tree->viewport()->findChild<QSpinBox*>();
+        QVERIFY(editor);
+        QTRY_VERIFY(editor->hasFocus());
+        editor->selectAll();
+        QTest::keyClicks(editor, "77");
+
+        Dialogs::setNextAnswer(static_cast<QMessageBox::StandardButton>(answer));
+        m_window->close();
+        QCOMPARE(questions(), QStringList{"Параметры были изменены. Хотите сохранить изменения?"});
+        const QByteArray bytes = read("gen.ini");
+        if (answer == QMessageBox::No)
+            QCOMPARE(bytes, GenIni);
+        else
+            QVERIFY2(bytes.contains("Freq= 77") && bytes.endsWith("// Hz\r\nLevel=3\r\n"), bytes.constData());
+    }
+
+    void programsEndedAsTheOptionsSay_data()
+    {
+        QTest::addColumn<bool>("on");
+        QTest::newRow("Auto Exit Orvex and Show Prog Window on") << true;
+        QTest::newRow("both off") << false;
+    }
+
+    void programsEndedAsTheOptionsSay()
+    {
+        QFETCH(bool, on);
+        openGen();
+        const QString sleep = QStandardPaths::findExecutable("sleep");
+        QProcessEx* orvex = m_window->m_pOrvexProcess;
+        orvex->start(sleep, {"300"});
+        QVERIFY(orvex->waitForStarted());
+        const qint64 orvexPid = orvex->processId();
+        const qint64 progPid = Processes::startDetached(sleep, {"300"});
+        QVERIFY(Processes::isOpen(progPid));
+        m_window->m_progPid = progPid;
+        m_window->m_bAutoExitOrvex = m_window->m_bShowProgWindow = on;
+
+        m_window->close();
+        QCOMPARE(Processes::isOpen(orvexPid), !on);
+        // The detached program is reaped by whoever adopted it.
+        QTRY_COMPARE(Processes::isOpen(progPid), !on);
+        m_window.reset();
+        QCOMPARE(Processes::isOpen(orvexPid), !on);
+        if (!on) {
+            // The window leaves a running visualiser to itself.
+            delete orvex;
+            Processes::terminate(progPid);
+        }
+    }
 
 private:
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+    void write(const QString& name, const QByteArray& bytes) { QVERIFY(TestUtil::writeBytes(path(name), bytes)); }
+    QByteArray read(const QString& name) const { return TestUtil::readBytes(path(name)); }
+
+    void show()
+    {
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+    void open(const QStringList& names)
+    {
+        show();
+        QStringList paths;
+        for (const QString& name : names)
+            paths << path(name);
+        m_window->m_openList = m_window->m_fileList = paths;
+        m_window->openFiles();
+        // A tree put into a shown window appears on the next pass of the event loop.
+        QTRY_VERIFY(m_window->m_nTabs != 0 || m_window->m_pParamsTree->isVisible());
+    }
+
+    void openGen()
+    {
+        write("gen.ini", GenIni);
+        write("gen.vlmr", "<settings><group title=\"Generator\"><param name=\"Gen.Freq\" title=\"Freq\" "
+                          "type=\"spin-int\"/></group>\n</settings>\n");
+        open({"gen.ini"});
+    }
+
+    // Right-clicks the tab and picks "Показать в отдельном окне".
+    TabWgt* detach(const QString& title)
+    {
+        QTabBar* bar = m_window->tabWidget->tabBar();
+        const QPoint at = bar->tabRect(m_window->tabTitles().indexOf(title)).center();
+        Dialogs::setNextMenuChoice(m_window->m_pTopAction);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, bar->mapToGlobal(at));
+        QCoreApplication::sendEvent(bar, &event);
+        return m_window->m_tabWindows.value(title);
+    }
+
+    QTreeWidgetItem* row(const QString& title) const
+    {
+        const QList<QTreeWidgetItem*> rows = m_window->m_pCurTree->findItems(title, Qt::MatchRecursive, 0);
+        return rows.size() == 1 ? rows.first() : nullptr;
+    }
+
+    // Moves a file's time stamp as another program writing it would.
+    void touch(const QString& name)
+    {
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime));
+    }
+
+    // The user switches to another program and back.
+    void cycleActivation(bool deactivate = true)
+    {
+        QEvent off(QEvent::WindowDeactivate), on(QEvent::WindowActivate);
+        if (deactivate)
+            QCoreApplication::sendEvent(m_window.get(), &off);
+        QCoreApplication::sendEvent(m_window.get(), &on);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Volmar> m_window;
 };
-
-void TestMainWindow::init()
-{
-    // Every window starts from an empty store: a closed window may have saved its geometry.
-    QSettings(QStringLiteral("Korvane"), QStringLiteral("Volmar")).clear();
-    Dialogs::clearShown();
-    Dialogs::clearPendingAnswers();
-    m_window = std::make_unique<Volmar>();
-}
-
-void TestMainWindow::cleanup()
-{
-    m_window.reset();
-    Dialogs::clearPendingAnswers();
-}
-
-void TestMainWindow::formObjects_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("text");
-
-    const auto row = [](const char* name, const char* type, const QString& text) {
-        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(type) << text;
-    };
-    row("m_pActionOpen", "QAction", QStringLiteral("Открыть..."));
-    row("m_pActionSave", "QAction", QStringLiteral("Сохранить"));
-    row("m_pActionSaveAs", "QAction", QStringLiteral("Сохранить как.."));
-    row("action_6", "QAction", QStringLiteral("Выход"));
-    row("m_pActionFont", "QAction", QStringLiteral("Шрифт..."));
-    row("m_pActionAbout", "QAction", QStringLiteral("О программе..."));
-    row("m_pActionName", "QAction", QStringLiteral("Показать ключевые слова"));
-    row("m_pActionColorGroup", "QAction", QStringLiteral("Изменить цвет группы..."));
-    row("m_pActionSettings", "QAction", QStringLiteral("Настройки..."));
-    row("m_pActionLoadPld", "QAction", QStringLiteral("Загрузить прошивку"));
-    row("m_pActionRunOrvex", "QAction", QStringLiteral("Запустить Orvex"));
-    row("m_pActionUpdateIni", "QAction", QString());
-    row("m_pTopAction", "QAction", QStringLiteral("Показать в отдельном окне"));
-    row("centralWidget", "QWidget", QString());
-    row("tabWidget", "QTabWidget", QString());
-    row("m_pCommentLabel", "QLabel", QString());
-    row("m_pLogTextEdit", "QTextEdit", QString());
-    row("m_pAuxButton", "QPushButton", QString());
-    row("m_pTerminateButton", "QPushButton", QStringLiteral("Завершить процессы"));
-    row("m_pNotepadButton", "QPushButton", QStringLiteral("Блокнот"));
-    row("label_2", "QLabel", QStringLiteral("Программа ЦОС:"));
-    row("m_pProgComboBox", "QComboBox", QString());
-    row("m_pStartButton", "QPushButton", QStringLiteral("Старт"));
-    row("label", "QLabel", QStringLiteral("Прошивка:"));
-    row("m_pHelpPld", "QPushButton", QStringLiteral("?"));
-    row("m_pPldComboBox", "QComboBox", QString());
-    row("m_pPldButton", "QPushButton", QStringLiteral("Прошить"));
-    row("label_3", "QLabel", QStringLiteral("Файл данных для Orvex:"));
-    row("m_pBinComboBox", "QComboBox", QString());
-    row("pushButton", "QPushButton", QStringLiteral("Выход"));
-    row("menuBar", "QMenuBar", QString());
-}
-
-void TestMainWindow::formObjects()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, type);
-    QFETCH(QString, text);
-
-    const QObject* object = m_window->findChild<QObject*>(name);
-    QVERIFY2(object, qPrintable(name));
-    QCOMPARE(QString::fromLatin1(object->metaObject()->className()), type);
-    QCOMPARE(object->property("text").toString(), text);
-}
-
-void TestMainWindow::menus()
-{
-    QStringList menus;
-    for (QAction* menuAction : m_window->QMainWindow::menuBar()->actions()) {
-        QStringList entries;
-        for (QAction* entry : menuAction->menu()->actions())
-            entries << (entry->isSeparator() ? QStringLiteral("-") : entry->objectName());
-        menus << menuAction->menu()->objectName() + QLatin1Char(' ') + menuAction->text() + QStringLiteral(": ") +
-                     entries.join(QStringLiteral(", "));
-    }
-    const QStringList expected{
-        QStringLiteral("menu Файл: m_pActionOpen, -, m_pActionSave, m_pActionSaveAs, -, action_6"),
-        QStringLiteral("menu_5 Параметры: m_pActionName, m_pActionFont, m_pActionSettings"),
-        QStringLiteral("menu_2 Инструменты: m_pActionLoadPld, m_pActionRunOrvex"),
-        QStringLiteral("menu_6 Справка: m_pActionAbout"),
-    };
-    QCOMPARE(menus, expected);
-
-    QCOMPARE(m_window->m_pActionOpen->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-    QCOMPARE(m_window->m_pActionSave->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
-    QVERIFY(m_window->m_pActionName->isCheckable());
-    QVERIFY(!m_window->m_pActionName->isChecked());
-    QCOMPARE(m_window->m_pTopAction->toolTip(), QStringLiteral("Показать в отдельном окне"));
-}
-
-void TestMainWindow::initialState()
-{
-    Volmar& w = *m_window;
-    QCOMPARE(w.windowTitle(), QStringLiteral("Volmar"));
-    QCOMPARE(w.size(), QSize(600, 426));
-    QVERIFY(!w.m_pNotepadButton->isEnabled());
-    QVERIFY(w.m_pAuxButton->isHidden());
-    QCOMPARE(w.m_pStartButton->styleSheet(), QStringLiteral("background-color: #00FF00"));
-    QCOMPARE(w.tabWidget->count(), 2);
-    QCOMPARE(w.tabWidget->tabText(0), QStringLiteral("Ini"));
-    QCOMPARE(w.tabWidget->tabText(1), QStringLiteral("Log"));
-    QCOMPARE(w.tabWidget->currentIndex(), 0);
-    QVERIFY(w.m_pLogTextEdit->isReadOnly());
-    QVERIFY(w.m_pCommentLabel->wordWrap());
-    QCOMPARE(w.m_pProgComboBox->palette().color(QPalette::Active, QPalette::Base), QColor(Qt::white));
-    QCOMPARE(w.m_pProgComboBox->palette().color(QPalette::Disabled, QPalette::Base), QColor(236, 233, 216));
-
-    // The tab bar's menu is what takes a page out into its own window.
-    const QTabBar* tabBar = w.tabWidget->findChild<QTabBar*>();
-    QVERIFY(tabBar);
-    QCOMPARE(tabBar->contextMenuPolicy(), Qt::CustomContextMenu);
-
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QCOMPARE(w.m_pTerminateButton->width(), 125);
-    QCOMPARE(w.m_pHelpPld->size(), QSize(22, 22));
-    QVERIFY(w.m_pAuxButton->isHidden());
-}
-
-void TestMainWindow::bottomRowsGiveSpareWidthToLists()
-{
-    Volmar& w = *m_window;
-    w.show();
-    w.resize(1000, 426);
-    QTRY_COMPARE(w.width(), 1000);
-    QTRY_COMPARE(w.label_3->width(), w.label_3->sizeHint().width());
-    QCOMPARE(w.label->width(), w.label->sizeHint().width());
-    QCOMPARE(w.label_2->width(), w.label_2->sizeHint().width());
-    QCOMPARE(w.m_pPldButton->width(), w.m_pPldButton->sizeHint().width());
-    QCOMPARE(w.pushButton->width(), w.pushButton->sizeHint().width());
-    for (const QComboBox* list : {w.m_pProgComboBox, w.m_pPldComboBox, w.m_pBinComboBox})
-        QVERIFY2(list->width() > 500, qPrintable(list->objectName()));
-}
-
-void TestMainWindow::centredOnScreen()
-{
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    const QRect frame = m_window->frameGeometry();
-    QVERIFY(area.contains(frame));
-    QVERIFY(frame.topLeft() != area.topLeft());
-    QVERIFY(qAbs(frame.center().x() - area.center().x()) <= 1);
-    QVERIFY(qAbs(frame.center().y() - area.center().y()) <= 1);
-}
-
-void TestMainWindow::shortcutsFromAnywhere_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("focus");
-
-    QTest::newRow("open, focus on tabs") << "m_pActionOpen"
-                                         << "Ctrl+O"
-                                         << "tabWidget";
-    QTest::newRow("open, focus on exit button") << "m_pActionOpen"
-                                                << "Ctrl+O"
-                                                << "pushButton";
-    QTest::newRow("save, focus on tabs") << "m_pActionSave"
-                                         << "Ctrl+S"
-                                         << "tabWidget";
-    QTest::newRow("save, focus on terminate button") << "m_pActionSave"
-                                                     << "Ctrl+S"
-                                                     << "m_pTerminateButton";
-}
-
-void TestMainWindow::shortcutsFromAnywhere()
-{
-    QFETCH(QString, action);
-    QFETCH(QString, keys);
-    QFETCH(QString, focus);
-
-    Volmar& w = *m_window;
-    auto* target = w.findChild<QAction*>(action);
-    auto* focusWidget = w.findChild<QWidget*>(focus);
-    QVERIFY(target && focusWidget);
-    // A window started without files has saving switched off; only the key binding is checked here.
-    target->setEnabled(true);
-    // Should the Open dialog come up, it is cancelled.
-    Dialogs::setNextFileName(QString());
-
-    w.show();
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    focusWidget->setFocus();
-    QTRY_VERIFY(focusWidget->hasFocus());
-
-    QSignalSpy triggered(target, &QAction::triggered);
-    QTest::keySequence(focusWidget, QKeySequence(keys));
-    QCOMPARE(triggered.count(), 1);
-}
-
-void TestMainWindow::escapeClosesFromAnywhere_data()
-{
-    QTest::addColumn<QString>("target");
-    QTest::newRow("window") << "VolmarClass";
-    QTest::newRow("tabs") << "tabWidget";
-    QTest::newRow("terminate button") << "m_pTerminateButton";
-}
-
-void TestMainWindow::escapeClosesFromAnywhere()
-{
-    QFETCH(QString, target);
-    Volmar& w = *m_window;
-    QWidget* widget = w.objectName() == target ? &w : w.findChild<QWidget*>(target);
-    QVERIFY(widget);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-
-    QTest::keyClick(widget, Qt::Key_Escape);
-    QVERIFY(!w.isVisible());
-}
-
-void TestMainWindow::otherKeysLeaveWindowOpen()
-{
-    Volmar& w = *m_window;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    for (const int key : {int(Qt::Key_A), int(Qt::Key_Return), int(Qt::Key_F4)}) {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-        QApplication::sendEvent(&w, &press);
-        QVERIFY(!press.isAccepted());
-        QVERIFY(w.isVisible());
-    }
-}
-
-void TestMainWindow::exitCloses_data()
-{
-    QTest::addColumn<bool>("fromMenu");
-    QTest::newRow("button") << false;
-    QTest::newRow("menu entry") << true;
-}
-
-void TestMainWindow::exitCloses()
-{
-    QFETCH(bool, fromMenu);
-    Volmar& w = *m_window;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-
-    if (fromMenu)
-        w.action_6->trigger();
-    else
-        QTest::mouseClick(w.pushButton, Qt::LeftButton);
-    QVERIFY(!w.isVisible());
-}
-
-void TestMainWindow::aboutBoxThroughQueue()
-{
-    Dialogs::setNextAnswer(QMessageBox::Ok);
-    m_window->m_pActionAbout->trigger();
-
-    QVERIFY(!Dialogs::pendingAnswers());
-    QCOMPARE(Dialogs::shown().size(), 1);
-    const Dialogs::Shown& box = Dialogs::shown().first();
-    QCOMPARE(box.kind, QStringLiteral("about"));
-    QCOMPARE(box.title, QStringLiteral("О программе Volmar"));
-    QVERIFY2(box.text.startsWith(QStringLiteral("Volmar, версия " VOLMAR_VERSION)), qPrintable(box.text));
-    QVERIFY(box.text.contains(QStringLiteral("ЦОС")));
-}
-
-void TestMainWindow::aboutBoxShownForReal()
-{
-    // Nothing queued: the real box comes up modally and is closed from inside its event loop.
-    QString shownText;
-    QTimer closer;
-    closer.setInterval(10);
-    connect(&closer, &QTimer::timeout, this, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            closer.stop();
-            shownText = box->text();
-            box->button(QMessageBox::Ok)->click();
-        }
-    });
-    closer.start();
-    m_window->show();
-    m_window->m_pActionAbout->trigger();
-
-    QCOMPARE(Dialogs::shown().size(), 1);
-    QCOMPARE(shownText, Dialogs::shown().first().text);
-    QVERIFY(m_window->isVisible());
-}
 
 int main(int argc, char** argv)
 {
     QStandardPaths::setTestModeEnabled(true);
+    if (qEnvironmentVariableIsSet("VOLMAR_TEST_PRINT_FILES")) {
+        // Started by commandLineFilesInPlainStringOrder with file names, as a file manager starts the program.
+        QApplication app(argc, argv);
+        Volmar window;
+        for (int i = 0; i < window.m_pFileTabs->count(); ++i)
+            QTextStream(stdout) << window.m_pFileTabs->tabText(i) << '\n';
+        return 0;
+    }
     // The window reads file names from the application's arguments; QtTest's options stay out of them.
     int appArgc = 1;
     QApplication app(appArgc, argv);

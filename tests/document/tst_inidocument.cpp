@@ -1,26 +1,17 @@
 #include "document/inidocument.h"
 #include "platform/textcodec.h"
+#include "tests/common/testutil.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+using TestUtil::readBytes;
+using TestUtil::writeBytes;
+
 namespace
 {
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
 const IniEntry* findEntry(const IniDocument& doc, const QString& section, const QString& key)
 {
     for (const IniEntry* entry : doc.m_entries)
@@ -69,32 +60,51 @@ void TestIniDocument::singleFileEntry_data()
     QTest::addColumn<bool>("enabled");
 
     QTest::newRow("slash comment") << QByteArray("[A]\r\nFreq=100 // frequency\r\n") << "Freq"
-                                   << "100" << "frequency" << true;
-    QTest::newRow("only a comment") << QByteArray("[A]\r\nFreq=// frequency\r\n") << "Freq" << ""
+                                   << "100"
+                                   << "frequency" << true;
+    QTest::newRow("only a comment") << QByteArray("[A]\r\nFreq=// frequency\r\n") << "Freq"
+                                    << ""
                                     << "frequency" << true;
-    QTest::newRow("semicolon separates") << QByteArray("[A]\r\nMode=1;2\r\n") << "Mode" << "1" << "2" << true;
-    QTest::newRow("slashes split a path") << QByteArray("[A]\r\nPath=d://data\r\n") << "Path" << "d:" << "data"
-                                          << true;
-    QTest::newRow("second comment dropped") << QByteArray("[A]\r\nFreq=1 // a // b\r\n") << "Freq" << "1"
+    QTest::newRow("semicolon separates") << QByteArray("[A]\r\nMode=1;2\r\n") << "Mode"
+                                         << "1"
+                                         << "2" << true;
+    QTest::newRow("slashes split a path") << QByteArray("[A]\r\nPath=d://data\r\n") << "Path"
+                                          << "d:"
+                                          << "data" << true;
+    QTest::newRow("second comment dropped") << QByteArray("[A]\r\nFreq=1 // a // b\r\n") << "Freq"
+                                            << "1"
                                             << "a" << true;
-    QTest::newRow("separators only") << QByteArray("[A]\r\nFreq=//\r\n") << "Freq" << "" << "" << true;
-    QTest::newRow("disabled key") << QByteArray("[A]\r\n@Gain=5\r\n") << "Gain" << "5" << "" << false;
+    QTest::newRow("separators only") << QByteArray("[A]\r\nFreq=//\r\n") << "Freq"
+                                     << ""
+                                     << "" << true;
+    QTest::newRow("disabled key") << QByteArray("[A]\r\n@Gain=5\r\n") << "Gain"
+                                  << "5"
+                                  << "" << false;
     QTest::newRow("continuation CRLF") << QByteArray("[A]\r\nFreq=100 // frequency\r\n// in Hz\r\n; step 1\r\n")
-                                       << "Freq" << "100" << "frequency\n in Hz\n step 1" << true;
+                                       << "Freq"
+                                       << "100"
+                                       << "frequency\n in Hz\n step 1" << true;
     QTest::newRow("continuation ends at blank")
-        << QByteArray("[A]\r\nFreq=100 // frequency\r\n// in Hz\r\n\r\n// far\r\n") << "Freq" << "100"
+        << QByteArray("[A]\r\nFreq=100 // frequency\r\n// in Hz\r\n\r\n// far\r\n") << "Freq"
+        << "100"
         << "frequency\n in Hz" << true;
-    QTest::newRow("continuation LF only") << QByteArray("[A]\nFreq=100 // frequency\n// in Hz\n; step 1\n")
-                                          << "Freq" << "100" << "frequency" << true;
+    QTest::newRow("continuation LF only") << QByteArray("[A]\nFreq=100 // frequency\n// in Hz\n; step 1\n") << "Freq"
+                                          << "100"
+                                          << "frequency" << true;
     QTest::newRow("no key comment no continuation") << QByteArray("[A]\r\nFreq=100\r\n// in Hz\r\n") << "Freq"
-                                                    << "100" << "" << true;
+                                                    << "100"
+                                                    << "" << true;
     // The key line is found textually: a longer key that begins with the same text comes first.
     QTest::newRow("continuation below a longer key")
-        << QByteArray("[A]\r\nFreqMax=5 // max\r\nFreq=1 // f\r\n// more\r\n") << "Freq" << "1" << "f" << true;
-    QTest::newRow("continuation of a repeated-letter key")
-        << QByteArray("[A]\r\naa=1 // one\r\n// more\r\n") << "aa" << "1" << "one\n more" << true;
-    QTest::newRow("continuation of a disabled key")
-        << QByteArray("[A]\r\n@Gain=5 // gain\r\n// in dB\r\n") << "Gain" << "5" << "gain\n in dB" << false;
+        << QByteArray("[A]\r\nFreqMax=5 // max\r\nFreq=1 // f\r\n// more\r\n") << "Freq"
+        << "1"
+        << "f" << true;
+    QTest::newRow("continuation of a repeated-letter key") << QByteArray("[A]\r\naa=1 // one\r\n// more\r\n") << "aa"
+                                                           << "1"
+                                                           << "one\n more" << true;
+    QTest::newRow("continuation of a disabled key") << QByteArray("[A]\r\n@Gain=5 // gain\r\n// in dB\r\n") << "Gain"
+                                                    << "5"
+                                                    << "gain\n in dB" << false;
 }
 
 void TestIniDocument::singleFileEntry()
@@ -165,8 +175,8 @@ void TestIniDocument::multiFileMerge_data()
                                     << false;
     QTest::newRow("only in first") << QByteArray("[S]\r\nK=1\r\n") << QByteArray("[S]\r\nX=0\r\n") << "" << true
                                    << false;
-    QTest::newRow("disabled in first") << QByteArray("[S]\r\n@K=1\r\n") << QByteArray("[S]\r\n@K=1\r\n") << "1"
-                                       << false << false;
+    QTest::newRow("disabled in first") << QByteArray("[S]\r\n@K=1\r\n") << QByteArray("[S]\r\n@K=1\r\n") << "1" << false
+                                       << false;
 }
 
 void TestIniDocument::multiFileMerge()
@@ -202,8 +212,8 @@ void TestIniDocument::defaultSectionAddedToFirstFileOnly()
     const QDateTime before = doc.m_fileTimes.at(0);
     doc.readFiles();
 
-    QCOMPARE(fileBytes(path("a.ini")), QByteArray("[00]\nFreq=100 // frequency\r\nGain=2\r\n"));
-    QCOMPARE(fileBytes(path("b.ini")), QByteArray("Freq=100\r\n"));
+    QCOMPARE(readBytes(path("a.ini")), QByteArray("[00]\nFreq=100 // frequency\r\nGain=2\r\n"));
+    QCOMPARE(readBytes(path("b.ini")), QByteArray("Freq=100\r\n"));
     QCOMPARE(doc.m_sections, QStringList{"00"});
     QVERIFY(findEntry(doc, "00", "Freq"));
     QVERIFY(findEntry(doc, "00", "Gain"));
@@ -221,7 +231,7 @@ void TestIniDocument::unreadableFilesAreEmptyDocuments()
     doc.readFiles();
     QCOMPARE(doc.m_sections, QStringList{"00"});
     QVERIFY(doc.m_entries.isEmpty());
-    QCOMPARE(fileBytes(path("missing.ini")), QByteArray("[00]\n"));
+    QCOMPARE(readBytes(path("missing.ini")), QByteArray("[00]\n"));
 
     IniDocument folder;
     folder.m_fileList = {path("folder.ini")};
@@ -234,8 +244,8 @@ void TestIniDocument::unreadableFilesAreEmptyDocuments()
 void TestIniDocument::cp1251AndUtf8Texts()
 {
     const QString title = QStringLiteral("Частота");
-    writeBytes(path("cp.ini"), "[" + TextCodec::toCp1251(title) + "]\r\nF=1 // " +
-                                   TextCodec::toCp1251(QStringLiteral("Гц")) + "\r\n");
+    writeBytes(path("cp.ini"),
+               "[" + TextCodec::toCp1251(title) + "]\r\nF=1 // " + TextCodec::toCp1251(QStringLiteral("Гц")) + "\r\n");
     writeBytes(path("u8.ini"), "[" + title.toUtf8() + "]\r\nF=1 // " + QStringLiteral("Гц").toUtf8() + "\r\n");
     for (const QString& name : {QStringLiteral("cp.ini"), QStringLiteral("u8.ini")}) {
         IniDocument doc;

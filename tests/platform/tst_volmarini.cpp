@@ -1,7 +1,12 @@
-// volmar-ini as scripts use it: its output, its exit codes and what it leaves on disk.
+// volmar-ini as scripts use it: every golden vector of the INI dialect run through it (and so through
+// the profile engine), its exit codes and what it leaves on disk.
 
-#include <QFile>
+#include "tests/common/testutil.h"
+
+#include <QDir>
+#include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,16 +28,29 @@ Result volmarIni(const QStringList& arguments)
     return {tool.exitCode(), tool.readAllStandardOutput(), tool.readAllStandardError()};
 }
 
-QByteArray readAll(const QString& path)
+const QString CasesDir = QStringLiteral(VOLMAR_SHARED_DIR "/ini-dialect/cases");
+
+QList<QByteArray> expectedLines(const QString& caseDir)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QList<QByteArray> lines = TestUtil::readBytes(caseDir + "/expected.jsonl").split('\n');
+    lines.removeAll(QByteArray());
+    return lines;
 }
 
-bool writeAll(const QString& path, const QByteArray& bytes)
+QString compact(const QByteArray& line)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return QString::fromUtf8(line.size() > 400 ? line.left(400) + "..." : line);
+}
+
+// The field names of one output line in the order printed.
+QStringList fieldOrder(const QByteArray& line)
+{
+    static const QRegularExpression field(QStringLiteral(R"re([{,]"(line|op|list|found|text|file_hex)":)re"));
+    QStringList names;
+    auto it = field.globalMatch(QString::fromUtf8(line));
+    while (it.hasNext())
+        names.append(it.next().captured(1));
+    return names;
 }
 
 // CP1251: "[Частота]", "Ключ=Значение // Гц".
@@ -45,147 +63,145 @@ class TestVolmarIni : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void reads();
-    void getOfMissingKeyExitsOne();
-    void setWritesOneLine();
-    void deleteKeyAndSection();
-    void wrongArgumentsExitTwo_data();
-    void wrongArgumentsExitTwo();
-    void helpIsForPeople();
-    void failedWriteExitsThree();
-    void malformedScriptChangesNothing();
-
-private:
     QString m_file;
     std::unique_ptr<QTemporaryDir> m_dir;
-};
 
-void TestVolmarIni::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_file = m_dir->filePath("lab.ini");
-    QVERIFY(writeAll(m_file, Cp1251File));
-}
-
-void TestVolmarIni::reads()
-{
-    Result r = volmarIni({"sections", m_file});
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Частота\nAmp\n"));
-
-    r = volmarIni({"keys", m_file, QStringLiteral("ЧАСТОТА")});
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Ключ\n"));
-
-    r = volmarIni({"get", m_file, QStringLiteral(" частота "), QStringLiteral("КЛЮЧ")});
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Значение // Гц\n"));
-    QCOMPARE(r.err, QByteArray());
-}
-
-void TestVolmarIni::getOfMissingKeyExitsOne()
-{
-    for (const QStringList& args :
-         {QStringList{"get", m_file, "Amp", "Nope"}, QStringList{"get", m_file, "Nope", "Gain"},
-          QStringList{"get", m_dir->filePath("missing.ini"), "Amp", "Gain"}}) {
-        const Result r = volmarIni(args);
-        QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.out, QByteArray());
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_file = m_dir->filePath("lab.ini");
+        QVERIFY(TestUtil::writeBytes(m_file, Cp1251File));
     }
-}
 
-void TestVolmarIni::setWritesOneLine()
-{
-    Result r = volmarIni({"set", m_file, "amp", "GAIN", " 7\t\t// dB"});
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out, QByteArray());
-    QByteArray expected = Cp1251File;
-    expected.replace("Gain=5", "Gain= 7\t\t// dB");
-    QCOMPARE(readAll(m_file), expected);
+    void goldenVectors_data()
+    {
+        QTest::addColumn<QString>("caseDir");
+        const QStringList cases = QDir(CasesDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        QVERIFY2(!cases.isEmpty(), qPrintable(CasesDir));
+        for (const QString& name : cases)
+            QTest::newRow(qPrintable(name)) << QDir(CasesDir).filePath(name);
+    }
 
-    // Cyrillic from the command line lands in the file's own code page.
-    r = volmarIni({"set", m_file, QStringLiteral("Новая"), QStringLiteral("Имя"), QStringLiteral("Ёж")});
-    QCOMPARE(r.exitCode, 0);
-    expected += "[\xCD\xEE\xE2\xE0\xFF]\r\n\xC8\xEC\xFF=\xA8\xE6\r\n";
-    QCOMPARE(readAll(m_file), expected);
-}
+    void goldenVectors()
+    {
+        QFETCH(QString, caseDir);
+        // The case's file in a fresh folder, writable (the shared vectors are read-only).
+        const QString path = m_dir->filePath(QStringLiteral("input.ini"));
+        if (QFile::exists(caseDir + "/input.ini")) {
+            QVERIFY(QFile::copy(caseDir + "/input.ini", path));
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+        }
+        const Result r = volmarIni({"run", path, caseDir + "/ops.txt"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QByteArray());
+        QList<QByteArray> lines = r.out.split('\n');
+        QCOMPARE(lines.takeLast(), QByteArray()); // every line ends in LF
+        const QList<QByteArray> expected = expectedLines(caseDir);
+        QCOMPARE(lines.size(), expected.size());
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            QVERIFY2(QJsonDocument::fromJson(lines.at(i)) == QJsonDocument::fromJson(expected.at(i)),
+                     qPrintable(
+                         QStringLiteral("\n   got %1\n  want %2").arg(compact(lines.at(i)), compact(expected.at(i)))));
+            QCOMPARE(fieldOrder(lines.at(i)), fieldOrder(expected.at(i)));
+        }
+    }
 
-void TestVolmarIni::deleteKeyAndSection()
-{
-    Result r = volmarIni({"delete", m_file, "Amp", "Gain"});
-    QCOMPARE(r.exitCode, 0);
-    QVERIFY(!readAll(m_file).contains("Gain"));
+    void commands_data()
+    {
+        // Each runs on the file above; FILE stands for its path, MISSING for a file that is not there.
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("sections") << QStringList{"sections", "FILE"} << 0 << QStringLiteral("Частота\nAmp\n");
+        QTest::newRow("keys, Cyrillic folded")
+            << QStringList{"keys", "FILE", "ЧАСТОТА"} << 0 << QStringLiteral("Ключ\n");
+        QTest::newRow("get, names trimmed")
+            << QStringList{"get", "FILE", " частота ", "КЛЮЧ"} << 0 << QStringLiteral("Значение // Гц\n");
+        QTest::newRow("get of a missing key") << QStringList{"get", "FILE", "Amp", "Nope"} << 1 << QString();
+        QTest::newRow("get of a missing section") << QStringList{"get", "FILE", "Nope", "Gain"} << 1 << QString();
+        QTest::newRow("get of a missing file") << QStringList{"get", "MISSING", "Amp", "Gain"} << 1 << QString();
+        QTest::newRow("delete of a missing key") << QStringList{"delete", "FILE", "Amp", "Nope"} << 1 << QString();
+        QTest::newRow("delete of a missing section") << QStringList{"delete", "FILE", "Gone"} << 1 << QString();
+    }
 
-    r = volmarIni({"delete", m_file, "Amp", "Gain"});
-    QCOMPARE(r.exitCode, 1);
+    void commands()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        arguments.replaceInStrings("FILE", m_file).replaceInStrings("MISSING", m_dir->filePath("missing.ini"));
+        const Result r = volmarIni(arguments);
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(QString::fromUtf8(r.out), out);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(TestUtil::readBytes(m_file), Cp1251File);
+    }
 
-    r = volmarIni({"delete", m_file, QStringLiteral("частота")});
-    QCOMPARE(r.exitCode, 0);
-    QCOMPARE(readAll(m_file), QByteArray("; lab settings\r\n[Amp]\r\n"));
+    void setAndDeleteChangeOneLine()
+    {
+        QCOMPARE(volmarIni({"set", m_file, "amp", "GAIN", " 7\t\t// dB"}).exitCode, 0);
+        QByteArray expected = Cp1251File;
+        expected.replace("Gain=5", "Gain= 7\t\t// dB");
+        QCOMPARE(TestUtil::readBytes(m_file), expected);
 
-    r = volmarIni({"delete", m_file, "Gone"});
-    QCOMPARE(r.exitCode, 1);
-}
+        // Cyrillic from the command line lands in the file's own code page.
+        QCOMPARE(volmarIni({"set", m_file, "Новая", "Имя", "Ёж"}).exitCode, 0);
+        expected += "[\xCD\xEE\xE2\xE0\xFF]\r\n\xC8\xEC\xFF=\xA8\xE6\r\n";
+        QCOMPARE(TestUtil::readBytes(m_file), expected);
 
-void TestVolmarIni::wrongArgumentsExitTwo_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("nothing") << QStringList();
-    QTest::newRow("unknown command") << QStringList{"show", "x.ini"};
-    QTest::newRow("get without key") << QStringList{"get", "x.ini", "S"};
-    QTest::newRow("set without value") << QStringList{"set", "x.ini", "S", "K"};
-    QTest::newRow("delete with extra") << QStringList{"delete", "x.ini", "S", "K", "V"};
-    QTest::newRow("sections without file") << QStringList{"sections"};
-    QTest::newRow("run without script") << QStringList{"run", "x.ini"};
-}
+        QCOMPARE(volmarIni({"delete", m_file, "Новая", "Имя"}).exitCode, 0);
+        QCOMPARE(volmarIni({"delete", m_file, "частота"}).exitCode, 0);
+        QCOMPARE(volmarIni({"delete", m_file, "Amp"}).exitCode, 0);
+        QCOMPARE(TestUtil::readBytes(m_file), QByteArray("; lab settings\r\n[\xCD\xEE\xE2\xE0\xFF]\r\n"));
+    }
 
-void TestVolmarIni::wrongArgumentsExitTwo()
-{
-    QFETCH(QStringList, arguments);
-    const Result r = volmarIni(arguments);
-    QCOMPARE(r.exitCode, 2);
-    QCOMPARE(r.out, QByteArray());
-    QVERIFY(r.err.startsWith("Usage: volmar-ini"));
-    QCOMPARE(readAll(m_file), Cp1251File);
-}
+    void wrongArgumentsExitTwo_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("nothing") << QStringList();
+        QTest::newRow("unknown command") << QStringList{"show", "x.ini"};
+        QTest::newRow("get without key") << QStringList{"get", "x.ini", "S"};
+        QTest::newRow("set without value") << QStringList{"set", "x.ini", "S", "K"};
+        QTest::newRow("run without script") << QStringList{"run", "x.ini"};
+    }
 
-void TestVolmarIni::helpIsForPeople()
-{
-    const Result r = volmarIni({"--help"});
-    QCOMPARE(r.exitCode, 0);
-    for (const char* part : {"sections FILE", "get FILE SECTION KEY", "Exit status", "Examples", "run FILE OPS"})
-        QVERIFY2(r.out.contains(part), part);
-}
+    void wrongArgumentsExitTwo()
+    {
+        QFETCH(QStringList, arguments);
+        const Result r = volmarIni(arguments);
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY(r.err.startsWith("Usage: volmar-ini"));
+    }
 
-void TestVolmarIni::failedWriteExitsThree()
-{
-    const QString underAFile = m_file + "/sub.ini";
-    Result r = volmarIni({"set", underAFile, "S", "K", "1"});
-    QCOMPARE(r.exitCode, 3);
-    QVERIFY(r.err.contains("sub.ini"));
-    QCOMPARE(readAll(m_file), Cp1251File);
+    void failedWriteExitsThree()
+    {
+        const QString underAFile = m_file + "/sub.ini";
+        Result r = volmarIni({"set", underAFile, "S", "K", "1"});
+        QCOMPARE(r.exitCode, 3);
+        QVERIFY(r.err.contains("sub.ini"));
+        QCOMPARE(TestUtil::readBytes(m_file), Cp1251File);
 
-    const QString ops = m_dir->filePath("ops.txt");
-    QVERIFY(writeAll(ops, "put\tS\tK\t1\nget\tS\tK\n"));
-    r = volmarIni({"run", underAFile, ops});
-    QCOMPARE(r.exitCode, 3);
-    QCOMPARE(r.out, QByteArray("{\"line\":1,\"op\":\"put\",\"file_hex\":null}\n"
-                               "{\"line\":2,\"op\":\"get\",\"found\":false}\n"));
-}
+        const QString ops = m_dir->filePath("ops.txt");
+        QVERIFY(TestUtil::writeBytes(ops, "put\tS\tK\t1\nget\tS\tK\n"));
+        r = volmarIni({"run", underAFile, ops});
+        QCOMPARE(r.exitCode, 3);
+        QCOMPARE(r.out, QByteArray("{\"line\":1,\"op\":\"put\",\"file_hex\":null}\n"
+                                   "{\"line\":2,\"op\":\"get\",\"found\":false}\n"));
+    }
 
-void TestVolmarIni::malformedScriptChangesNothing()
-{
-    const QString ops = m_dir->filePath("ops.txt");
-    QVERIFY(writeAll(ops, "put\tAmp\tGain\t9\n# fine so far\nreplace\tAmp\tGain\n"));
-    const Result r = volmarIni({"run", m_file, ops});
-    QCOMPARE(r.exitCode, 2);
-    QCOMPARE(r.out, QByteArray());
-    QVERIFY(r.err.contains("line 3"));
-    QCOMPARE(readAll(m_file), Cp1251File);
-}
+    void malformedScriptChangesNothing()
+    {
+        const QString ops = m_dir->filePath("ops.txt");
+        QVERIFY(TestUtil::writeBytes(ops, "put\tAmp\tGain\t9\n# fine so far\nreplace\tAmp\tGain\n"));
+        const Result r = volmarIni({"run", m_file, ops});
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY(r.err.contains("line 3"));
+        QCOMPARE(TestUtil::readBytes(m_file), Cp1251File);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestVolmarIni)
 #include "tst_volmarini.moc"
