@@ -12,7 +12,10 @@ else
 fi
 volmar_build build
 
-demo="examples/demo/demo.ini"
+# The demo runs in a copy, so editing it, running its programs and closing it leave examples/ as
+# they are; `rm -rf build/demo` starts afresh.
+[ -d build/demo ] || cp -r examples/demo build/demo
+demo="build/demo/demo.ini"
 if [ -n "${DISPLAY:-}" ]; then
     exec build/bin/volmar "$demo"
 fi
