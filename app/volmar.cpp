@@ -37,6 +37,11 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, fla
     if (!m_openList.isEmpty())
         m_openList.removeFirst();
     m_openList.sort();
+    // Opening moves the current directory to the first file's folder; names typed relative to the
+    // shell's folder must still find their files after that.
+    for (QString& name : m_openList)
+        if (QFileInfo(name).isRelative())
+            name = QFileInfo(name).absoluteFilePath();
     m_fileList = m_openList;
 
     m_pFileTabs = nullptr;
