@@ -85,6 +85,16 @@ Volmar::~Volmar()
     m_sectionTrees.clear();
     qDeleteAll(m_sectionLabels);
     m_sectionLabels.clear();
+    // The rows point into the document, which goes before the widgets do: an editor still open
+    // commits while its tree is destroyed, so the trees go first.
+    clearGroupItems();
+    m_pCurTree = nullptr;
+    if (m_pFileTabs)
+        disconnect(m_pFileTabs, nullptr, this, nullptr);
+    delete m_pParamsTree; // leaves its file tab, if it stands in one
+    m_pParamsTree = nullptr;
+    delete m_pFileTabs;
+    m_pFileTabs = nullptr;
     // A running visualiser is left alone so that it keeps running after the editor ends; an idle
     // process object is only memory.
     if (m_pOrvexProcess && m_pOrvexProcess->state() == QProcess::NotRunning)

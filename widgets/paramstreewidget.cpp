@@ -48,6 +48,14 @@ ParamsTreeWidget::ParamsTreeWidget(QWidget* parent) : QTreeWidget(parent)
             [this](const QModelIndex& topLeft) { forgetGroupIndexIfTopLevel(topLeft.parent()); });
 }
 
+// The base destructor deletes the model, which announces its reset; by then this part of the tree is
+// gone, so nothing of it may still listen.
+ParamsTreeWidget::~ParamsTreeWidget()
+{
+    disconnect(model(), nullptr, this, nullptr);
+    disconnect(itemDelegate(), nullptr, this, nullptr);
+}
+
 ParamTreeItem* ParamsTreeWidget::addGroupItem(const GroupDescription& group)
 {
     auto* row = new ParamTreeItem;

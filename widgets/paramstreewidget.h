@@ -25,6 +25,7 @@ public:
     };
 
     explicit ParamsTreeWidget(QWidget* parent = nullptr);
+    ~ParamsTreeWidget() override;
 
     // Appends a top-level row with the group's title and colour.
     ParamTreeItem* addGroupItem(const GroupDescription& group);
