@@ -80,6 +80,16 @@ bool moveEnabledMarker(QString& text, const QString& header, const QString& key,
     return changed;
 }
 
+bool moveEnabledMarkerInBytes(QByteArray& bytes, const QString& header, const QString& key, bool enabled)
+{
+    const TextCodec::Encoding encoding = TextCodec::detect(bytes);
+    QString text = TextCodec::decode(bytes, encoding);
+    if (!moveEnabledMarker(text, header, key, enabled))
+        return false;
+    bytes = bytes.left(TextCodec::bomLength(encoding)) + TextCodec::encode(text, encoding);
+    return true;
+}
+
 bool applyKeyChanges(const QString& fileName, const QList<KeyChange>& changes)
 {
     if (changes.isEmpty())
@@ -102,12 +112,8 @@ bool applyKeyChanges(const QString& fileName, const QList<KeyChange>& changes)
         }
         if (!exists)
             continue;
-        const TextCodec::Encoding encoding = TextCodec::detect(bytes);
-        QString text = TextCodec::decode(bytes, encoding);
-        if (moveEnabledMarker(text, QLatin1Char('[') + change.section + QLatin1Char(']'), change.key, change.enabled)) {
-            const int bom = TextCodec::bomLength(encoding);
-            bytes = bytes.left(bom) + TextCodec::encode(text, encoding);
-        }
+        moveEnabledMarkerInBytes(bytes, QLatin1Char('[') + change.section + QLatin1Char(']'), change.key,
+                                 change.enabled);
     }
     if (bytes == original && QFileInfo::exists(path))
         return true;

@@ -2,6 +2,7 @@
 
 #include "document/inientry.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -33,6 +34,9 @@ KeyChange enabledChange(const IniEntry& entry, bool enabled);
 // (case-sensitive), on every line of that section that begins with the pattern. The text is
 // rebuilt line by line with "\n" line ends. Returns false when no line changed.
 bool moveEnabledMarker(QString& text, const QString& header, const QString& key, bool enabled);
+
+// moveEnabledMarker on a file's bytes, keeping its encoding and BOM.
+bool moveEnabledMarkerInBytes(QByteArray& bytes, const QString& header, const QString& key, bool enabled);
 
 // Applies the changes in order and rewrites the file once (temporary file + rename). A file that
 // does not exist gets value changes only (a value write creates it). False when the write failed.

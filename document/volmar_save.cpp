@@ -3,7 +3,6 @@
 #include "description/paramtreeitem.h"
 #include "document/keychanges.h"
 #include "platform/profile.h"
-#include "platform/textcodec.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
 
@@ -65,14 +64,11 @@ int Volmar::writeEnabled(const QString& header, IniEntry* entry, bool enabled, c
     QFile file(fileName);
     if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return -1;
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     file.close();
-    const TextCodec::Encoding encoding = TextCodec::detect(bytes);
-    QString text = TextCodec::decode(bytes, encoding);
-    if (!moveEnabledMarker(text, header, entry->key, enabled))
+    if (!moveEnabledMarkerInBytes(bytes, header, entry->key, enabled))
         return -1;
-    const QByteArray rewritten = bytes.left(TextCodec::bomLength(encoding)) + TextCodec::encode(text, encoding);
-    return Profile::replaceFile(QFileInfo(fileName).absoluteFilePath(), rewritten) ? 0 : -1;
+    return Profile::replaceFile(QFileInfo(fileName).absoluteFilePath(), bytes) ? 0 : -1;
 }
 
 void Volmar::askSave()
