@@ -79,8 +79,6 @@ void Volmar::openFiles()
     }
 
     m_pParamsTree = createTree(this);
-    // The tree shows its own actions (the group colour entry) on a right click.
-    m_pParamsTree->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_pCurTree = m_pParamsTree;
 
     if (n > 1) {
