@@ -28,7 +28,7 @@ Result volmarIni(const QStringList& arguments)
     return {tool.exitCode(), tool.readAllStandardOutput(), tool.readAllStandardError()};
 }
 
-const QString CasesDir = QStringLiteral(VOLMAR_SHARED_DIR "/ini-dialect/cases");
+const QString CasesDir = QStringLiteral(VOLMAR_TEST_DATA "/ini-dialect/cases");
 
 QList<QByteArray> expectedLines(const QString& caseDir)
 {
@@ -86,7 +86,7 @@ private slots:
     void goldenVectors()
     {
         QFETCH(QString, caseDir);
-        // The case's file in a fresh folder, writable (the shared vectors are read-only).
+        // The case's file in a fresh folder, writable whatever the checkout made of it.
         const QString path = m_dir->filePath(QStringLiteral("input.ini"));
         if (QFile::exists(caseDir + "/input.ini")) {
             QVERIFY(QFile::copy(caseDir + "/input.ini", path));
