@@ -1,5 +1,7 @@
 #include "description/descriptionmodel.h"
 
+#include "platform/userfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QXmlStreamReader>
@@ -136,9 +138,9 @@ void readGroupElement(QXmlStreamReader& xml, QString* lastDir, ParsedDescription
     }
 }
 
-bool parseDescription(QIODevice* device, QString* lastDir, ParsedDescription& parsed)
+bool parseDescription(const QByteArray& bytes, QString* lastDir, ParsedDescription& parsed)
 {
-    QXmlStreamReader xml(device);
+    QXmlStreamReader xml(bytes);
     if (!isRootSettings(xml))
         return false;
     const QString rootTitle = attribute(xml.attributes(), QLatin1String("title"));
@@ -183,15 +185,14 @@ DescriptionReadResult DescriptionModel::readDescription(const QString& descPath,
     DescriptionReadResult result;
     clearDescriptions();
 
-    // Not in text mode: the parser normalises line ends itself, and dropping CR bytes would
-    // break a UTF-16 file.
-    QFile file(descPath);
-    if (!file.open(QIODevice::ReadOnly))
+    // The bytes as they are: the parser normalises line ends itself, and dropping CR bytes would
+    // break a UTF-16 file. A FIFO or a folder named like a description is not read at all.
+    QByteArray bytes;
+    if (UserFile::read(descPath, &bytes) != UserFile::Status::Regular)
         return result;
     ParsedDescription parsed;
-    if (!parseDescription(&file, lastDir, parsed))
+    if (!parseDescription(bytes, lastDir, parsed))
         return result;
-    file.close();
 
     m_bCheck = parsed.check && lowByteSet(toInt(*parsed.check));
     m_nTabs = parsed.tabs ? toInt(*parsed.tabs) : 0;
@@ -226,10 +227,10 @@ DescriptionReadResult DescriptionModel::readDescription(const QString& descPath,
 
 QString DescriptionModel::iniFileNamedBy(const QString& descPath)
 {
-    QFile file(descPath);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (UserFile::read(descPath, &bytes) != UserFile::Status::Regular)
         return QString();
-    QXmlStreamReader xml(&file);
+    QXmlStreamReader xml(bytes);
     if (!isRootSettings(xml))
         return QString();
 

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using TestUtil::readBytes;
 using TestUtil::writeBytes;
 
@@ -36,6 +39,8 @@ private slots:
     void multiFileMerge();
     void defaultSectionAddedToFirstFileOnly();
     void unreadableFilesAreEmptyDocuments();
+    void filesThatCannotBeReadAreNeverWritten_data();
+    void filesThatCannotBeReadAreNeverWritten();
     void cp1251AndUtf8Texts();
     void rememberTimesFollowsTheFiles();
 
@@ -239,6 +244,44 @@ void TestIniDocument::unreadableFilesAreEmptyDocuments()
     folder.readFiles();
     QVERIFY(folder.m_entries.isEmpty());
     QVERIFY(QFileInfo(path("folder.ini")).isDir());
+}
+
+void TestIniDocument::filesThatCannotBeReadAreNeverWritten_data()
+{
+    // What stands under the name "x.ini"; none of them has a section, so a readable one would get "[00]".
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"folder", "fifo", "link loop", "write-only", "no permissions"})
+        QTest::newRow(kind) << QString(kind);
+}
+
+void TestIniDocument::filesThatCannotBeReadAreNeverWritten()
+{
+    QFETCH(QString, kind);
+    const QByteArray x = QFile::encodeName(path("x.ini"));
+    if (kind == "folder") {
+        QVERIFY(QDir(m_dir->path()).mkdir("x.ini"));
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(x.constData(), 0644), 0);
+    } else if (kind == "link loop") {
+        QVERIFY(QFile::link("y.ini", path("x.ini")));
+        QVERIFY(QFile::link("x.ini", path("y.ini")));
+    } else {
+        if (::geteuid() == 0)
+            QSKIP("root reads files whatever their permissions");
+        QVERIFY(writeBytes(path("x.ini"), "Freq=1\r\n"));
+        QCOMPARE(::chmod(x.constData(), kind == "write-only" ? 0200 : 0000), 0);
+    }
+    const auto before = TestUtil::snapshot(m_dir->path());
+
+    IniDocument doc;
+    doc.m_fileList = {path("x.ini")};
+    doc.m_bSingleFile = true;
+    doc.rememberTimes();
+    doc.readFiles();
+
+    QVERIFY(doc.m_entries.isEmpty());
+    QCOMPARE(doc.m_fileTexts, QStringList{QString()});
+    QCOMPARE(TestUtil::snapshot(m_dir->path()), before);
 }
 
 void TestIniDocument::cp1251AndUtf8Texts()
