@@ -4,8 +4,9 @@
 #include "platform/profile.h"
 #include "platform/profilewrite.h"
 #include "platform/textcodec.h"
+#include "platform/userfile.h"
+#include "tools/volmarini.h"
 
-#include <QFile>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -15,13 +16,7 @@
 
 namespace
 {
-enum ExitCode
-{
-    ExitOk = 0,
-    ExitNotFound = 1,
-    ExitUsage = 2,
-    ExitFailed = 3
-};
+using namespace VolmarIni;
 
 const char UsageText[] = "Usage: volmar-ini sections FILE\n"
                          "       volmar-ini keys FILE SECTION\n"
@@ -29,6 +24,7 @@ const char UsageText[] = "Usage: volmar-ini sections FILE\n"
                          "       volmar-ini set FILE SECTION KEY VALUE\n"
                          "       volmar-ini delete FILE SECTION [KEY]\n"
                          "       volmar-ini run FILE OPS\n"
+                         "       volmar-ini --help | --version\n"
                          "Try 'volmar-ini --help' for more.\n";
 
 const char HelpText[] = R"help(volmar-ini - read and write INI files exactly as Volmar does
@@ -41,6 +37,10 @@ Usage:
   volmar-ini delete FILE SECTION [KEY]   remove a key, or a whole section
   volmar-ini run FILE OPS                run a script of operations on FILE (see below)
   volmar-ini --help                      show this text
+  volmar-ini --version                   show the version
+
+Options come before the command; "--" ends them. Everything after the
+command is an argument, so values such as -5 need no quoting.
 
 What it reads
   Section and key names match without regard to case, Cyrillic letters included
@@ -69,14 +69,22 @@ What it writes
 Encodings
   A file is UTF-8 when it starts with a UTF-8 byte-order mark, or holds
   non-ASCII text that is valid UTF-8; UTF-16LE when it starts with that mark;
-  otherwise CP1251, as the lab's Windows tools write. Arguments are taken as
-  UTF-8, written in the file's own encoding, and everything printed is UTF-8.
+  otherwise CP1251, as the lab's Windows tools write. SECTION, KEY and VALUE
+  are taken as UTF-8 when they are valid UTF-8, else as CP1251; they are
+  written in the file's own encoding, and everything printed is UTF-8. FILE
+  and OPS are taken byte for byte; a name whose bytes are not valid in the
+  system's encoding is refused rather than replaced by another name.
 
 Exit status
   0  done (for set also when the value was already there)
-  1  get: no such key or section; delete: nothing to delete
-  2  wrong arguments or a malformed OPS script (nothing is changed)
-  3  the file could not be written, or OPS could not be read (message on stderr)
+  1  get: no such key or section (also when FILE does not exist);
+     delete: nothing to delete
+  2  wrong arguments, an unknown option or a malformed OPS script
+     (nothing is changed)
+  3  FILE could not be written; it is left as it was (message on stderr)
+  4  FILE or OPS could not be read: a folder, a FIFO, a device, a link loop,
+     no permission to read it, or a name not valid in the system's encoding
+     (nothing is changed; message on stderr)
 
 Scripts (run)
   OPS holds one operation per line, fields separated by a TAB:
@@ -113,27 +121,10 @@ Examples
   volmar-ini run test.ini ops.txt
 )help";
 
-void print(const QByteArray& bytes, FILE* stream = stdout)
-{
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
-
-void printLines(const QStringList& lines)
-{
-    for (const QString& line : lines)
-        print(line.toUtf8() + '\n');
-}
-
 int usage()
 {
     print(UsageText, stderr);
     return ExitUsage;
-}
-
-int failed(const QString& message)
-{
-    print("volmar-ini: " + message.toUtf8() + '\n', stderr);
-    return ExitFailed;
 }
 
 // ---- the OPS script ----------------------------------------------------------------------------
@@ -306,21 +297,71 @@ QByteArray jsonList(const QStringList& names)
 
 QByteArray fileHex(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (UserFile::read(path, &bytes) != UserFile::Status::Regular)
         return "null";
-    return '"' + file.readAll().toHex() + '"';
+    return '"' + bytes.toHex() + '"';
 }
 
-int run(const QString& path, const QString& scriptPath)
+int writeFailed(const QString& path, const QString& error)
 {
-    QFile scriptFile(scriptPath);
-    if (!scriptFile.open(QIODevice::ReadOnly))
-        return failed(QStringLiteral("cannot read %1: %2").arg(scriptPath, scriptFile.errorString()));
+    return fail(ExitWriteFailed, QStringLiteral("cannot write %1: %2").arg(path, error));
+}
+
+// ---- the commands --------------------------------------------------------------------------------
+
+int sectionsCommand(const QString& path, const Arguments&)
+{
+    printLines(Profile::sectionNames(path));
+    return ExitOk;
+}
+
+int keysCommand(const QString& path, const Arguments& args)
+{
+    printLines(Profile::keyNames(path, args.text(1)));
+    return ExitOk;
+}
+
+int getCommand(const QString& path, const Arguments& args)
+{
+    const std::optional<QString> value = Profile::readString(path, args.text(1), args.text(2));
+    if (!value)
+        return ExitNotFound;
+    print(value->toUtf8() + '\n');
+    return ExitOk;
+}
+
+int setCommand(const QString& path, const Arguments& args)
+{
+    QString error;
+    if (Profile::putString(path, args.text(1), args.text(2), args.text(3), &error) == Profile::WriteResult::Failed)
+        return writeFailed(path, error);
+    return ExitOk;
+}
+
+int deleteCommand(const QString& path, const Arguments& args)
+{
+    QString error;
+    const Profile::WriteResult result = args.size() == 2 ? Profile::removeSection(path, args.text(1), &error)
+                                                         : Profile::removeKey(path, args.text(1), args.text(2), &error);
+    if (result == Profile::WriteResult::Failed)
+        return writeFailed(path, error);
+    return result == Profile::WriteResult::Written ? ExitOk : ExitNotFound;
+}
+
+int runCommand(const QString& path, const Arguments& args)
+{
+    const std::optional<QString> scriptPath = args.fileName(1);
+    if (!scriptPath)
+        return ExitReadFailed;
+    QByteArray script;
+    const UserFile::Status status = UserFile::read(*scriptPath, &script);
+    if (status != UserFile::Status::Regular)
+        return fail(ExitReadFailed, QStringLiteral("cannot read %1: %2").arg(*scriptPath, UserFile::describe(status)));
     QList<Operation> operations;
     QString error;
-    if (!parseScript(scriptFile.readAll(), &operations, &error)) {
-        print(QStringLiteral("volmar-ini: %1: %2\n").arg(scriptPath, error).toUtf8(), stderr);
+    if (!parseScript(script, &operations, &error)) {
+        fail(ExitUsage, QStringLiteral("%1: %2").arg(*scriptPath, error));
         return ExitUsage;
     }
 
@@ -346,63 +387,71 @@ int run(const QString& path, const QString& scriptPath)
             json += "\"file_hex\":" + fileHex(path);
         }
         print(json + "}\n");
-        if (result == Profile::WriteResult::Failed) {
-            failed(QStringLiteral("line %1: cannot write %2: %3").arg(o.line).arg(path, error));
-            exitCode = ExitFailed;
-        }
+        if (result == Profile::WriteResult::Failed)
+            exitCode = writeFailed(path, QStringLiteral("line %1: %2").arg(o.line).arg(error));
     }
     return exitCode;
 }
+
+// Every command takes FILE first; the counts are of all its arguments, FILE included.
+struct Command
+{
+    const char* name;
+    int minArguments;
+    int maxArguments;
+    int (*run)(const QString& path, const Arguments& args);
+};
+
+const Command Commands[] = {
+    {"sections", 1, 1, sectionsCommand}, {"keys", 2, 2, keysCommand},     {"get", 3, 3, getCommand},
+    {"set", 4, 4, setCommand},           {"delete", 2, 3, deleteCommand}, {"run", 2, 2, runCommand},
+};
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
-    if (args.isEmpty())
+    // Options stand before the command; after it everything is an argument ("-5" is a value).
+    int next = 1;
+    for (; next < argc && argv[next][0] == '-'; ++next) {
+        const QByteArray option(argv[next]);
+        if (option == "--") {
+            ++next;
+            break;
+        }
+        if (option == "--help" || option == "-h") {
+            print(HelpText);
+            return ExitOk;
+        }
+        if (option == "--version") {
+            print("volmar-ini " VOLMAR_VERSION "\n");
+            return ExitOk;
+        }
+        fail(ExitUsage, QStringLiteral("unknown option '%1'").arg(QString::fromLocal8Bit(option)));
         return usage();
-
-    const QString command = args.takeFirst();
-    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+    }
+    if (next >= argc)
+        return usage();
+    const QByteArray name(argv[next]);
+    if (name == "help") {
         print(HelpText);
         return ExitOk;
     }
-    if (args.isEmpty())
-        return usage();
-    const QString path = args.takeFirst();
-    const qsizetype n = args.size();
-
-    if (command == QLatin1String("sections") && n == 0) {
-        printLines(Profile::sectionNames(path));
-        return ExitOk;
+    QList<QByteArray> raw;
+    for (int i = next + 1; i < argc; ++i)
+        raw.append(QByteArray(argv[i]));
+    const Arguments args(raw);
+    for (const Command& command : Commands) {
+        if (name != command.name)
+            continue;
+        if (args.size() < command.minArguments || args.size() > command.maxArguments)
+            return usage();
+        const std::optional<QString> path = args.fileName(0);
+        if (!path)
+            return ExitReadFailed;
+        if (const int unreadable = checkReadable(*path))
+            return unreadable;
+        return command.run(*path, args);
     }
-    if (command == QLatin1String("keys") && n == 1) {
-        printLines(Profile::keyNames(path, args.at(0)));
-        return ExitOk;
-    }
-    if (command == QLatin1String("get") && n == 2) {
-        const std::optional<QString> value = Profile::readString(path, args.at(0), args.at(1));
-        if (!value)
-            return ExitNotFound;
-        print(value->toUtf8() + '\n');
-        return ExitOk;
-    }
-    if (command == QLatin1String("set") && n == 3) {
-        QString error;
-        if (Profile::putString(path, args.at(0), args.at(1), args.at(2), &error) == Profile::WriteResult::Failed)
-            return failed(QStringLiteral("cannot write %1: %2").arg(path, error));
-        return ExitOk;
-    }
-    if (command == QLatin1String("delete") && (n == 1 || n == 2)) {
-        QString error;
-        const Profile::WriteResult result = n == 1 ? Profile::removeSection(path, args.at(0), &error)
-                                                   : Profile::removeKey(path, args.at(0), args.at(1), &error);
-        if (result == Profile::WriteResult::Failed)
-            return failed(QStringLiteral("cannot write %1: %2").arg(path, error));
-        return result == Profile::WriteResult::Written ? ExitOk : ExitNotFound;
-    }
-    if (command == QLatin1String("run") && n == 1)
-        return run(path, args.at(0));
+    fail(ExitUsage, QStringLiteral("unknown command '%1'").arg(QString::fromLocal8Bit(name)));
     return usage();
 }
