@@ -2,8 +2,8 @@
 
 #include "platform/profile.h"
 #include "platform/textcodec.h"
+#include "platform/userfile.h"
 
-#include <QDomDocument>
 #include <QFile>
 #include <QHash>
 #include <QStringDecoder>
@@ -13,6 +13,9 @@
 
 #include <algorithm>
 #include <optional>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace DescriptionWriter
 {
@@ -111,165 +114,165 @@ QString declarationOf(const QString& text)
     return end < 0 ? QString() : text.left(end + 2);
 }
 
-struct ElementAttributes
+// One piece of a parsed document, in document order. Blank-only text is not kept, as a parsed
+// document model drops it; the layout is the serialiser's.
+struct Node
 {
-    QString name;
-    QStringList attributes; // in the order the file writes them
+    enum Kind : quint8
+    {
+        Start,
+        End,
+        Text,
+        CData,
+        Comment,
+        Instruction,
+        EntityReference,
+        Doctype
+    };
+    Kind kind = Text;
+    QString name;                              // element, instruction target or entity name
+    QString value;                             // text, comment, instruction data, or the whole DOCTYPE declaration
+    QList<QPair<QString, QString>> attributes; // Start only, in the order the file writes them
 };
 
-// Every element of a document, in document order, with its attribute names as written. The document
-// model keeps attributes in a hash, whose order changes from run to run.
-QList<ElementAttributes> attributeOrder(const QByteArray& bytes)
+// The document as a flat list of nodes, read without recursion however deep it nests. Nothing
+// when it is not well-formed. The XML declaration is not a node: the writer keeps the file's own.
+std::optional<QList<Node>> parseNodes(const QByteArray& bytes)
 {
-    QList<ElementAttributes> elements;
+    QList<Node> nodes;
     QXmlStreamReader xml(bytes);
     xml.setNamespaceProcessing(false);
     while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
+        Node node;
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement: {
+            node.kind = Node::Start;
+            node.name = xml.qualifiedName().toString();
+            const QXmlStreamAttributes attributes = xml.attributes();
+            for (const QXmlStreamAttribute& attribute : attributes)
+                node.attributes.append({attribute.qualifiedName().toString(), attribute.value().toString()});
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            node.kind = Node::End;
+            node.name = xml.qualifiedName().toString();
+            break;
+        case QXmlStreamReader::Characters:
+            if (xml.isWhitespace() || xml.text().trimmed().isEmpty())
+                continue;
+            node.kind = xml.isCDATA() ? Node::CData : Node::Text;
+            node.value = xml.text().toString();
+            break;
+        case QXmlStreamReader::Comment:
+            node.kind = Node::Comment;
+            node.value = xml.text().toString();
+            break;
+        case QXmlStreamReader::ProcessingInstruction:
+            node.kind = Node::Instruction;
+            node.name = xml.processingInstructionTarget().toString();
+            node.value = xml.processingInstructionData().toString();
+            break;
+        case QXmlStreamReader::EntityReference:
+            node.kind = Node::EntityReference;
+            node.name = xml.name().toString();
+            break;
+        case QXmlStreamReader::DTD:
+            node.kind = Node::Doctype;
+            node.value = xml.text().toString();
+            break;
+        default:
             continue;
-        ElementAttributes element;
-        element.name = xml.qualifiedName().toString();
-        const QXmlStreamAttributes attributes = xml.attributes();
-        for (const QXmlStreamAttribute& attribute : attributes)
-            element.attributes.append(attribute.qualifiedName().toString());
-        elements.append(element);
+        }
+        nodes.append(std::move(node));
     }
-    return elements;
+    if (xml.hasError())
+        return std::nullopt;
+    return nodes;
 }
 
-bool isTextLike(const QDomNode& node)
+bool isTextLike(const Node& node)
 {
-    return node.nodeType() == QDomNode::TextNode || node.nodeType() == QDomNode::CDATASectionNode;
+    return node.kind == Node::Text || node.kind == Node::CData;
 }
 
-// Writes a document tree the way the document model lays it out (one element per line, indented by
-// nesting depth, text kept inline), with attributes in the file's order.
+// Writes the nodes the way the document model lays a document out (one element per line, indented
+// by one tab per level, text kept inline), in one pass with a depth counter. Whether a node starts
+// or ends a line depends on its neighbours only, which in a flat list are the nodes beside it.
 class Serializer
 {
 public:
-    Serializer(const Storage& storage, QList<ElementAttributes> order) : m_storage(storage), m_order(std::move(order))
-    {}
+    explicit Serializer(const Storage& storage) : m_storage(storage) {}
 
-    QString document(const QDomDocument& doc, const QString& declaration)
+    QString document(const QList<Node>& nodes, const QString& declaration)
     {
         m_out.clear();
-        m_nextElement = 0;
         if (!declaration.isEmpty())
             m_out += declaration + QLatin1Char('\n');
-        for (QDomNode child = doc.firstChild(); !child.isNull(); child = child.nextSibling()) {
-            // The declaration is the file's own text, written above.
-            if (child.isProcessingInstruction() && child.nodeName() == QLatin1String("xml"))
-                continue;
-            node(child, 0);
+        int depth = 0;
+        const auto textLikeAt = [&nodes](qsizetype i) { return i >= 0 && i < nodes.size() && isTextLike(nodes.at(i)); };
+        for (qsizetype i = 0; i < nodes.size(); ++i) {
+            const Node& n = nodes.at(i);
+            switch (n.kind) {
+            case Node::Start: {
+                if (!textLikeAt(i - 1))
+                    indent(depth);
+                m_out += QLatin1Char('<') + n.name;
+                for (const auto& [name, value] : n.attributes)
+                    m_out += QLatin1Char(' ') + name + QLatin1String("=\"") + escape(value, true) + QLatin1Char('"');
+                if (nodes.value(i + 1).kind == Node::End) {
+                    m_out += QLatin1String("/>");
+                    ++i;
+                    if (!textLikeAt(i + 1))
+                        m_out += QLatin1Char('\n');
+                    break;
+                }
+                m_out += QLatin1Char('>');
+                if (!textLikeAt(i + 1))
+                    m_out += QLatin1Char('\n');
+                ++depth;
+                break;
+            }
+            case Node::End:
+                --depth;
+                if (!textLikeAt(i - 1))
+                    indent(depth);
+                m_out += QLatin1String("</") + n.name + QLatin1Char('>');
+                if (!textLikeAt(i + 1))
+                    m_out += QLatin1Char('\n');
+                break;
+            case Node::Text:
+                m_out += escape(n.value, false);
+                break;
+            case Node::CData:
+                m_out += QLatin1String("<![CDATA[") + n.value + QLatin1String("]]>");
+                break;
+            case Node::Comment:
+                if (!textLikeAt(i - 1))
+                    indent(depth);
+                // A comment may not end in "--->".
+                m_out += QLatin1String("<!--") + n.value +
+                         (n.value.endsWith(QLatin1Char('-')) ? QLatin1String(" -->") : QLatin1String("-->"));
+                if (!textLikeAt(i + 1))
+                    m_out += QLatin1Char('\n');
+                break;
+            case Node::Instruction:
+                m_out += QLatin1String("<?") + n.name + QLatin1Char(' ') + n.value + QLatin1String("?>\n");
+                break;
+            case Node::EntityReference:
+                m_out += QLatin1Char('&') + n.name + QLatin1Char(';');
+                break;
+            case Node::Doctype:
+                m_out += n.value + QLatin1Char('\n');
+                break;
+            }
         }
         return m_out;
     }
 
 private:
-    void indent(int depth) { m_out += QString(depth * IndentWidth, QLatin1Char(' ')); }
-
-    void node(const QDomNode& n, int depth)
-    {
-        switch (n.nodeType()) {
-        case QDomNode::ElementNode:
-            element(n.toElement(), depth);
-            break;
-        case QDomNode::TextNode:
-            m_out += escape(n.nodeValue(), false);
-            break;
-        case QDomNode::CDATASectionNode:
-            m_out += QLatin1String("<![CDATA[") + n.nodeValue() + QLatin1String("]]>");
-            break;
-        case QDomNode::CommentNode: {
-            if (!isTextLike(n.previousSibling()))
-                indent(depth);
-            const QString value = n.nodeValue();
-            // A comment may not end in "--->".
-            m_out += QLatin1String("<!--") + value +
-                     (value.endsWith(QLatin1Char('-')) ? QLatin1String(" -->") : QLatin1String("-->"));
-            if (!isTextLike(n.nextSibling()))
-                m_out += QLatin1Char('\n');
-            break;
-        }
-        case QDomNode::ProcessingInstructionNode:
-            m_out += QLatin1String("<?") + n.nodeName() + QLatin1Char(' ') + n.nodeValue() + QLatin1String("?>\n");
-            break;
-        case QDomNode::EntityReferenceNode:
-            m_out += QLatin1Char('&') + n.nodeName() + QLatin1Char(';');
-            break;
-        case QDomNode::DocumentTypeNode:
-            doctype(n.toDocumentType());
-            break;
-        default:
-            break;
-        }
-    }
-
-    void element(const QDomElement& e, int depth)
-    {
-        const QStringList names = attributeNames(e);
-        if (!isTextLike(e.previousSibling()))
-            indent(depth);
-        const QString tag = e.tagName();
-        m_out += QLatin1Char('<') + tag;
-        for (const QString& name : names)
-            m_out +=
-                QLatin1Char(' ') + name + QLatin1String("=\"") + escape(e.attribute(name), true) + QLatin1Char('"');
-        if (e.hasChildNodes()) {
-            m_out += QLatin1Char('>');
-            if (!isTextLike(e.firstChild()))
-                m_out += QLatin1Char('\n');
-            for (QDomNode child = e.firstChild(); !child.isNull(); child = child.nextSibling())
-                node(child, depth + 1);
-            if (!isTextLike(e.lastChild()))
-                indent(depth);
-            m_out += QLatin1String("</") + tag + QLatin1Char('>');
-        } else {
-            m_out += QLatin1String("/>");
-        }
-        if (!isTextLike(e.nextSibling()))
-            m_out += QLatin1Char('\n');
-    }
-
-    void doctype(const QDomDocumentType& type)
-    {
-        if (type.name().isEmpty())
-            return;
-        m_out += QLatin1String("<!DOCTYPE ") + type.name();
-        if (!type.publicId().isEmpty()) {
-            m_out += QLatin1String(" PUBLIC \"") + type.publicId() + QLatin1Char('"');
-            if (!type.systemId().isEmpty())
-                m_out += QLatin1String(" \"") + type.systemId() + QLatin1Char('"');
-        } else if (!type.systemId().isEmpty()) {
-            m_out += QLatin1String(" SYSTEM \"") + type.systemId() + QLatin1Char('"');
-        }
-        if (!type.internalSubset().isEmpty())
-            m_out += QLatin1String(" [") + type.internalSubset() + QLatin1Char(']');
-        m_out += QLatin1String(">\n");
-    }
-
-    // The element's attributes in the order the file had them; attributes the file did not have
-    // (one just set) follow, by name, so that the result does not depend on the hash.
-    QStringList attributeNames(const QDomElement& e)
-    {
-        QStringList present;
-        const QDomNamedNodeMap attributes = e.attributes();
-        for (int i = 0; i < attributes.count(); ++i)
-            present.append(attributes.item(i).nodeName());
-        std::sort(present.begin(), present.end());
-
-        const int index = m_nextElement++;
-        if (index >= m_order.size() || m_order.at(index).name != e.tagName())
-            return present;
-        QStringList ordered;
-        for (const QString& name : std::as_const(m_order.at(index).attributes))
-            if (present.contains(name) && !ordered.contains(name))
-                ordered.append(name);
-        for (const QString& name : std::as_const(present))
-            if (!ordered.contains(name))
-                ordered.append(name);
-        return ordered;
-    }
+    // Tabs straight away: ten blanks a level, turned into tabs afterwards, would cost ten times the
+    // memory of a deeply nested file.
+    void indent(int depth) { m_out += QString(depth, QLatin1Char('\t')); }
 
     // Markup characters as the document model escapes them, and characters the file's encoding
     // cannot hold as character references.
@@ -340,22 +343,33 @@ private:
     }
 
     const Storage& m_storage;
-    const QList<ElementAttributes> m_order;
     QHash<QString, bool> m_encodable;
     QString m_out;
-    int m_nextElement = 0;
 };
 
-// Reads a file the way the original opened it for reading and writing: a missing file is created
-// empty, and a file that cannot be opened so (a folder, a file without write permission) is not read.
+// Reads a description to change it. A missing file is created empty, as opening it for reading and
+// writing would; a folder, a FIFO, a file that may not be read or written is left alone, and a FIFO
+// is never opened.
 std::optional<QByteArray> readForUpdate(const QString& path)
 {
     if (path.isEmpty())
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
+    QByteArray bytes;
+    switch (UserFile::read(path, &bytes)) {
+    case UserFile::Status::Regular:
+        if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
+            return std::nullopt;
+        return bytes;
+    case UserFile::Status::Missing: {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return std::nullopt;
+        ::close(fd);
+        return bytes;
+    }
+    default:
         return std::nullopt;
-    return file.readAll();
+    }
 }
 
 bool replaceIfChanged(const QString& path, const QByteArray& old, const QByteArray& bytes)
@@ -369,26 +383,61 @@ bool writeDescription(const QString& path, const QString& element, const QString
     const std::optional<QByteArray> bytes = readForUpdate(path);
     if (!bytes)
         return false;
-    QDomDocument doc;
-    if (!doc.setContent(*bytes, false))
+    std::optional<QList<Node>> parsed = parseNodes(*bytes);
+    if (!parsed)
         return false;
+    QList<Node>& nodes = *parsed;
     const Storage storage(*bytes);
     if (!storage.isValid())
         return false;
 
-    QDomElement root = doc.documentElement();
-    if (root.tagName() == QLatin1String("settings")) {
-        QDomElement e = root.firstChildElement(element);
-        if (e.isNull()) {
-            e = doc.createElement(element);
-            root.appendChild(e);
+    // The root and its first child of that name, found with a depth counter. A root of another name
+    // takes no change, and a file that already says what would be written is not rewritten.
+    const qsizetype root =
+        std::find_if(nodes.cbegin(), nodes.cend(), [](const Node& n) { return n.kind == Node::Start; }) -
+        nodes.cbegin();
+    if (root >= nodes.size() || nodes.at(root).name != QLatin1String("settings"))
+        return true;
+    qsizetype found = -1;
+    qsizetype rootEnd = -1;
+    int depth = 0;
+    for (qsizetype i = root + 1; i < nodes.size() && rootEnd < 0; ++i) {
+        const Node& n = nodes.at(i);
+        if (n.kind == Node::Start) {
+            if (depth == 0 && found < 0 && n.name == element)
+                found = i;
+            ++depth;
+        } else if (n.kind == Node::End) {
+            if (depth == 0)
+                rootEnd = i;
+            --depth;
         }
-        e.setAttribute(attribute, value);
+    }
+    if (found < 0) {
+        Node added;
+        added.kind = Node::Start;
+        added.name = element;
+        added.attributes.append({attribute, value});
+        Node end;
+        end.kind = Node::End;
+        end.name = element;
+        nodes.insert(rootEnd, std::move(end));
+        nodes.insert(rootEnd, std::move(added));
+    } else {
+        auto& attributes = nodes[found].attributes;
+        auto it =
+            std::find_if(attributes.begin(), attributes.end(), [&](const auto& a) { return a.first == attribute; });
+        if (it != attributes.end() && it->second == value)
+            return true;
+        if (it != attributes.end())
+            it->second = value;
+        else
+            attributes.append({attribute, value});
     }
 
     const QString original = storage.decodeLeniently(*bytes);
-    Serializer serializer(storage, attributeOrder(*bytes));
-    QString text = fixDescriptionIndent(serializer.document(doc, declarationOf(original)));
+    Serializer serializer(storage);
+    QString text = fixDescriptionIndent(serializer.document(nodes, declarationOf(original)));
     const QString eol = lineEnd(original);
     if (eol != QLatin1String("\n"))
         text.replace(QLatin1Char('\n'), eol);

@@ -348,8 +348,13 @@ private slots:
             << QByteArray(R"(<settings><check v="x          y">0</check></settings>)") << ""
             << QByteArray("<settings>\n\t<check v=\"x\ty\">0</check>\n\t<curprog cmdline=\"\"/>\n</settings>\n")
             << true;
-        QTest::newRow("other root unchanged") << QByteArray("<other><curprog cmdline=\"a\"/></other>") << "b"
-                                              << QByteArray("<other>\n\t<curprog cmdline=\"a\"/>\n</other>\n") << true;
+        // Nothing to change means nothing written: neither the layout of another root nor a value
+        // that is already there.
+        QTest::newRow("other root untouched") << QByteArray("<other><curprog cmdline=\"a\"/></other>") << "b"
+                                              << QByteArray("<other><curprog cmdline=\"a\"/></other>") << true;
+        QTest::newRow("value already there, layout kept")
+            << QByteArray("<settings><curprog  cmdline='a'/></settings>") << "a"
+            << QByteArray("<settings><curprog  cmdline='a'/></settings>") << true;
         QTest::newRow("missing file created empty") << QByteArray() << "x.exe" << QByteArray("") << false;
         for (const char* fixture : {"truncated.vlmr", "mismatched-tag.vlmr", "trailing-garbage.vlmr"})
             QTest::newRow(fixture) << readBytes(Data + fixture) << "x.exe" << readBytes(Data + fixture) << false;
@@ -370,6 +375,50 @@ private slots:
             QCOMPARE(inodeOf(path), inode);
     }
 
+    void deepNestingWritesBack_data()
+    {
+        // Nesting far deeper than any description: the write-back must neither recurse once per
+        // level nor grow with the square of the depth where the layout does not force it to.
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        const auto nested = [](int depth, const QByteArray& open, const QByteArray& inner, const QByteArray& close) {
+            QByteArray bytes;
+            for (int i = 0; i < depth; ++i)
+                bytes += open;
+            bytes += inner;
+            for (int i = 0; i < depth; ++i)
+                bytes += close;
+            return bytes;
+        };
+        const QByteArray deep = nested(10000, "<g>", "", "</g>");
+        const QByteArray withCurprog = "<settings><curprog cmdline=\"run.exe\"/>" + deep + "</settings>";
+        QTest::newRow("10,000 levels, value already there") << withCurprog << withCurprog;
+        QTest::newRow("10,000 levels, another root") << "<other>" + deep + "</other>"
+                                                     << "<other>" + deep + "</other>";
+        // Text beside every element keeps the layout inline, so the rewrite stays as long as the file.
+        QTest::newRow("10,000 levels of inline text")
+            << "<settings>" + nested(10000, "<g>t", "", "</g>t") + "</settings>"
+            << "<settings>\n\t<g>t" + nested(9999, "<g>t", "", "</g>t") +
+                   "</g>t<curprog cmdline=\"run.exe\"/>\n</settings>\n";
+        QByteArray laidOut;
+        for (int i = 1; i <= 300; ++i)
+            laidOut += QByteArray(i, '\t') + "<g>\n";
+        laidOut += QByteArray(301, '\t') + "<x/>\n";
+        for (int i = 300; i >= 1; --i)
+            laidOut += QByteArray(i, '\t') + "</g>\n";
+        QTest::newRow("300 levels laid out, one tab a level")
+            << "<settings>" + nested(300, "<g>", "<x/>", "</g>") + "</settings>"
+            << "<settings>\n" + laidOut + "\t<curprog cmdline=\"run.exe\"/>\n</settings>\n";
+    }
+
+    void deepNestingWritesBack()
+    {
+        QFETCH(QByteArray, before);
+        const QString path = write("deep.vlmr", before);
+        QVERIFY(DescriptionWriter::writeDescription(path, "curprog", "cmdline", "run.exe"));
+        QTEST(readBytes(path), "after");
+    }
+
     void rewriteReplacesTheFile()
     {
         const QString path = write("inode.vlmr", HandWritten);
@@ -383,12 +432,14 @@ private slots:
         QVERIFY(DescriptionWriter::saveGroupState(path, "АЦП", false, 1, 2, 3));
         QVERIFY(inodeOf(path) != inode);
 
-        // A name so long that no temporary name beside it fits: the write fails even for root.
-        const QString longPath = write(QString(240, 'd') + ".vlmr", HandWritten);
-        QVERIFY(!DescriptionWriter::writeDescription(longPath, "curprog", "cmdline", "new.exe"));
-        QVERIFY(!DescriptionWriter::saveGroupState(longPath, "АЦП", false, 1, 2, 3));
-        QCOMPARE(readBytes(longPath), HandWritten);
-        QCOMPARE(QDir().entryList(QDir::Hidden | QDir::Files).filter(".tmp"), QStringList());
+        // The longest name the file system takes (255 bytes) is saved like any other, and nothing
+        // is left beside it.
+        const QString longPath = write(QString(250, 'd') + ".vlmr", HandWritten);
+        QVERIFY(DescriptionWriter::writeDescription(longPath, "curprog", "cmdline", "new.exe"));
+        QVERIFY(DescriptionWriter::saveGroupState(longPath, "АЦП", false, 1, 2, 3));
+        QCOMPARE(readBytes(longPath), QByteArray(Rewritten).replace("255,230,200\" open=\"1\"", "1,2,3\" open=\"0\""));
+        QCOMPARE(QDir().entryList(QDir::Hidden | QDir::Files),
+                 (QStringList{QString(250, 'd') + ".vlmr", "inode.vlmr", "present.bin"}));
 
         // A folder in place of the file is no description.
         QVERIFY(!DescriptionWriter::writeDescription(m_dir->filePath("sub"), "curprog", "cmdline", "x.exe"));
