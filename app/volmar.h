@@ -29,7 +29,9 @@ class Volmar : public QMainWindow, public Ui::VolmarClass, public IniDocument, p
     Q_OBJECT
 
 public:
-    explicit Volmar(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+    // `files` are the names given on the command line: main reads them, so that a window made by a
+    // test or a benchmark never takes that program's own arguments for files.
+    explicit Volmar(QWidget* parent = nullptr, Qt::WindowFlags flags = {}, const QStringList& files = {});
     ~Volmar() override;
 
 protected:
@@ -74,6 +76,7 @@ public:
     void returnDetachedPage(TabWgt* w, const QString& title);
 
     // Opening (document/)
+    QStringList openableFiles(const QStringList& files);
     void openFiles();
     void loadFiles();
     QString iniNameFromDesc();
