@@ -248,8 +248,8 @@ void IniDocument::collectSections()
 }
 
 // A file without any section gets the header "[00]" in front, so its keys become editable. Only a
-// file read whole, or one that is not there at all, gets it: a file that could not be read (a folder,
-// a FIFO, a link loop, no read permission) is never written.
+// text file read whole, or one that is not there at all, gets it: a file that could not be read (a
+// folder, a FIFO, a link loop, no read permission) or a binary one is never written.
 void IniDocument::addDefaultSection()
 {
     if (m_fileList.isEmpty())
@@ -259,6 +259,9 @@ void IniDocument::addDefaultSection()
     if (!UserFile::canOpen(UserFile::read(fileName, &bytes)))
         return;
     const TextCodec::Encoding encoding = TextCodec::detect(bytes);
+    // A NUL byte outside UTF-16 means a binary file, not a settings file without its header.
+    if (encoding != TextCodec::Encoding::Utf16Le && bytes.contains('\0'))
+        return;
     const int bom = TextCodec::bomLength(encoding);
 
     const QByteArray content = bytes.left(bom) + TextCodec::encode(QStringLiteral("[00]\n"), encoding) + bytes.mid(bom);
