@@ -246,8 +246,10 @@ QByteArray ParsedProfile::encodeText(const QString& text, QStringView decidingTe
         // A file of plain ASCII has no code page yet: rather than turn what CP1251 lacks into "?",
         // it becomes UTF-8, which the next read recognises. Lines added together decide together,
         // or the file would be part CP1251, part UTF-8.
+        // CP1251 bytes that happen to form valid UTF-8 ("Жё" is C6 B8) would read back as UTF-8 too.
         const QString deciding = decidingText.isNull() ? text : decidingText.toString();
-        if (TextCodec::fromCp1251(TextCodec::toCp1251(deciding)) != deciding)
+        const QByteArray cp1251 = TextCodec::toCp1251(deciding);
+        if (TextCodec::fromCp1251(cp1251) != deciding || TextCodec::detect(cp1251) != Encoding::Cp1251)
             return text.toUtf8();
         return TextCodec::toCp1251(text);
     }
