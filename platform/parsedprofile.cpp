@@ -349,13 +349,18 @@ std::optional<ParsedProfile::Splice> ParsedProfile::putValue(const QString& sect
 
     const int index = findSection(trimmed(sectionName).toString());
     if (index < 0) {
+        // A UTF-16 file cut after half a code unit keeps that byte last, so the new lines stay aligned.
+        const qsizetype end = m_start + (size - m_start) / m_width * m_width;
+        qsizetype last = m_lines.size() - 1;
+        if (last >= 0 && m_lines.at(last).begin >= end)
+            --last;
         QByteArray added;
-        if (!m_lines.isEmpty() && m_lines.last().end == m_lines.last().contentEnd)
+        if (last >= 0 && m_lines.at(last).end == m_lines.at(last).contentEnd)
             added += m_lineEnd;
         const QString header = u'[' + leftTrimmed(sectionName).toString() + u']';
         const QString both = header + entryText;
         added += encodeText(header, both) + m_lineEnd + encodeText(entryText, both) + m_lineEnd;
-        return Splice{size, size, added};
+        return Splice{end, end, added};
     }
 
     const Section& s = m_sections.at(index);

@@ -255,6 +255,9 @@ private slots:
         const QString before = QStringLiteral("[Частота]\r\nКлюч=1\r\n");
         const QString yo = QStringLiteral("Ёж");
         QTest::newRow("UTF-16LE") << utf16(before) << yo << utf16(QStringLiteral("[Частота]\r\nКлюч=Ёж\r\n")) << yo;
+        QTest::newRow("UTF-16LE cut after half a unit, new section")
+            << utf16(QStringLiteral("[x]\r\n")) + 'A' << yo
+            << utf16(QStringLiteral("[x]\r\n[ЧАСТОТА]\r\nключ=Ёж\r\n")) + 'A' << yo;
         QTest::newRow("UTF-16LE, LF, new key") << utf16(QStringLiteral("[Частота]\nА=1\n")) << yo
                                                << utf16(QStringLiteral("[Частота]\nА=1\nключ=Ёж\n")) << yo;
         QTest::newRow("CP1251 lacks the letter")
