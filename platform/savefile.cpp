@@ -170,34 +170,41 @@ int createNamed(int folder, mode_t mode, QByteArray* name)
 // process between them cannot leave the temporary name behind: the child finishes the rename.
 struct Publish
 {
-    QByteArray procPath; // the unnamed file as /proc/self/fd/N
+    const char* procPath = nullptr; // the unnamed file as /proc/self/fd/N
     int file = -1;
     int folder = -1;
-    QByteArray tempName;
-    QByteArray targetName;
+    const char* tempName = nullptr;
+    const char* targetName = nullptr;
     int error = 0;
 };
 
-bool linkAndRename(Publish* p)
+#if defined(__clang__) || defined(__GNUC__)
+#define VOLMAR_NO_SANITIZE __attribute__((no_sanitize("address", "undefined")))
+#else
+#define VOLMAR_NO_SANITIZE
+#endif
+
+// Also the child's whole work, on a stack of its own: system calls and plain memory only, and no
+// sanitizer bookkeeping, which knows nothing of that stack.
+VOLMAR_NO_SANITIZE bool linkAndRename(Publish* p)
 {
-    if (::linkat(AT_FDCWD, p->procPath.constData(), p->folder, p->tempName.constData(), AT_SYMLINK_FOLLOW) != 0) {
+    if (::linkat(AT_FDCWD, p->procPath, p->folder, p->tempName, AT_SYMLINK_FOLLOW) != 0) {
         // Without /proc, linking by descriptor is the other way (it needs a privilege).
-        if (errno != ENOENT || ::linkat(p->file, "", p->folder, p->tempName.constData(), AT_EMPTY_PATH) != 0) {
+        if (errno != ENOENT || ::linkat(p->file, "", p->folder, p->tempName, AT_EMPTY_PATH) != 0) {
             p->error = errno;
             return false;
         }
     }
-    if (::renameat(p->folder, p->tempName.constData(), p->folder, p->targetName.constData()) != 0) {
+    if (::renameat(p->folder, p->tempName, p->folder, p->targetName) != 0) {
         p->error = errno;
-        ::unlinkat(p->folder, p->tempName.constData(), 0);
+        ::unlinkat(p->folder, p->tempName, 0);
         return false;
     }
     return true;
 }
 
-int publishChild(void* arg)
+VOLMAR_NO_SANITIZE int publishChild(void* arg)
 {
-    // Only system calls here: the child runs on the parent's memory while the parent waits.
     _exit(linkAndRename(static_cast<Publish*>(arg)) ? 0 : 1);
 }
 
@@ -247,18 +254,21 @@ bool replaceUnnamed(int folder, const QByteArray& targetName, const QByteArray& 
         return false;
     if (::flock(fd.get(), LOCK_EX) != 0 || !writeContent(fd.get(), bytes, old, reason))
         return false;
+    const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(fd.get());
+    QByteArray tempName = randomTempName();
     Publish p;
-    p.procPath = "/proc/self/fd/" + QByteArray::number(fd.get());
+    p.procPath = procPath.constData();
     p.file = fd.get();
     p.folder = folder;
-    p.tempName = randomTempName();
-    p.targetName = targetName;
+    p.tempName = tempName.constData();
+    p.targetName = targetName.constData();
     for (int attempt = 0; attempt < 10; ++attempt) {
         if (publish(&p))
             return true;
         if (p.error != EEXIST)
             break;
-        p.tempName = randomTempName();
+        tempName = randomTempName();
+        p.tempName = tempName.constData();
     }
     // Without /proc (and without the right to link by descriptor) the file cannot be named: the
     // caller writes it again the named way.
