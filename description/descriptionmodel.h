@@ -2,6 +2,7 @@
 
 #include "description/paramdescription.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -34,6 +35,8 @@ public:
     // A file that cannot be opened, is not well-formed or whose root is not "settings" leaves
     // both lists empty and every other member as it was. File parameters point at lastDir.
     DescriptionReadResult readDescription(const QString& descPath, QString* lastDir);
+    // The same from a description's bytes.
+    DescriptionReadResult readDescriptionFrom(const QByteArray& bytes, QString* lastDir);
 
     // The INI file a description names ("inifile" element), as written in the file; relative
     // names are relative to the description's folder. "" when the file is unreadable, broken

@@ -182,14 +182,20 @@ bool parseDescription(const QByteArray& bytes, QString* lastDir, ParsedDescripti
 
 DescriptionReadResult DescriptionModel::readDescription(const QString& descPath, QString* lastDir)
 {
-    DescriptionReadResult result;
-    clearDescriptions();
-
     // The bytes as they are: the parser normalises line ends itself, and dropping CR bytes would
     // break a UTF-16 file. A FIFO or a folder named like a description is not read at all.
     QByteArray bytes;
-    if (UserFile::read(descPath, &bytes) != UserFile::Status::Regular)
-        return result;
+    if (UserFile::read(descPath, &bytes) != UserFile::Status::Regular) {
+        clearDescriptions();
+        return DescriptionReadResult();
+    }
+    return readDescriptionFrom(bytes, lastDir);
+}
+
+DescriptionReadResult DescriptionModel::readDescriptionFrom(const QByteArray& bytes, QString* lastDir)
+{
+    DescriptionReadResult result;
+    clearDescriptions();
     ParsedDescription parsed;
     if (!parseDescription(bytes, lastDir, parsed))
         return result;

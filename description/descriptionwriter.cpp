@@ -378,18 +378,16 @@ bool replaceIfChanged(const QString& path, const QByteArray& old, const QByteArr
 }
 } // namespace
 
-bool writeDescription(const QString& path, const QString& element, const QString& attribute, const QString& value)
+std::optional<QByteArray> withAttribute(const QByteArray& bytes, const QString& element, const QString& attribute,
+                                        const QString& value)
 {
-    const std::optional<QByteArray> bytes = readForUpdate(path);
-    if (!bytes)
-        return false;
-    std::optional<QList<Node>> parsed = parseNodes(*bytes);
+    std::optional<QList<Node>> parsed = parseNodes(bytes);
     if (!parsed)
-        return false;
+        return std::nullopt;
     QList<Node>& nodes = *parsed;
-    const Storage storage(*bytes);
+    const Storage storage(bytes);
     if (!storage.isValid())
-        return false;
+        return std::nullopt;
 
     // The root and its first child of that name, found with a depth counter. A root of another name
     // takes no change, and a file that already says what would be written is not rewritten.
@@ -397,7 +395,7 @@ bool writeDescription(const QString& path, const QString& element, const QString
         std::find_if(nodes.cbegin(), nodes.cend(), [](const Node& n) { return n.kind == Node::Start; }) -
         nodes.cbegin();
     if (root >= nodes.size() || nodes.at(root).name != QLatin1String("settings"))
-        return true;
+        return bytes;
     qsizetype found = -1;
     qsizetype rootEnd = -1;
     int depth = 0;
@@ -428,14 +426,14 @@ bool writeDescription(const QString& path, const QString& element, const QString
         auto it =
             std::find_if(attributes.begin(), attributes.end(), [&](const auto& a) { return a.first == attribute; });
         if (it != attributes.end() && it->second == value)
-            return true;
+            return bytes;
         if (it != attributes.end())
             it->second = value;
         else
             attributes.append({attribute, value});
     }
 
-    const QString original = storage.decodeLeniently(*bytes);
+    const QString original = storage.decodeLeniently(bytes);
     Serializer serializer(storage);
     QString text = fixDescriptionIndent(serializer.document(nodes, declarationOf(original)));
     const QString eol = lineEnd(original);
@@ -445,8 +443,17 @@ bool writeDescription(const QString& path, const QString& element, const QString
     // A name or comment the encoding cannot hold has no escape: such a file is left alone.
     const QByteArray rewritten = storage.encode(text);
     if (storage.decodeLeniently(rewritten) != text)
+        return std::nullopt;
+    return rewritten;
+}
+
+bool writeDescription(const QString& path, const QString& element, const QString& attribute, const QString& value)
+{
+    const std::optional<QByteArray> bytes = readForUpdate(path);
+    if (!bytes)
         return false;
-    return replaceIfChanged(path, *bytes, rewritten);
+    const std::optional<QByteArray> rewritten = withAttribute(*bytes, element, attribute, value);
+    return rewritten && replaceIfChanged(path, *bytes, *rewritten);
 }
 
 QString fixDescriptionIndent(const QString& text)
@@ -457,17 +464,15 @@ QString fixDescriptionIndent(const QString& text)
     return fixed;
 }
 
-bool saveGroupState(const QString& path, const QString& title, bool open, int red, int green, int blue)
+std::optional<QByteArray> withGroupState(const QByteArray& bytes, const QString& title, bool open, int red, int green,
+                                         int blue)
 {
-    const std::optional<QByteArray> bytes = readForUpdate(path);
-    if (!bytes)
-        return false;
-    const Storage storage(*bytes);
+    const Storage storage(bytes);
     if (!storage.isValid())
-        return false;
-    std::optional<QString> decoded = storage.decode(*bytes);
+        return std::nullopt;
+    std::optional<QString> decoded = storage.decode(bytes);
     if (!decoded)
-        return false;
+        return std::nullopt;
     QString& text = *decoded;
 
     bool found = false;
@@ -496,7 +501,16 @@ bool saveGroupState(const QString& path, const QString& title, bool open, int re
             text += eol;
         text += eol;
     }
-    return replaceIfChanged(path, *bytes, storage.encode(text));
+    return storage.encode(text);
+}
+
+bool saveGroupState(const QString& path, const QString& title, bool open, int red, int green, int blue)
+{
+    const std::optional<QByteArray> bytes = readForUpdate(path);
+    if (!bytes)
+        return false;
+    const std::optional<QByteArray> rewritten = withGroupState(*bytes, title, open, red, green, blue);
+    return rewritten && replaceIfChanged(path, *bytes, *rewritten);
 }
 
 void setAttrInLine(QString& line, const QString& attr, const QString& value)

@@ -1,36 +1,163 @@
-// Any bytes as a ".vlmr" description: the reader, the "inifile" rule and the document's reading of
-// an INI file beside it must survive them.
+// Any bytes as a ".vlmr" description, read, written back and read again in memory, with what the
+// window relies on checked on every input:
+// - reading is repeatable;
+// - writing the chosen program back keeps every parameter, group and setting, and the program reads
+//   back as written (a run of ten blanks in an attribute becomes a tab, which a reader takes for one
+//   blank: that is how the write-back lays files out);
+// - writing it again changes nothing;
+// - writing a group's state keeps every parameter and every group title.
+//
+// The input: a control byte and a value seed at the end, the rest is the description.
 
 #include "description/descriptionmodel.h"
-#include "description/descriptionmatch.h"
-#include "document/inidocument.h"
+#include "description/descriptionwriter.h"
 
-#include <QFile>
-#include <QTemporaryDir>
+#include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace
+{
+[[noreturn]] void broken(const char* property, const QString& detail = QString())
+{
+    std::fprintf(stderr, "property broken: %s %s\n", property, detail.toUtf8().constData());
+    std::abort();
+}
+
+// The first entry in which two lists differ, for the report of a broken property.
+QString firstDifference(const QStringList& a, const QStringList& b)
+{
+    for (qsizetype i = 0; i < qMax(a.size(), b.size()); ++i)
+        if (a.value(i) != b.value(i))
+            return QStringLiteral("#%1: [%2] became [%3]").arg(i).arg(a.value(i), b.value(i));
+    return QString();
+}
+
+// What the write-back's layout does to an attribute value once read again.
+QString laidOut(QString text)
+{
+    return text.replace(QString(10, QLatin1Char(' ')), QStringLiteral(" "));
+}
+
+struct Model
+{
+    bool read = false;
+    QStringList params;
+    QStringList groups;
+    QString settings;
+    QString curProg;
+
+    // `layout`: compare as the write-back's layout leaves attribute values.
+    Model(const QByteArray& bytes, bool layout)
+    {
+        DescriptionModel m;
+        QString lastDir;
+        const DescriptionReadResult r = m.readDescriptionFrom(bytes, &lastDir);
+        read = r.read;
+        if (!read)
+            return;
+        const auto text = [layout](const QString& s) { return layout ? laidOut(s) : s; };
+        for (const ParamDescription* p : std::as_const(m.m_params)) {
+            QStringList items;
+            for (const ListItem* item : p->items)
+                items << text(item->val) + '=' + text(item->descr);
+            params << QStringList{text(p->title),
+                                  text(p->section),
+                                  text(p->key),
+                                  text(p->comment),
+                                  text(p->groupTitle),
+                                  QString::number(p->type),
+                                  QString::number(p->invisible),
+                                  QString::number(p->noedit),
+                                  QString::number(p->intMin),
+                                  QString::number(p->intMax),
+                                  QString::number(p->intStep),
+                                  QString::number(p->dblMin, 'g', 17),
+                                  QString::number(p->dblMax, 'g', 17),
+                                  QString::number(p->dblStep, 'g', 17),
+                                  text(p->pattern),
+                                  items.join('|')}
+                          .join('/');
+        }
+        for (const GroupDescription* g : std::as_const(m.m_groups))
+            groups << text(g->title) + '/' + g->color.name(QColor::HexArgb) + QString::number(g->color.isValid()) +
+                          '/' + QString::number(g->open);
+        settings =
+            QStringList{QString::number(r.check),     QString::number(m.m_nTabs),  QString::number(m.m_nDefList),
+                        QString::number(r.auxButton), text(m.m_sAuxTitle),         QString::number(m.m_nAuxTimeout),
+                        text(m.m_sAuxCmdLine),        text(m.m_progList.join('|'))}
+                .join('/');
+        curProg = m.m_sCurProg;
+    }
+};
+
+// Valid XML characters only: anything else could not be written into an attribute at all.
+QString valueFrom(const std::string& seed)
+{
+    static const QStringList alphabet =
+        QStringLiteral("a b 0 1 . - _ / \\ \" ' < > & ; = \t \r \n ж Ё € ✓ 😀").split(QLatin1Char(' '));
+    QString value;
+    for (unsigned char c : seed)
+        value += c % 8 == 7 ? QStringLiteral(" ") : alphabet.at(c % alphabet.size());
+    return value;
+}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static QTemporaryDir dir;
-    static const QString path = dir.filePath(QStringLiteral("fuzz.vlmr"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    FuzzedDataProvider input(data, size);
+    const uint8_t what = input.ConsumeIntegral<uint8_t>();
+    const std::string seed = input.ConsumeRandomLengthString(24);
+    const std::vector<uint8_t> rest = input.ConsumeRemainingBytes<uint8_t>();
+    const QByteArray bytes(reinterpret_cast<const char*>(rest.data()), qsizetype(rest.size()));
+
+    const Model before(bytes, false);
+    const Model again(bytes, false);
+    if (before.read != again.read || before.params != again.params || before.groups != again.groups ||
+        before.settings != again.settings || before.curProg != again.curProg)
+        broken("two reads differ");
+
+    if (what & 1) {
+        const Model groupBefore(bytes, false);
+        const QString title = before.groups.value(what % qMax<qsizetype>(before.groups.size(), 1)).section('/', 0, 0);
+        const std::optional<QByteArray> written = DescriptionWriter::withGroupState(bytes, title, what & 2, 10, 20, 30);
+        if (!written)
+            return 0;
+        const Model after(*written, false);
+        if (before.read && after.read) {
+            QStringList titles, titlesAfter;
+            for (const QString& g : before.groups)
+                titles << g.section('/', 0, 0);
+            for (const QString& g : after.groups)
+                titlesAfter << g.section('/', 0, 0);
+            if (after.params != before.params || titlesAfter != titles)
+                broken("a group's state changed parameters or groups");
+        }
         return 0;
-    file.write(reinterpret_cast<const char*>(data), qint64(size));
-    file.close();
+    }
 
-    QString lastDir;
-    DescriptionModel model;
-    model.readDescription(path, &lastDir);
-    DescriptionModel::iniFileNamedBy(path);
-
-    // The same bytes read as an INI file, with the description matched against its entries.
-    IniDocument document;
-    document.m_fileList = {path};
-    document.m_bSingleFile = true;
-    document.readFiles();
-    matchDescriptions(document.m_entries, model.m_params);
+    const QString value = valueFrom(seed);
+    const std::optional<QByteArray> written = DescriptionWriter::withAttribute(bytes, "curprog", "cmdline", value);
+    if (!written || !before.read)
+        return 0;
+    const Model after(*written, false);
+    const Model expected(bytes, true);
+    if (!after.read)
+        broken("the written description does not read");
+    if (after.params != expected.params)
+        broken("parameters changed", firstDifference(expected.params, after.params));
+    if (after.groups != expected.groups)
+        broken("groups changed", firstDifference(expected.groups, after.groups));
+    if (after.settings != expected.settings)
+        broken("settings changed");
+    // A value holding ten blanks is laid out like any other attribute.
+    if (after.curProg != laidOut(value))
+        broken("the program does not read back", value + " / " + after.curProg);
+    const std::optional<QByteArray> twice = DescriptionWriter::withAttribute(*written, "curprog", "cmdline", value);
+    if (!twice || (*twice != *written && after.curProg == value))
+        broken("writing the same program again changed the file");
     return 0;
 }
