@@ -19,9 +19,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <memory>
 
 namespace
@@ -138,29 +135,23 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("folder") << "folder" << "это папка, а не файл";
-        QTest::newRow("fifo") << "fifo" << "это не обычный файл, а канал, устройство или сокет";
-        QTest::newRow("link loop") << "link loop" << "символические ссылки замкнуты в кольцо";
-        QTest::newRow("write-only") << "write-only" << "нет права на чтение";
+        QTest::newRow("folder") << "folder"
+                                << "это папка, а не файл";
+        QTest::newRow("fifo") << "fifo"
+                              << "это не обычный файл, а канал, устройство или сокет";
+        QTest::newRow("link loop") << "link loop"
+                                   << "символические ссылки замкнуты в кольцо";
+        QTest::newRow("write-only") << "write-only"
+                                    << "нет права на чтение";
     }
 
     void unopenableFilesAreRefused()
     {
         QFETCH(QString, kind);
         QFETCH(QString, reason);
-        const QByteArray x = QFile::encodeName(path("x.ini"));
-        if (kind == "folder") {
-            QVERIFY(QDir(m_dir->path()).mkdir("x.ini"));
-        } else if (kind == "fifo") {
-            QCOMPARE(::mkfifo(x.constData(), 0644), 0);
-        } else if (kind == "link loop") {
-            QVERIFY(QFile::link("x.ini", path("y.ini")) && QFile::link("y.ini", path("x.ini")));
-        } else {
-            if (::geteuid() == 0)
-                QSKIP("root reads files whatever their permissions");
-            write("x.ini", "Freq=1\r\n");
-            QCOMPARE(::chmod(x.constData(), 0200), 0);
-        }
+        if (kind == "write-only" && !TestUtil::permissionsApply())
+            QSKIP("root reads files whatever their permissions");
+        QVERIFY(TestUtil::makeUnusualFile(path("x.ini"), kind));
         const QString message = "Файл не открыт: " + path("x.ini") + ": " + reason + ".";
         const auto before = TestUtil::snapshot(m_dir->path());
 

@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QString>
 
@@ -24,6 +25,33 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Puts something other than a plain readable file under `path`: "folder", "fifo", "link loop" (with
+// a partner link "<path>.partner" beside it), "binary" (a few text and binary bytes), "write-only" or
+// "unreadable" (a small INI file of mode 0200 or 0000). False when that could not be made.
+inline bool makeUnusualFile(const QString& path, const QString& kind)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (kind == "folder")
+        return QDir().mkdir(path);
+    if (kind == "fifo")
+        return ::mkfifo(native.constData(), 0644) == 0;
+    if (kind == "link loop") {
+        const QString partner = path + ".partner";
+        return QFile::link(QFileInfo(partner).fileName(), path) && QFile::link(QFileInfo(path).fileName(), partner);
+    }
+    if (kind == "binary")
+        return writeBytes(path, QByteArray("Freq=1\r\n\0\x01\xff\xfe", 12));
+    if (kind == "write-only" || kind == "unreadable")
+        return writeBytes(path, "Freq=1\r\n") && ::chmod(native.constData(), kind == "write-only" ? 0200 : 0000) == 0;
+    return false;
+}
+
+// Whether file permissions keep this process out (not for root).
+inline bool permissionsApply()
+{
+    return ::geteuid() != 0;
 }
 
 // Every entry of a folder, one level deep, with what tells a changed entry from an untouched one:

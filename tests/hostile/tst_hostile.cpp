@@ -217,47 +217,23 @@ private slots:
                 write(d + "/x.vlmr", "<settings><group title=\"\xc3\xf0\xf3\xef\xef\xe0\"/></settings>\n");
             },
             "x.ini");
-        row(
-            "description that is a FIFO",
-            [](const QString& d) {
-                write(d + "/x.ini", SmallIni);
-                QCOMPARE(::mkfifo(QFile::encodeName(d + "/x.vlmr").constData(), 0644), 0);
-            },
-            "x.ini");
-        row(
-            "description that is a folder",
-            [](const QString& d) {
-                write(d + "/x.ini", SmallIni);
-                QVERIFY(QDir(d).mkdir("x.vlmr"));
-            },
-            "x.ini");
-        row(
-            "folder named x.ini", [](const QString& d) { QVERIFY(QDir(d).mkdir("x.ini")); }, "x.ini", true);
-        row(
-            "unreadable file (0000)",
-            [](const QString& d) {
-                write(d + "/x.ini", SmallIni);
-                QCOMPARE(::chmod(QFile::encodeName(d + "/x.ini").constData(), 0000), 0);
-            },
-            "x.ini", true, {}, "x.vlmr", true);
-        row(
-            "write-only file (0200)",
-            [](const QString& d) {
-                write(d + "/x.ini", "");
-                QCOMPARE(::chmod(QFile::encodeName(d + "/x.ini").constData(), 0200), 0);
-            },
-            "x.ini", true, {}, "x.vlmr", true);
-        row(
-            "link loop",
-            [](const QString& d) { QVERIFY(QFile::link("y.ini", d + "/x.ini") && QFile::link("x.ini", d + "/y.ini")); },
-            "x.ini", true);
-        row(
-            "FIFO", [](const QString& d) { QCOMPARE(::mkfifo(QFile::encodeName(d + "/x.ini").constData(), 0644), 0); },
-            "x.ini", true);
-        row(
-            "FIFO named as a description",
-            [](const QString& d) { QCOMPARE(::mkfifo(QFile::encodeName(d + "/x.vlmr").constData(), 0644), 0); },
-            "x.vlmr", true);
+        // Something other than a readable file in place of the description beside a good INI file,
+        // or in place of the file named.
+        const auto unusual = [](const QString& kind, const QString& name) {
+            return [kind, name](const QString& d) {
+                if (name == "x.vlmr")
+                    write(d + "/x.ini", SmallIni);
+                QVERIFY(TestUtil::makeUnusualFile(d + '/' + name, kind));
+            };
+        };
+        row("description that is a FIFO", unusual("fifo", "x.vlmr"), "x.ini");
+        row("description that is a folder", unusual("folder", "x.vlmr"), "x.ini");
+        row("folder named x.ini", unusual("folder", "x.ini"), "x.ini", true);
+        row("unreadable file (0000)", unusual("unreadable", "x.ini"), "x.ini", true, {}, "x.vlmr", true);
+        row("write-only file (0200)", unusual("write-only", "x.ini"), "x.ini", true, {}, "x.vlmr", true);
+        row("link loop", unusual("link loop", "x.ini"), "x.ini", true);
+        row("FIFO", unusual("fifo", "x.ini"), "x.ini", true);
+        row("FIFO given as the description", unusual("fifo", "x.vlmr"), "x.vlmr", true);
         const QString odd = "a b \"c\" 'd'\ne;$(x).ini";
         row(
             "blanks, quotes and a newline in the name", [odd](const QString& d) { write(d + '/' + odd, SmallIni); },
@@ -272,7 +248,7 @@ private slots:
         QFETCH(QByteArray, headerFor);
         QFETCH(QString, description);
         QFETCH(bool, needsPermissions);
-        if (needsPermissions && ::geteuid() == 0)
+        if (needsPermissions && !TestUtil::permissionsApply())
             QSKIP("root reads files whatever their permissions");
 
         QTemporaryDir dir;
