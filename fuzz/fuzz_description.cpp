@@ -2,8 +2,8 @@
 // an INI file beside it and the check of both must survive them.
 
 #include "description/descriptioncheck.h"
-#include "description/descriptionmodel.h"
 #include "description/descriptionmatch.h"
+#include "description/descriptionmodel.h"
 #include "document/inidocument.h"
 
 #include <QFile>
