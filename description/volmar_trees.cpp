@@ -81,7 +81,10 @@ void Volmar::buildTrees()
             continue;
         const QString groupTitle =
             entry->desc && !entry->desc->groupTitle.isEmpty() ? entry->desc->groupTitle : entry->section;
-        tree->addParamItem(groupTitle, entry);
+        // A parameter directly under a root that has a title names a group no row stands for; it
+        // goes where an untitled root would put it, under its section.
+        if (!tree->addParamItem(groupTitle, entry) && groupTitle != entry->section)
+            tree->addParamItem(entry->section, entry);
     }
 
     for (ParamsTreeWidget* tree : std::as_const(trees)) {
