@@ -77,6 +77,9 @@ public:
     void openFiles();
     void loadFiles();
     QString iniNameFromDesc();
+    // Takes the description out of m_fileList: a ".vlmr" file named there, else the one beside the
+    // first file; fills m_sDescPath and m_bDescFromIni.
+    void takeDescription();
     ParamsTreeWidget* createTree(QWidget* parent);
     void deleteSectionTabs();
 

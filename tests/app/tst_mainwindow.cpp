@@ -176,6 +176,58 @@ private slots:
         QCOMPARE(child.readAllStandardOutput(), "Все файлы\nB.ini\na10.ini\na9.ini\nb.ini\n");
     }
 
+    void descriptionAmongTheFiles_data()
+    {
+        QTest::addColumn<QStringList>("given"); // sorted, as the command line gives them
+        QTest::addColumn<QStringList>("tabs");  // empty: one file, no file tabs
+        QTest::addColumn<QStringList>("edited");
+        const QStringList setTabs{"Все файлы", "zz.ini", "a.ini"};
+        QTest::newRow("description and another file")
+            << QStringList{"t.vlmr", "zz.ini"} << setTabs << QStringList{"zz.ini", "a.ini"};
+        QTest::newRow("description and its own file")
+            << QStringList{"a.ini", "t.vlmr"} << QStringList() << QStringList{"a.ini"};
+        QTest::newRow("description alone") << QStringList{"t.vlmr"} << QStringList() << QStringList{"a.ini"};
+    }
+
+    void descriptionAmongTheFiles()
+    {
+        QFETCH(QStringList, given);
+        QFETCH(QStringList, tabs);
+        QFETCH(QStringList, edited);
+        const QByteArray description = "<settings><inifile name=\"a.ini\"/><param name=\"B.Beta\"/></settings>\n";
+        write("t.vlmr", description);
+        write("zz.ini", "[A]\r\nAlpha=1\r\n[B]\r\nBeta=2\r\n[D]\r\nDelta=4\r\n");
+        open(given);
+        QStringList files;
+        for (const QString& name : std::as_const(edited))
+            files << path(name);
+        QCOMPARE(m_window->m_fileList, files);
+        QStringList shownTabs;
+        for (int i = 0; m_window->m_pFileTabs && i < m_window->m_pFileTabs->count(); ++i)
+            shownTabs << m_window->m_pFileTabs->tabText(i);
+        QCOMPARE(shownTabs, tabs);
+        if (tabs.isEmpty())
+            return;
+
+        // Every tab edits INI files only; back on the first, an edit goes to the whole set.
+        for (int i : {1, 2, 0})
+            m_window->m_pFileTabs->setCurrentIndex(i);
+        QCOMPARE(m_window->m_fileList, files);
+        QTreeWidgetItem* delta = row("Delta");
+        QVERIFY(delta);
+        ParamsTreeWidget* tree = m_window->m_pParamsTree;
+        Dialogs::setNextAnswer(QMessageBox::Yes); // add the key missing from a.ini
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {},
+                           tree->visualRect(tree->indexFromItem(delta, ParamsTreeWidget::ValueColumn)).center());
+        QTRY_VERIFY(QApplication::focusWidget() && tree->viewport()->isAncestorOf(QApplication::focusWidget()));
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClicks(focused, "33");
+        QTest::keyClick(focused, Qt::Key_Return);
+        QTRY_VERIFY(read("a.ini").contains("[D]\r\nDelta=33"));
+        QVERIFY(read("zz.ini").contains("Delta=33"));
+        QCOMPARE(read("t.vlmr"), description);
+    }
+
     void sectionReturnsToItsPlace_data()
     {
         QTest::addColumn<QString>("title");
