@@ -72,6 +72,7 @@ public:
     QWidget* tabPageAt(const QPoint& pos) const;
     QStringList tabTitles() const;
     void returnDetachedPage(TabWgt* w, const QString& title);
+    void rehomeDetachedPages();
 
     // Opening (document/)
     void openFiles();

@@ -153,6 +153,7 @@ void Volmar::loadFiles()
     else
         tabWidget->insertTab(0, widget, QStringLiteral("Ini"));
     tabWidget->addTab(widget_2, QStringLiteral("Log"));
+    rehomeDetachedPages();
 
     buildTrees();
 }

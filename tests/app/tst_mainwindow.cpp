@@ -256,6 +256,63 @@ private slots:
         QVERIFY(page->isVisible());
     }
 
+    void reloadKeepsDetachedPages_data()
+    {
+        QTest::addColumn<bool>("tabsBefore");
+        QTest::addColumn<QString>("detached");
+        QTest::addColumn<bool>("tabsAfter");
+        QTest::addColumn<bool>("withoutC");   // the reloaded file has lost section C
+        QTest::addColumn<QStringList>("row"); // the main window's tabs after the reload
+        QTest::addColumn<bool>("stays");      // the page's window is still open
+        QTest::newRow("section") << true << "B" << true << false << QStringList{"A", "C", "Log"} << true;
+        QTest::newRow("log") << true << "Log" << true << false << QStringList{"A", "B", "C"} << true;
+        QTest::newRow("ini") << false << "Ini" << false << false << QStringList{"Log"} << true;
+        QTest::newRow("section gone") << true << "C" << true << true << QStringList{"A", "B", "Log"} << false;
+        QTest::newRow("ini, then section tabs")
+            << false << "Ini" << true << false << QStringList{"A", "B", "C", "Log"} << false;
+    }
+
+    void reloadKeepsDetachedPages()
+    {
+        QFETCH(bool, tabsBefore);
+        QFETCH(QString, detached);
+        QFETCH(bool, tabsAfter);
+        QFETCH(bool, withoutC);
+        QFETCH(QStringList, row);
+        QFETCH(bool, stays);
+        const auto describe = [this](bool tabs) {
+            write("a.vlmr", tabs ? "<settings><tabs>1</tabs></settings>" : "<settings/>");
+        };
+        describe(tabsBefore);
+        open({"a.ini"});
+        QVERIFY(detach(detached));
+
+        describe(tabsAfter);
+        if (withoutC)
+            write("a.ini", QByteArray(SectionsIni).replace("[C]\r\nGamma=3\r\n", ""));
+        touch("a.ini");
+        Dialogs::setNextAnswer(QMessageBox::Yes);
+        cycleActivation();
+        QCOMPARE(questions().size(), 1);
+
+        QCOMPARE(m_window->tabTitles(), row);
+        QCOMPARE(m_window->m_tabWindows.keys(), stays ? QStringList{detached} : QStringList());
+        if (stays) {
+            // The window shows the rebuilt page: the tree the window now edits, or the log.
+            TabWgt* w = m_window->m_tabWindows.value(detached);
+            QWidget* shown = detached == "Log"   ? m_window->widget_2
+                             : detached == "Ini" ? static_cast<QWidget*>(m_window->m_pParamsTree)
+                                                 : m_window->m_sectionTrees.value(detached);
+            QVERIFY(shown && w->m_pPage && w->isAncestorOf(shown));
+            QTRY_VERIFY(shown->isVisible());
+            w->close();
+        }
+        QStringList all = tabsAfter ? QStringList{"A", "B", "C", "Log"} : QStringList{"Ini", "Log"};
+        if (withoutC)
+            all.removeOne("C");
+        QCOMPARE(m_window->tabTitles(), all);
+    }
+
     void lastPageStays()
     {
         open({"a.ini"});
