@@ -94,6 +94,10 @@ public:
     void matchDescriptions();
     void createSectionTabs();
     void buildTrees();
+    // The section trees in key order, then the main tree.
+    QList<ParamsTreeWidget*> allTrees() const;
+    // The tree the user looks at: the main tree, or in section-tabs mode a section tree.
+    ParamsTreeWidget* viewTree() const;
     void saveViewState();
     void restoreViewState();
     void clearGroupItems();
@@ -101,6 +105,7 @@ public:
 
     // Tree navigation and description write-back (description/)
     void showKeyNames(bool names);
+    void showKeyNames(ParamsTreeWidget* tree, bool names);
     TabWgt* activeDetachedWindow() const;
     void saveGroupState(GroupDescription* g);
     void writeDescription(const QString& element, const QString& attribute, const QString& value);

@@ -159,18 +159,11 @@ void Volmar::slotActionColorGroup()
         saveGroupState(g);
     }
 
-    // The rows' colour is painted by the tree, which does not know it changed.
+    // The rows' colour is painted by the trees, which do not know it changed; their rows are drawn
+    // on the viewport, also where a tree stands in a separate window.
     saveViewState();
-    for (ParamsTreeWidget* tree : std::as_const(m_sectionTrees)) {
-        tree->setUpdatesEnabled(true);
-        tree->repaint();
-        tree->update();
-    }
-    if (m_pParamsTree)
-        m_pParamsTree->viewport()->update();
-    for (TabWgt* window : std::as_const(m_tabWindows))
-        if (window)
-            window->setPalette(window->palette());
+    for (ParamsTreeWidget* tree : allTrees())
+        tree->viewport()->update();
     restoreViewState();
 }
 
@@ -183,10 +176,15 @@ void Volmar::slotActionName()
 
 void Volmar::showKeyNames(bool names)
 {
-    if (!m_pParamsTree)
-        return;
-    for (int g = 0; g < m_pParamsTree->topLevelItemCount(); ++g) {
-        QTreeWidgetItem* group = m_pParamsTree->topLevelItem(g);
+    // Every tree, so that the section trees of section-tabs mode switch as the main tree does.
+    for (ParamsTreeWidget* tree : allTrees())
+        showKeyNames(tree, names);
+}
+
+void Volmar::showKeyNames(ParamsTreeWidget* tree, bool names)
+{
+    for (int g = 0; g < tree->topLevelItemCount(); ++g) {
+        QTreeWidgetItem* group = tree->topLevelItem(g);
         for (int c = 0; c < group->childCount(); ++c) {
             auto* row = dynamic_cast<ParamTreeItem*>(group->child(c));
             if (!row || row->m_bGroup || !row->m_pEntry)

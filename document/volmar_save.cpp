@@ -9,23 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace
-{
-QList<ParamsTreeWidget*> allTrees(const QMap<QString, ParamsTreeWidget*>& sectionTrees, ParamsTreeWidget* main)
-{
-    QList<ParamsTreeWidget*> trees = sectionTrees.values();
-    if (main)
-        trees.append(main);
-    return trees;
-}
-} // namespace
-
 void Volmar::slotActionSave()
 {
     m_pActionSave->setEnabled(false);
 
     QList<KeyChange> changes; // the same changes go to every edited file
-    for (ParamsTreeWidget* tree : allTrees(m_sectionTrees, m_pParamsTree)) {
+    for (ParamsTreeWidget* tree : allTrees()) {
         for (int g = 0; g < tree->topLevelItemCount(); ++g) {
             QTreeWidgetItem* group = tree->topLevelItem(g);
             for (int c = 0; c < group->childCount(); ++c) {
@@ -74,7 +63,7 @@ int Volmar::writeEnabled(const QString& header, IniEntry* entry, bool enabled, c
 void Volmar::askSave()
 {
     bool modified = false;
-    for (ParamsTreeWidget* tree : allTrees(m_sectionTrees, m_pParamsTree))
+    for (ParamsTreeWidget* tree : allTrees())
         modified = modified || tree->isModified();
     if (!modified)
         return;

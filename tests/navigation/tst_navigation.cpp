@@ -1,3 +1,4 @@
+#include "app/tabwgt.h"
 #include "app/volmar.h"
 #include "document/inientry.h"
 #include "platform/textcodec.h"
@@ -5,9 +6,12 @@
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
 
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QSettings>
 #include <QStyle>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -238,12 +242,63 @@ private slots:
         QCOMPARE(row("Freq")->parent()->text(0), "[Gen]");
     }
 
+    void sectionTabs()
+    {
+        TestUtil::writeBytes(m_desc, QByteArray(description()).replace("<check>1</check>", "<tabs>1</tabs>"));
+        open({m_ini});
+        ParamsTreeWidget* gen = m_window->m_sectionTrees.value("Gen");
+        QVERIFY(gen);
+        m_window->tabWidget->setCurrentWidget(gen->parentWidget());
+        // Laid out once the page is shown.
+        QTRY_VERIFY(gen->viewport()->height() > 100);
+        QTreeWidgetItem* freq = gen->findItems("Частота", Qt::MatchRecursive, 0).value(0);
+        QVERIFY(freq);
+        QTest::mouseClick(gen->viewport(), Qt::LeftButton, {}, gen->visualItemRect(freq).center());
+        QCOMPARE(m_window->m_pCurTree, gen);
+        gen->setCurrentItem(freq->parent());
+
+        // A new colour reaches the screen at once, and the keyboard stays with the tree in view.
+        QWidget* window = m_window.get();
+        const auto onScreen = [&] {
+            const QPoint at = gen->viewport()->mapTo(window, gen->visualItemRect(freq).center());
+            return QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage().pixelColor(at);
+        };
+        const auto changeColour = [&](const QColor& colour) {
+            Dialogs::setNextColor(colour);
+            m_window->m_pActionColorGroup->trigger();
+            QTRY_COMPARE(onScreen(), colour);
+        };
+        changeColour(QColor(1, 2, 3));
+        QTRY_COMPARE(QApplication::focusWidget(), gen);
+        QCOMPARE(gen->currentItem(), freq->parent());
+
+        // Also in a separate window.
+        QTabBar* bar = m_window->tabWidget->tabBar();
+        const QPoint tab = bar->tabRect(m_window->tabTitles().indexOf("Gen")).center();
+        Dialogs::setNextMenuChoice(m_window->m_pTopAction);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, tab, bar->mapToGlobal(tab));
+        QCoreApplication::sendEvent(bar, &menu);
+        window = m_window->m_tabWindows.value("Gen");
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTRY_VERIFY(gen->viewport()->height() > 100);
+        changeColour(QColor(4, 5, 6));
+
+        // Key names switch the section trees too.
+        m_window->m_pActionName->trigger();
+        QCOMPARE(freq->text(0), "Freq");
+        QVERIFY(!gen->findItems("Hidden", Qt::MatchRecursive, 0).value(0)->isHidden());
+        m_window->m_pActionName->trigger();
+        QCOMPARE(freq->text(0), "Частота");
+        window->close();
+    }
+
 private:
     void open(const QStringList& files)
     {
         m_window->m_openList = m_window->m_fileList = files;
         m_window->openFiles();
-        QTRY_VERIFY(m_window->m_pParamsTree->isVisible());
+        QTRY_VERIFY(m_window->m_nTabs != 0 || m_window->m_pParamsTree->isVisible());
     }
 
     ParamTreeItem* row(const QString& title) const
