@@ -104,6 +104,9 @@ public:
     void detachEmptyGroup(QTreeWidgetItem* root, QTreeWidgetItem* row);
 
     // Tree navigation and description write-back (description/)
+    // Asks whether a key missing from some edited files is to be added to all of them.
+    bool askAddMissingKey();
+    void acceptMissingKey(ParamTreeItem* row);
     void showKeyNames(bool names);
     void showKeyNames(ParamsTreeWidget* tree, bool names);
     TabWgt* activeDetachedWindow() const;

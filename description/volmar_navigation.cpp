@@ -43,14 +43,15 @@ void Volmar::slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol)
                 label->setText(comment);
     }
 
-    if (nCol != ParamsTreeWidget::TitleColumn || !m_bCheck)
+    if (nCol != ParamsTreeWidget::TitleColumn || !m_bCheck || row->isReadOnly())
         return;
     const bool checked = row->checkState(ParamsTreeWidget::TitleColumn) != Qt::Unchecked;
     if (!entry->absent) {
-        // Written by the next save: the row now differs from its saved copy.
+        // Saved like an edited value: at once with Auto Save, else by the next save.
         if (checked != entry->enabled) {
             entry->enabled = checked;
             row->setEnabledLook(checked);
+            slotParamChanged(row);
         }
         return;
     }
@@ -59,13 +60,30 @@ void Volmar::slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol)
     // The box stays as it was unless the user agrees to add the key everywhere.
     row->setEnabledLook(!checked);
     row->setChecked(!checked);
-    if (Dialogs::question(nullptr, QString(), tr("Параметр отсутствует в некоторых файлах"),
-                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, nullptr,
-                          tr("Добавить параметр во все файлы?")) == QMessageBox::Yes) {
-        entry->absent = false;
-        entry->enabled = true;
-        row->setChecked(true);
+    if (askAddMissingKey())
+        acceptMissingKey(row);
+}
+
+bool Volmar::askAddMissingKey()
+{
+    return Dialogs::question(nullptr, QString(), tr("Параметр отсутствует в некоторых файлах"),
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, nullptr,
+                             tr("Добавить параметр во все файлы?")) == QMessageBox::Yes;
+}
+
+void Volmar::acceptMissingKey(ParamTreeItem* row)
+{
+    // The next save adds the key to the files that lack it. A read-only key keeps its state.
+    row->m_pEntry->absent = false;
+    if (!row->isReadOnly()) {
+        row->m_pEntry->enabled = true;
+        // Without check mode the row has no box to tick.
+        if (m_bCheck)
+            row->setChecked(true);
+        else
+            row->setEnabledLook(true);
     }
+    slotParamChanged(row);
 }
 
 void Volmar::slotCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* /*previous*/)
@@ -100,16 +118,10 @@ void Volmar::slotTreeItemDbClicked(QTreeWidgetItem* pItem, int /*nCol*/)
     }
 
     auto* row = dynamic_cast<ParamTreeItem*>(pItem);
-    if (!row || row->m_bGroup || !row->m_pEntry || !row->m_pEntry->absent)
+    if (!row || row->m_bGroup || !row->m_pEntry || !row->m_pEntry->absent || !askAddMissingKey())
         return;
-    if (Dialogs::question(nullptr, QString(), tr("Параметр отсутствует в некоторых файлах"),
-                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, nullptr,
-                          tr("Добавить параметр во все файлы?")) != QMessageBox::Yes)
-        return;
-    row->m_pEntry->absent = false;
-    row->m_pEntry->enabled = true;
-    row->setChecked(true);
-    if (tree)
+    acceptMissingKey(row);
+    if (tree && (row->flags() & Qt::ItemIsEditable))
         tree->editItem(row, ParamsTreeWidget::ValueColumn);
 }
 
@@ -209,7 +221,7 @@ void Volmar::showKeyNames(ParamsTreeWidget* tree, bool names)
                 row->setForeground(ParamsTreeWidget::ValueColumn, Black);
                 row->setBackground(ParamsTreeWidget::ValueColumn, ReadOnlyBackground);
             } else {
-                row->setForeground(ParamsTreeWidget::ValueColumn, Black);
+                row->setForeground(ParamsTreeWidget::ValueColumn, row->restingValueColor());
             }
         }
     }

@@ -30,8 +30,11 @@ void Volmar::slotActionSave()
                 // A key switched on loses its "@" first, so that the new value lands on the same line.
                 if (enabledChanged && entry->enabled)
                     changes.append(enabledChange(*entry, true));
+                // A value written goes to every file; a key accepted unchanged only into those lacking it.
                 if (valueChanged)
                     changes.append(valueChange(*entry));
+                else if (row->m_pSaved->absent && !entry->absent)
+                    changes.append(addChange(*entry));
                 if (enabledChanged && !entry->enabled)
                     changes.append(enabledChange(*entry, false));
             }
@@ -55,7 +58,11 @@ int Volmar::writeEnabled(const QString& header, IniEntry* entry, bool enabled, c
         return -1;
     QByteArray bytes = file.readAll();
     file.close();
-    if (!moveEnabledMarkerInBytes(bytes, header, entry->key, enabled))
+    // The header is the section's name in brackets.
+    const QString section = header.startsWith(QLatin1Char('[')) && header.endsWith(QLatin1Char(']'))
+                                ? header.mid(1, header.size() - 2)
+                                : header;
+    if (!moveEnabledMarker(bytes, section, entry->key, enabled))
         return -1;
     return Profile::replaceFile(QFileInfo(fileName).absoluteFilePath(), bytes) ? 0 : -1;
 }
@@ -97,7 +104,7 @@ void Volmar::slotParamChanged(ParamTreeItem* pItem)
 {
     if (m_bAutoSave) {
         if (pItem)
-            pItem->setForeground(ParamsTreeWidget::ValueColumn, QColor(0, 0, 0, 255));
+            pItem->setForeground(ParamsTreeWidget::ValueColumn, pItem->restingValueColor());
         slotActionSave();
         m_pActionSave->setEnabled(false);
     } else {

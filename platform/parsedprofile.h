@@ -33,6 +33,9 @@ public:
     QStringList sectionNames() const;
     QStringList keyNames(const QString& section) const;
     std::optional<QString> value(const QString& section, const QString& key) const;
+    // Where the names of the first named section's key lines called `name` (case ignored) begin, in
+    // file order: after the line's leading blanks. Lines without "=" hold no key.
+    QList<qsizetype> keyNameOffsets(const QString& section, const QString& name) const;
 
     // std::nullopt: the file stays as it is (the value is already there, nothing matched).
     std::optional<Splice> putValue(const QString& section, const QString& key, const QString& value) const;
