@@ -409,6 +409,30 @@ private slots:
         QVERIFY(read("gen.vlmr").contains("\t<curprog cmdline=\"gen.exe -n 5\"/>\n</settings>"));
     }
 
+    void closingLeavesAHandWrittenDescription()
+    {
+        // The demo's description, as a lab writes them: spaces, blank lines, comments, CRLF.
+        for (const char* name : {"demo.ini", "demo.vlmr"})
+            write(name, TestUtil::readBytes(QStringLiteral(VOLMAR_TEST_DATA "/../../examples/demo/") + name));
+        const QByteArray description = read("demo.vlmr");
+        QVERIFY(description.contains("<curprog cmdline=\"dsptest.exe\"/>"));
+        const QDateTime time = QFileInfo(path("demo.vlmr")).lastModified();
+        open({"demo.ini"});
+        QCOMPARE(m_window->m_pProgComboBox->currentText(), "dsptest.exe");
+        m_window->close();
+        QCOMPARE(read("demo.vlmr"), description);
+        QCOMPARE(QFileInfo(path("demo.vlmr")).lastModified(), time);
+
+        // Another program chosen: only the line of the program chosen last changes.
+        m_window = std::make_unique<Volmar>();
+        open({"demo.ini"});
+        m_window->m_pProgComboBox->setEditText("kelda.exe -u gen_test.ldr");
+        m_window->close();
+        QCOMPARE(read("demo.vlmr"),
+                 QByteArray(description)
+                     .replace("\"dsptest.exe\"/>\r\n</settings>", "\"kelda.exe -u gen_test.ldr\"/>\r\n</settings>"));
+    }
+
     void openEditorCommitsBeforeQuestion_data()
     {
         QTest::addColumn<int>("answer");
