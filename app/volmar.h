@@ -42,6 +42,7 @@ public slots:
     void slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol);
     void slotItemRightClicked();
     void slotTreeItemDbClicked(QTreeWidgetItem* pItem, int nCol);
+    void slotGroupToggled(ParamTreeItem* pItem);
     void slotClicked();
     void slotCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void slotActionOpen();
@@ -104,6 +105,8 @@ public:
     void detachEmptyGroup(QTreeWidgetItem* root, QTreeWidgetItem* row);
 
     // Tree navigation and description write-back (description/)
+    // Stores a description group's open state (section groups have none) in the description file.
+    void rememberGroupState(const QTreeWidgetItem* row, bool open);
     // Asks whether a key missing from some edited files is to be added to all of them.
     bool askAddMissingKey();
     void acceptMissingKey(ParamTreeItem* row);

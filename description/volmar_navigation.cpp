@@ -101,19 +101,8 @@ void Volmar::slotTreeItemDbClicked(QTreeWidgetItem* pItem, int /*nCol*/)
     auto* tree = qobject_cast<ParamsTreeWidget*>(sender());
 
     if (pItem->childCount() > 0) {
-        const QString title = pItem->text(ParamsTreeWidget::TitleColumn);
-        for (GroupDescription* g : std::as_const(m_groups)) {
-            if (g->title != title)
-                continue;
-            // The tree toggles the row after this signal: store the state it is about to take. The
-            // group stays open while it is open in another tree.
-            g->open = !pItem->isExpanded();
-            const QList<ParamTreeItem*> rows = m_groupItems.values(g->title);
-            for (const ParamTreeItem* other : rows)
-                if (other != pItem && other->isExpanded())
-                    g->open = true;
-            saveGroupState(g);
-        }
+        // The tree toggles the row after this signal: store the state it is about to take.
+        rememberGroupState(pItem, !pItem->isExpanded());
         return;
     }
 
@@ -123,6 +112,28 @@ void Volmar::slotTreeItemDbClicked(QTreeWidgetItem* pItem, int /*nCol*/)
     acceptMissingKey(row);
     if (tree && (row->flags() & Qt::ItemIsEditable))
         tree->editItem(row, ParamsTreeWidget::ValueColumn);
+}
+
+void Volmar::slotGroupToggled(ParamTreeItem* pItem)
+{
+    if (pItem)
+        rememberGroupState(pItem, pItem->isExpanded());
+}
+
+void Volmar::rememberGroupState(const QTreeWidgetItem* row, bool open)
+{
+    const QString title = row->text(ParamsTreeWidget::TitleColumn);
+    for (GroupDescription* g : std::as_const(m_groups)) {
+        if (g->title != title)
+            continue;
+        // The group stays open while it is open in another tree.
+        g->open = open;
+        const QList<ParamTreeItem*> rows = m_groupItems.values(g->title);
+        for (const ParamTreeItem* other : rows)
+            if (other != row && other->isExpanded())
+                g->open = true;
+        saveGroupState(g);
+    }
 }
 
 void Volmar::slotItemRightClicked()

@@ -53,6 +53,7 @@ ParamsTreeWidget* Volmar::createTree(QWidget* parent)
     connect(tree, &QTreeWidget::itemClicked, this, &Volmar::slotTreeItemClicked);
     connect(tree, &QTreeWidget::currentItemChanged, this, &Volmar::slotCurrentItemChanged);
     connect(tree, &QTreeWidget::itemDoubleClicked, this, &Volmar::slotTreeItemDbClicked);
+    connect(tree, &ParamsTreeWidget::signalGroupToggled, this, &Volmar::slotGroupToggled);
     connect(tree, &ParamsTreeWidget::signalParamChanged, this, &Volmar::slotParamChanged);
     tree->installEventFilter(this);
     tree->setFont(m_font);

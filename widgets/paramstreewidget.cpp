@@ -261,7 +261,32 @@ void ParamsTreeWidget::keyPressEvent(QKeyEvent* event)
         emit itemClicked(row, TitleColumn);
         return;
     }
+
+    // "+", "-" and "*" open and close the current group. The view's own handling misses "-" and "*"
+    // while the value cell of the spanned group row is current.
+    const int key = event->key();
+    if (row && row->m_bGroup && (key == Qt::Key_Plus || key == Qt::Key_Minus || key == Qt::Key_Asterisk)) {
+        const bool open = key != Qt::Key_Minus;
+        if (row->isExpanded() != open) {
+            row->setExpanded(open);
+            emit signalGroupToggled(row);
+        }
+        return;
+    }
+    // Right and Left open and close groups in the view's own handling; the window remembers such a
+    // change as it remembers a double click.
+    QList<bool> wasOpen;
+    wasOpen.reserve(topLevelItemCount());
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        wasOpen.append(topLevelItem(i)->isExpanded());
     QTreeWidget::keyPressEvent(event);
+    if (wasOpen.size() != topLevelItemCount())
+        return;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        auto* group = dynamic_cast<ParamTreeItem*>(topLevelItem(i));
+        if (group && group->isExpanded() != wasOpen.at(i))
+            emit signalGroupToggled(group);
+    }
 }
 
 void ParamsTreeWidget::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const

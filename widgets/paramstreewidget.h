@@ -58,6 +58,8 @@ public:
 signals:
     void signalItemRightClicked();
     void signalParamChanged(ParamTreeItem* pItem);
+    // A group row was opened or closed from the keyboard; the row already shows its new state.
+    void signalGroupToggled(ParamTreeItem* pItem);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

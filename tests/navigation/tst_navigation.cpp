@@ -141,6 +141,40 @@ private slots:
         QCOMPARE(readBytes(m_desc), description());
     }
 
+    void keyboardStoresOpen_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("open"); // the state the key leaves the closed or opened group in
+        QTest::newRow("Right") << int(Qt::Key_Right) << true;
+        QTest::newRow("plus") << int(Qt::Key_Plus) << true;
+        QTest::newRow("asterisk") << int(Qt::Key_Asterisk) << true;
+        QTest::newRow("Left") << int(Qt::Key_Left) << false;
+        QTest::newRow("minus") << int(Qt::Key_Minus) << false;
+    }
+
+    void keyboardStoresOpen()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, open);
+        ParamsTreeWidget* tree = m_window->m_pParamsTree;
+        const QByteArray opened = description().replace("200\" open=\"0\"", "200\" open=\"1\"");
+        ParamTreeItem* adc = row("АЦП");
+        // The group starts in the other state, in the tree and in the file.
+        adc->setExpanded(!open);
+        if (!open)
+            TestUtil::writeBytes(m_desc, opened);
+        tree->setCurrentItem(adc);
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key(key));
+        QCOMPARE(adc->isExpanded(), open);
+        QCOMPARE(readBytes(m_desc), open ? opened : description());
+        // A key that opens or closes nothing writes nothing.
+        TestUtil::writeBytes(m_desc, "unchanged");
+        QTest::keyClick(tree, Qt::Key(key));
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(readBytes(m_desc), "unchanged");
+    }
+
     void groupColour()
     {
         click("Генератор");
