@@ -87,7 +87,8 @@ void Volmar::openFiles()
 
     if (n > 1) {
         m_pFileTabs = new QTabWidget(this);
-        m_pvLayoutTree_1->addWidget(m_pFileTabs, 0);
+        // Above the comment label, which stays right below the tree as with one file.
+        m_pvLayoutTree_1->insertWidget(0, m_pFileTabs);
         m_pFileTabs->addTab(m_pParamsTree, tr("Все файлы"));
         for (int i = 1; i <= n; ++i)
             m_pFileTabs->addTab(new QWidget(m_pFileTabs), QFileInfo(m_fileList.at(i - 1)).fileName());

@@ -9,6 +9,7 @@
 #include "widgets/paramstreewidget.h"
 
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QProcess>
 #include <QScreen>
 #include <QSettings>
@@ -226,6 +227,26 @@ private slots:
         QTRY_VERIFY(read("a.ini").contains("[D]\r\nDelta=33"));
         QVERIFY(read("zz.ini").contains("Delta=33"));
         QCOMPARE(read("t.vlmr"), description);
+    }
+
+    void commentBelowTheTree_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("one file") << QStringList{"a.ini"};
+        QTest::newRow("several files") << QStringList{"a.ini", "b.ini", "c.ini"};
+    }
+
+    void commentBelowTheTree()
+    {
+        QFETCH(QStringList, files);
+        open(files);
+        QLabel* comment = m_window->m_pCommentLabel;
+        QTRY_VERIFY(comment->isVisible() && comment->height() > 0);
+        QWidget* tree = m_window->m_pFileTabs ? static_cast<QWidget*>(m_window->m_pFileTabs) : m_window->m_pParamsTree;
+        const int treeBottom = tree->mapTo(m_window.get(), QPoint(0, tree->height())).y();
+        const int commentTop = comment->mapTo(m_window.get(), QPoint(0, 0)).y();
+        QVERIFY2(commentTop >= treeBottom && commentTop - treeBottom < 20,
+                 qPrintable(QString("comment at %1, tree ends at %2").arg(commentTop).arg(treeBottom)));
     }
 
     void sectionReturnsToItsPlace_data()
