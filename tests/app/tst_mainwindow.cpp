@@ -490,6 +490,26 @@ private slots:
             QVERIFY2(bytes.contains("Freq= 77") && bytes.endsWith("// Hz\r\nLevel=3\r\n"), bytes.constData());
     }
 
+    void visualiserToldWhereTheWindowIs()
+    {
+        open({"a.ini"});
+        // A visualiser that only notes what it was told.
+        QVERIFY(QDir(m_dir->path()).mkpath("bin"));
+        write("bin/Orvex.exe", "#!/bin/sh\nprintf '%s' \"$VOLMAR_GEOMETRY\" > geometry.txt\n");
+        QVERIFY(QFile::setPermissions(path("bin/Orvex.exe"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        m_window->m_sOrvexDirectory = path("bin");
+        m_window->move(30, 40);
+        // Another test may have a visualiser running: start a second one.
+        Dialogs::setNextAnswer(QMessageBox::Yes);
+        m_window->runOrvex();
+        Dialogs::clearPendingAnswers();
+        const QRect frame = m_window->frameGeometry();
+        QTRY_COMPARE(
+            read("geometry.txt"),
+            QString("%1,%2,%3,%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()).toLatin1());
+        QVERIFY(m_window->m_pOrvexProcess->waitForFinished());
+    }
+
     void programsEndedAsTheOptionsSay_data()
     {
         QTest::addColumn<bool>("on");
