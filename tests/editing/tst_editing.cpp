@@ -687,5 +687,13 @@ void TestEditing::thousandValuesOneRewritePerFile()
     }
 }
 
-QTEST_MAIN(TestEditing)
+int main(int argc, char** argv)
+{
+    // The window opens the files named in the application's arguments; the test functions named on a
+    // command line must not become INI files in the current folder.
+    int appArgc = 1;
+    QApplication app(appArgc, argv);
+    TestEditing test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_editing.moc"

@@ -368,5 +368,13 @@ private:
     std::unique_ptr<Volmar> m_window;
 };
 
-QTEST_MAIN(TestNavigation)
+int main(int argc, char** argv)
+{
+    // The window opens the files named in the application's arguments; the test functions named on a
+    // command line must not become INI files in the current folder.
+    int appArgc = 1;
+    QApplication app(appArgc, argv);
+    TestNavigation test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_navigation.moc"
