@@ -33,7 +33,12 @@ void Volmar::runOrvex()
     // Its output is never read; a pipe nobody empties would only fill memory.
     m_pOrvexProcess->setStandardOutputFile(QProcess::nullDevice());
     m_pOrvexProcess->setStandardErrorFile(QProcess::nullDevice());
-    Processes::start(*m_pOrvexProcess, dir + QStringLiteral("/Orvex.exe"), arguments, QIODevice::ReadWrite);
+    // The stand-in visualiser opens beside this window rather than over it; a real one ignores this.
+    const QRect frame = frameGeometry();
+    QProcessEnvironment place;
+    place.insert(QStringLiteral("VOLMAR_GEOMETRY"),
+                 QStringLiteral("%1,%2,%3,%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()));
+    Processes::start(*m_pOrvexProcess, dir + QStringLiteral("/Orvex.exe"), arguments, QIODevice::ReadWrite, place);
     if (m_pOrvexProcess->state() == QProcess::NotRunning)
         Dialogs::warning(this, QStringLiteral("Volmar"), tr("\nНеверно указана директория Orvex!"));
 }

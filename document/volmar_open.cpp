@@ -10,6 +10,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace
 {
 // The description beside an INI file: its path up to the first "." of the file name, + ".vlmr".
@@ -51,6 +53,7 @@ ParamsTreeWidget* Volmar::createTree(QWidget* parent)
     connect(tree, &QTreeWidget::itemClicked, this, &Volmar::slotTreeItemClicked);
     connect(tree, &QTreeWidget::currentItemChanged, this, &Volmar::slotCurrentItemChanged);
     connect(tree, &QTreeWidget::itemDoubleClicked, this, &Volmar::slotTreeItemDbClicked);
+    connect(tree, &ParamsTreeWidget::signalGroupToggled, this, &Volmar::slotGroupToggled);
     connect(tree, &ParamsTreeWidget::signalParamChanged, this, &Volmar::slotParamChanged);
     tree->installEventFilter(this);
     tree->setFont(m_font);
@@ -61,9 +64,10 @@ ParamsTreeWidget* Volmar::createTree(QWidget* parent)
 
 void Volmar::openFiles()
 {
-    const int n = m_fileList.size();
-    if (n > 0)
+    if (!m_fileList.isEmpty())
         QDir::setCurrent(QFileInfo(m_fileList.first()).absolutePath());
+    takeDescription();
+    const int n = m_fileList.size();
 
     if (m_pFileTabs)
         disconnect(m_pFileTabs, &QTabWidget::currentChanged, this, &Volmar::slotCurrentChanged);
@@ -83,7 +87,8 @@ void Volmar::openFiles()
 
     if (n > 1) {
         m_pFileTabs = new QTabWidget(this);
-        m_pvLayoutTree_1->addWidget(m_pFileTabs, 0);
+        // Above the comment label, which stays right below the tree as with one file.
+        m_pvLayoutTree_1->insertWidget(0, m_pFileTabs);
         m_pFileTabs->addTab(m_pParamsTree, tr("Все файлы"));
         for (int i = 1; i <= n; ++i)
             m_pFileTabs->addTab(new QWidget(m_pFileTabs), QFileInfo(m_fileList.at(i - 1)).fileName());
@@ -109,16 +114,6 @@ void Volmar::openFiles()
     for (QWidget* control : fileControls)
         control->setEnabled(true);
 
-    const QString first = m_fileList.first();
-    if (QFileInfo(first).suffix() == QLatin1String("vlmr")) {
-        m_sDescPath = first;
-        m_fileList.removeFirst();
-        m_bDescFromIni = false;
-    } else {
-        m_sDescPath = descriptionPathFor(first);
-        m_bDescFromIni = true;
-    }
-
     loadFiles();
     fillProgramList();
     fillPldList();
@@ -128,12 +123,6 @@ void Volmar::openFiles()
 
 void Volmar::loadFiles()
 {
-    if (!m_bDescFromIni) {
-        // A reload must not name the described INI file a second time.
-        const QString iniName = iniNameFromDesc();
-        if (!m_fileList.contains(iniName))
-            m_fileList.append(iniName);
-    }
     rememberTimes();
 
     if (m_fileList.size() == 1) {
@@ -166,6 +155,7 @@ void Volmar::loadFiles()
     else
         tabWidget->insertTab(0, widget, QStringLiteral("Ini"));
     tabWidget->addTab(widget_2, QStringLiteral("Log"));
+    rehomeDetachedPages();
 
     buildTrees();
 }
@@ -173,6 +163,33 @@ void Volmar::loadFiles()
 QString Volmar::iniNameFromDesc()
 {
     return DescriptionModel::iniFileNamedBy(m_sDescPath);
+}
+
+void Volmar::takeDescription()
+{
+    if (m_fileList.isEmpty())
+        return;
+    const auto isDescription = [](const QString& name) { return QFileInfo(name).suffix() == QLatin1String("vlmr"); };
+    const auto described = std::find_if(m_fileList.cbegin(), m_fileList.cend(), isDescription);
+    if (described == m_fileList.cend()) {
+        m_sDescPath = descriptionPathFor(m_fileList.first());
+        m_bDescFromIni = true;
+        return;
+    }
+    // A description named among the files describes them and is never edited as an INI file; the
+    // INI file it names joins the set once, with a file tab of its own.
+    m_sDescPath = *described;
+    m_bDescFromIni = false;
+    m_fileList.removeIf(isDescription);
+    const QString named = iniNameFromDesc();
+    const QString iniPath = named.isEmpty() ? named : QFileInfo(m_sDescPath).absoluteDir().absoluteFilePath(named);
+    const auto samePath = [&iniPath](const QString& name) {
+        return QFileInfo(name).absoluteFilePath() == QDir::cleanPath(iniPath);
+    };
+    // A description that names no file leaves the others edited; alone, it edits a nameless document.
+    if (iniPath.isEmpty() ? m_fileList.isEmpty() : std::none_of(m_fileList.cbegin(), m_fileList.cend(), samePath))
+        m_fileList.append(QDir::cleanPath(iniPath));
+    m_openList = m_fileList;
 }
 
 void Volmar::slotCurrentChanged(int idx)

@@ -368,6 +368,25 @@ QList<ParsedProfile::OutlineLine> ParsedProfile::outline() const
     return lines;
 }
 
+QList<qsizetype> ParsedProfile::keyNameOffsets(const QString& section, const QString& name) const
+{
+    QList<qsizetype> offsets;
+    const int index = findSection(trimmed(beforeNul(section)).toString());
+    // The part before the first header has no name to be asked by.
+    if (index <= 0)
+        return offsets;
+    const QString folded = foldCase(trimmed(beforeNul(name)));
+    const Section& s = m_sections.at(index);
+    for (int e = s.firstEntry; e < s.endEntry; ++e) {
+        const Entry& entry = m_entries.at(e);
+        if (entry.equals >= 0 && foldCase(entry.name) == folded) {
+            const Line& line = m_lines.at(entry.line);
+            offsets.append(skipBlanks(line.begin, line.contentEnd));
+        }
+    }
+    return offsets;
+}
+
 std::optional<ParsedProfile::Splice> ParsedProfile::putValue(const QString& section, const QString& key,
                                                              const QString& value) const
 {

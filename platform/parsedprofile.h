@@ -33,6 +33,9 @@ public:
     QStringList sectionNames() const;
     QStringList keyNames(const QString& section) const;
     std::optional<QString> value(const QString& section, const QString& key) const;
+    // Where the names of the first named section's key lines called `name` (case ignored) begin, in
+    // file order: after the line's leading blanks. Lines without "=" hold no key.
+    QList<qsizetype> keyNameOffsets(const QString& section, const QString& name) const;
 
     // The line (counted from 1) of the key value() reads; 0 when value() finds nothing.
     int keyLine(const QString& section, const QString& key) const;

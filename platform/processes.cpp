@@ -222,14 +222,16 @@ QString resolveProgram(const QString& program, const QString& workingDir, const 
     return found.isEmpty() ? program : found;
 }
 
-bool start(QProcess& process, const QString& program, const QStringList& arguments, QIODevice::OpenMode mode)
+bool start(QProcess& process, const QString& program, const QStringList& arguments, QIODevice::OpenMode mode,
+           const QProcessEnvironment& extra)
 {
     if (process.state() != QProcess::NotRunning)
         return process.state() == QProcess::Running;
     if (program.isEmpty())
         return false;
     const QString workingDir = QDir::currentPath();
-    const QProcessEnvironment env = childEnvironment();
+    QProcessEnvironment env = childEnvironment();
+    env.insert(extra);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(workingDir);
     process.start(resolveProgram(program, workingDir, env), arguments, mode);

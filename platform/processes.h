@@ -50,10 +50,11 @@ QProcessEnvironment childEnvironment();
 // there), then PATH of env. A name with a folder, or one found nowhere, is returned unchanged.
 QString resolveProgram(const QString& program, const QString& workingDir, const QProcessEnvironment& env);
 
-// Starts program with arguments in the current directory with childEnvironment() and waits for the
-// program to be executed. A process that is not idle is left alone. True when it is running.
+// Starts program with arguments in the current directory with childEnvironment(), plus the variables
+// of `extra`, and waits for the program to be executed. A process that is not idle is left alone.
+// True when it is running.
 bool start(QProcess& process, const QString& program, const QStringList& arguments,
-           QIODevice::OpenMode mode = QIODevice::ReadWrite);
+           QIODevice::OpenMode mode = QIODevice::ReadWrite, const QProcessEnvironment& extra = {});
 
 // The same for a command line: blanks separate words, double quotes group them.
 bool startCommand(QProcess& process, const QString& commandLine, QIODevice::OpenMode mode = QIODevice::ReadWrite);

@@ -9,6 +9,7 @@
 #include "widgets/paramstreewidget.h"
 
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QProcess>
 #include <QScreen>
 #include <QSettings>
@@ -176,6 +177,78 @@ private slots:
         QCOMPARE(child.readAllStandardOutput(), "Все файлы\nB.ini\na10.ini\na9.ini\nb.ini\n");
     }
 
+    void descriptionAmongTheFiles_data()
+    {
+        QTest::addColumn<QStringList>("given"); // sorted, as the command line gives them
+        QTest::addColumn<QStringList>("tabs");  // empty: one file, no file tabs
+        QTest::addColumn<QStringList>("edited");
+        const QStringList setTabs{"Все файлы", "zz.ini", "a.ini"};
+        QTest::newRow("description and another file")
+            << QStringList{"t.vlmr", "zz.ini"} << setTabs << QStringList{"zz.ini", "a.ini"};
+        QTest::newRow("description and its own file")
+            << QStringList{"a.ini", "t.vlmr"} << QStringList() << QStringList{"a.ini"};
+        QTest::newRow("description alone") << QStringList{"t.vlmr"} << QStringList() << QStringList{"a.ini"};
+    }
+
+    void descriptionAmongTheFiles()
+    {
+        QFETCH(QStringList, given);
+        QFETCH(QStringList, tabs);
+        QFETCH(QStringList, edited);
+        const QByteArray description = "<settings><inifile name=\"a.ini\"/><param name=\"B.Beta\"/></settings>\n";
+        write("t.vlmr", description);
+        write("zz.ini", "[A]\r\nAlpha=1\r\n[B]\r\nBeta=2\r\n[D]\r\nDelta=4\r\n");
+        open(given);
+        QStringList files;
+        for (const QString& name : std::as_const(edited))
+            files << path(name);
+        QCOMPARE(m_window->m_fileList, files);
+        QStringList shownTabs;
+        for (int i = 0; m_window->m_pFileTabs && i < m_window->m_pFileTabs->count(); ++i)
+            shownTabs << m_window->m_pFileTabs->tabText(i);
+        QCOMPARE(shownTabs, tabs);
+        if (tabs.isEmpty())
+            return;
+
+        // Every tab edits INI files only; back on the first, an edit goes to the whole set.
+        for (int i : {1, 2, 0})
+            m_window->m_pFileTabs->setCurrentIndex(i);
+        QCOMPARE(m_window->m_fileList, files);
+        QTreeWidgetItem* delta = row("Delta");
+        QVERIFY(delta);
+        ParamsTreeWidget* tree = m_window->m_pParamsTree;
+        Dialogs::setNextAnswer(QMessageBox::Yes); // add the key missing from a.ini
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {},
+                           tree->visualRect(tree->indexFromItem(delta, ParamsTreeWidget::ValueColumn)).center());
+        QTRY_VERIFY(QApplication::focusWidget() && tree->viewport()->isAncestorOf(QApplication::focusWidget()));
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClicks(focused, "33");
+        QTest::keyClick(focused, Qt::Key_Return);
+        QTRY_VERIFY(read("a.ini").contains("[D]\r\nDelta=33"));
+        QVERIFY(read("zz.ini").contains("Delta=33"));
+        QCOMPARE(read("t.vlmr"), description);
+    }
+
+    void commentBelowTheTree_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("one file") << QStringList{"a.ini"};
+        QTest::newRow("several files") << QStringList{"a.ini", "b.ini", "c.ini"};
+    }
+
+    void commentBelowTheTree()
+    {
+        QFETCH(QStringList, files);
+        open(files);
+        QLabel* comment = m_window->m_pCommentLabel;
+        QTRY_VERIFY(comment->isVisible() && comment->height() > 0);
+        QWidget* tree = m_window->m_pFileTabs ? static_cast<QWidget*>(m_window->m_pFileTabs) : m_window->m_pParamsTree;
+        const int treeBottom = tree->mapTo(m_window.get(), QPoint(0, tree->height())).y();
+        const int commentTop = comment->mapTo(m_window.get(), QPoint(0, 0)).y();
+        QVERIFY2(commentTop >= treeBottom && commentTop - treeBottom < 20,
+                 qPrintable(QString("comment at %1, tree ends at %2").arg(commentTop).arg(treeBottom)));
+    }
+
     void sectionReturnsToItsPlace_data()
     {
         QTest::addColumn<QString>("title");
@@ -202,6 +275,63 @@ private slots:
         QCOMPARE(m_window->tabTitles(), all);
         QCOMPARE(m_window->tabWidget->currentWidget(), page);
         QVERIFY(page->isVisible());
+    }
+
+    void reloadKeepsDetachedPages_data()
+    {
+        QTest::addColumn<bool>("tabsBefore");
+        QTest::addColumn<QString>("detached");
+        QTest::addColumn<bool>("tabsAfter");
+        QTest::addColumn<bool>("withoutC");   // the reloaded file has lost section C
+        QTest::addColumn<QStringList>("row"); // the main window's tabs after the reload
+        QTest::addColumn<bool>("stays");      // the page's window is still open
+        QTest::newRow("section") << true << "B" << true << false << QStringList{"A", "C", "Log"} << true;
+        QTest::newRow("log") << true << "Log" << true << false << QStringList{"A", "B", "C"} << true;
+        QTest::newRow("ini") << false << "Ini" << false << false << QStringList{"Log"} << true;
+        QTest::newRow("section gone") << true << "C" << true << true << QStringList{"A", "B", "Log"} << false;
+        QTest::newRow("ini, then section tabs")
+            << false << "Ini" << true << false << QStringList{"A", "B", "C", "Log"} << false;
+    }
+
+    void reloadKeepsDetachedPages()
+    {
+        QFETCH(bool, tabsBefore);
+        QFETCH(QString, detached);
+        QFETCH(bool, tabsAfter);
+        QFETCH(bool, withoutC);
+        QFETCH(QStringList, row);
+        QFETCH(bool, stays);
+        const auto describe = [this](bool tabs) {
+            write("a.vlmr", tabs ? "<settings><tabs>1</tabs></settings>" : "<settings/>");
+        };
+        describe(tabsBefore);
+        open({"a.ini"});
+        QVERIFY(detach(detached));
+
+        describe(tabsAfter);
+        if (withoutC)
+            write("a.ini", QByteArray(SectionsIni).replace("[C]\r\nGamma=3\r\n", ""));
+        touch("a.ini");
+        Dialogs::setNextAnswer(QMessageBox::Yes);
+        cycleActivation();
+        QCOMPARE(questions().size(), 1);
+
+        QCOMPARE(m_window->tabTitles(), row);
+        QCOMPARE(m_window->m_tabWindows.keys(), stays ? QStringList{detached} : QStringList());
+        if (stays) {
+            // The window shows the rebuilt page: the tree the window now edits, or the log.
+            TabWgt* w = m_window->m_tabWindows.value(detached);
+            QWidget* shown = detached == "Log"   ? m_window->widget_2
+                             : detached == "Ini" ? static_cast<QWidget*>(m_window->m_pParamsTree)
+                                                 : m_window->m_sectionTrees.value(detached);
+            QVERIFY(shown && w->m_pPage && w->isAncestorOf(shown));
+            QTRY_VERIFY(shown->isVisible());
+            w->close();
+        }
+        QStringList all = tabsAfter ? QStringList{"A", "B", "C", "Log"} : QStringList{"Ini", "Log"};
+        if (withoutC)
+            all.removeOne("C");
+        QCOMPARE(m_window->tabTitles(), all);
     }
 
     void lastPageStays()
@@ -300,6 +430,30 @@ private slots:
         QVERIFY(read("gen.vlmr").contains("\t<curprog cmdline=\"gen.exe -n 5\"/>\n</settings>"));
     }
 
+    void closingLeavesAHandWrittenDescription()
+    {
+        // The demo's description, as a lab writes them: spaces, blank lines, comments, CRLF.
+        for (const char* name : {"demo.ini", "demo.vlmr"})
+            write(name, TestUtil::readBytes(QStringLiteral(VOLMAR_TEST_DATA "/../../examples/demo/") + name));
+        const QByteArray description = read("demo.vlmr");
+        QVERIFY(description.contains("<curprog cmdline=\"dsptest.exe\"/>"));
+        const QDateTime time = QFileInfo(path("demo.vlmr")).lastModified();
+        open({"demo.ini"});
+        QCOMPARE(m_window->m_pProgComboBox->currentText(), "dsptest.exe");
+        m_window->close();
+        QCOMPARE(read("demo.vlmr"), description);
+        QCOMPARE(QFileInfo(path("demo.vlmr")).lastModified(), time);
+
+        // Another program chosen: only the line of the program chosen last changes.
+        m_window = std::make_unique<Volmar>();
+        open({"demo.ini"});
+        m_window->m_pProgComboBox->setEditText("kelda.exe -u gen_test.ldr");
+        m_window->close();
+        QCOMPARE(read("demo.vlmr"),
+                 QByteArray(description)
+                     .replace("\"dsptest.exe\"/>\r\n</settings>", "\"kelda.exe -u gen_test.ldr\"/>\r\n</settings>"));
+    }
+
     void openEditorCommitsBeforeQuestion_data()
     {
         QTest::addColumn<int>("answer");
@@ -334,6 +488,26 @@ private slots:
             QCOMPARE(bytes, GenIni);
         else
             QVERIFY2(bytes.contains("Freq= 77") && bytes.endsWith("// Hz\r\nLevel=3\r\n"), bytes.constData());
+    }
+
+    void visualiserToldWhereTheWindowIs()
+    {
+        open({"a.ini"});
+        // A visualiser that only notes what it was told.
+        QVERIFY(QDir(m_dir->path()).mkpath("bin"));
+        write("bin/Orvex.exe", "#!/bin/sh\nprintf '%s' \"$VOLMAR_GEOMETRY\" > geometry.txt\n");
+        QVERIFY(QFile::setPermissions(path("bin/Orvex.exe"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        m_window->m_sOrvexDirectory = path("bin");
+        m_window->move(30, 40);
+        // Another test may have a visualiser running: start a second one.
+        Dialogs::setNextAnswer(QMessageBox::Yes);
+        m_window->runOrvex();
+        Dialogs::clearPendingAnswers();
+        const QRect frame = m_window->frameGeometry();
+        QTRY_COMPARE(
+            read("geometry.txt"),
+            QString("%1,%2,%3,%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()).toLatin1());
+        QVERIFY(m_window->m_pOrvexProcess->waitForFinished());
     }
 
     void programsEndedAsTheOptionsSay_data()

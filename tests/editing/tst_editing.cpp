@@ -109,8 +109,12 @@ private slots:
     void focusLossCommits();
     void autoSaveOnOff();
     void multiFileAllTabAndOneTab();
-    void checkBoxChangesWaitForSave();
+    void checkBoxSavedLikeAnEdit_data();
+    void checkBoxSavedLikeAnEdit();
     void keySwitchedOnAndEdited();
+    void readOnlyKeyHasNoSwitch();
+    void missingKeyAdded_data();
+    void missingKeyAdded();
     void continuationCommentStaysBelow();
     void thousandValuesOneRewritePerFile();
 
@@ -535,27 +539,48 @@ void TestEditing::multiFileAllTabAndOneTab()
     QCOMPARE(read(QStringLiteral("set/c.ini")), c);
 }
 
-void TestEditing::checkBoxChangesWaitForSave()
+void TestEditing::checkBoxSavedLikeAnEdit_data()
 {
-    const QByteArray ini = "[00]\r\nGain=1\r\n[01]\r\nGain=2\r\nFreq=5\r\n";
+    QTest::addColumn<bool>("autoSave");
+    QTest::newRow("Auto Save") << true;
+    QTest::newRow("Save") << false;
+}
+
+void TestEditing::checkBoxSavedLikeAnEdit()
+{
+    QFETCH(bool, autoSave);
+    // The key of section 01 is indented and has blanks around "=".
+    const QByteArray ini = "[00]\r\nGain=1\r\n[01]\r\n  gain = 2\r\nFreq=5\r\n";
+    const QByteArray off = "[00]\r\nGain=1\r\n[01]\r\n  @gain = 2\r\nFreq=5\r\n";
     openTestSet(ini, "<settings><check>1</check></settings>\n");
-    QVERIFY(tree()->m_bCheckMode);
+    m_window->m_bAutoSave = autoSave;
+    const auto save = [&](const QByteArray& expected) {
+        if (autoSave) {
+            QVERIFY(!m_window->m_pActionSave->isEnabled());
+        } else {
+            QCOMPARE(read(TestIni), expected == ini ? off : ini);
+            QVERIFY(m_window->m_pActionSave->isEnabled());
+            m_window->m_pActionSave->trigger();
+        }
+        QCOMPARE(read(TestIni), expected);
+        QVERIFY(!tree()->isModified());
+    };
 
-    // A click on the box: the key is off in memory only.
-    clickCheckBox(row(QStringLiteral("Gain"), QStringLiteral("01")), false);
-    QVERIFY(!row(QStringLiteral("Gain"), QStringLiteral("01"))->m_pEntry->enabled);
-    QCOMPARE(read(TestIni), ini);
+    clickCheckBox(row(QStringLiteral("gain"), QStringLiteral("01")), false);
+    save(off);
+    QCOMPARE(row(QStringLiteral("gain"), QStringLiteral("01"))->foreground(ParamsTreeWidget::ValueColumn).color(),
+             QColor(120, 120, 120));
 
-    Dialogs::setNextAnswer(QMessageBox::No);
-    m_window->askSave();
-    QCOMPARE(Dialogs::shown().constLast().text, QStringLiteral("Параметры были изменены. Хотите сохранить изменения?"));
-    QCOMPARE(read(TestIni), ini);
-
-    m_window->slotActionSave();
-    QCOMPARE(read(TestIni), QByteArray("[00]\nGain=1\n[01]\n@Gain=2\nFreq=5\n"));
-    const int asked = Dialogs::shown().size();
-    m_window->askSave();
-    QCOMPARE(Dialogs::shown().size(), asked);
+    // Read again, the key stays off; Space on its row switches it on.
+    m_window->loadFiles();
+    ParamTreeItem* gain = row(QStringLiteral("gain"), QStringLiteral("01"));
+    QCOMPARE(gain->checkState(ParamsTreeWidget::TitleColumn), Qt::Unchecked);
+    tree()->setCurrentItem(gain);
+    tree()->setFocus();
+    QTest::keyClick(tree(), Qt::Key_Space);
+    QCOMPARE(gain->checkState(ParamsTreeWidget::TitleColumn), Qt::Checked);
+    QVERIFY(gain->m_pEntry->enabled && (gain->flags() & Qt::ItemIsEditable));
+    save(ini);
 }
 
 void TestEditing::keySwitchedOnAndEdited()
@@ -566,7 +591,69 @@ void TestEditing::keySwitchedOnAndEdited()
     QVERIFY(!row(QStringLiteral("Gain"))->m_pEntry->enabled);
     clickCheckBox(row(QStringLiteral("Gain")), true);
     commit(QStringLiteral("Gain"), QStringLiteral("8"));
-    QTRY_COMPARE(read(TestIni), QByteArray("[Main]\nGain=8\nFreq=5\n"));
+    QTRY_COMPARE(read(TestIni), QByteArray("[Main]\r\nGain=8\r\nFreq=5\r\n"));
+}
+
+void TestEditing::readOnlyKeyHasNoSwitch()
+{
+    const QByteArray ini = "[Main]\r\nGain=2\r\nFreq=5\r\n";
+    openTestSet(ini, "<settings><check>1</check><param name=\"Main.Gain\" noedit=\"1\"/></settings>\n");
+    ParamTreeItem* gain = row(QStringLiteral("Gain"));
+    QVERIFY(!gain->data(ParamsTreeWidget::TitleColumn, Qt::CheckStateRole).isValid());
+    QVERIFY(!(gain->flags() & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)));
+
+    // A click where a box would be, Space and a double click on the value change nothing.
+    const QRect rect = tree()->visualItemRect(gain);
+    QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, QPoint(rect.left() + 8, rect.center().y()));
+    tree()->setCurrentItem(gain);
+    QTest::keyClick(tree(), Qt::Key_Space);
+    QVERIFY(!openEditor(gain));
+    QVERIFY(!(gain->flags() & Qt::ItemIsEditable));
+    QVERIFY(!tree()->isModified());
+    QCOMPARE(read(TestIni), ini);
+}
+
+void TestEditing::missingKeyAdded_data()
+{
+    QTest::addColumn<bool>("checkMode"); // by the check box; else by a double click
+    QTest::addColumn<bool>("autoSave");
+    QTest::newRow("check box, Auto Save") << true << true;
+    QTest::newRow("check box, Save") << true << false;
+    QTest::newRow("double click, no check mode") << false << true;
+}
+
+void TestEditing::missingKeyAdded()
+{
+    QFETCH(bool, checkMode);
+    QFETCH(bool, autoSave);
+    const QByteArray a = "[Main]\r\nFreq=100\r\nGain=1\r\n";
+    write(QStringLiteral("set/a.ini"), a);
+    write(QStringLiteral("set/b.ini"), "[Main]\r\nFreq=100\r\n");
+    write(QStringLiteral("set/a.vlmr"), checkMode ? "<settings><check>1</check></settings>" : "<settings/>");
+    openSet({QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini")});
+    m_window->m_bAutoSave = autoSave;
+    ParamTreeItem* gain = row(QStringLiteral("Gain"));
+    QVERIFY(gain->m_pEntry->absent);
+
+    Dialogs::setNextAnswer(QMessageBox::Yes);
+    if (checkMode) {
+        clickCheckBox(gain, true);
+    } else {
+        QVERIFY(openEditor(gain));
+        QTest::keyClick(openedEditor(), Qt::Key_Escape);
+    }
+    QCOMPARE(Dialogs::shown().constLast().informativeText, QStringLiteral("Добавить параметр во все файлы?"));
+    // Without check mode there is no box to tick.
+    QCOMPARE(gain->data(ParamsTreeWidget::TitleColumn, Qt::CheckStateRole).isValid(), checkMode);
+    QVERIFY(gain->flags() & Qt::ItemIsEditable);
+    if (!autoSave) {
+        QVERIFY(m_window->m_pActionSave->isEnabled());
+        m_window->m_pActionSave->trigger();
+    }
+    // Added where it was missing; the file that has it keeps its value.
+    QCOMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=\r\n"));
+    QCOMPARE(read(QStringLiteral("set/a.ini")), a);
+    QVERIFY(!tree()->isModified());
 }
 
 void TestEditing::continuationCommentStaysBelow()
@@ -600,5 +687,13 @@ void TestEditing::thousandValuesOneRewritePerFile()
     }
 }
 
-QTEST_MAIN(TestEditing)
+int main(int argc, char** argv)
+{
+    // The window opens the files named in the application's arguments; the test functions named on a
+    // command line must not become INI files in the current folder.
+    int appArgc = 1;
+    QApplication app(appArgc, argv);
+    TestEditing test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_editing.moc"
