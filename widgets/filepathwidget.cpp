@@ -41,7 +41,7 @@ void FilePathWidget::slotClicked()
         m_pLineEdit->setText(m_sPath);
         m_pLineEdit->setCursorPosition(m_sPath.size());
     }
-    CellEditor::takeFocus(this);
+    CellEditor::returnFocus(this, m_pLineEdit);
 }
 
 bool FilePathWidget::eventFilter(QObject* watched, QEvent* event)

@@ -10,6 +10,7 @@
 #include "widgets/paramstreewidget.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -236,6 +237,17 @@ void ParamDelegate::slotTextChanged()
     row->m_pEntry->value = lineEdit->text();
     if (markChange(row))
         emit signalParamChanged(row);
+}
+
+bool ParamDelegate::eventFilter(QObject* object, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel)) {
+        // Escape drops the edit. The text editor's line edit loses the focus as the editor closes, and
+        // its end of editing must not hand the dropped text to the entry on the way out.
+        if (auto* text = qobject_cast<EditWidget*>(object))
+            disconnect(text->m_pLineEdit, nullptr, this, nullptr);
+    }
+    return QItemDelegate::eventFilter(object, event);
 }
 
 ParamTreeItem* ParamDelegate::rowOf(const QModelIndex& index) const

@@ -49,6 +49,9 @@ public slots:
     // A text editor's line edit finished editing: its text reaches the entry at once.
     void slotTextChanged();
 
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+
 private:
     ParamTreeItem* rowOf(const QModelIndex& index) const;
     // Paints the value red or black against the saved value; true when it differs.

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -107,6 +108,11 @@ private slots:
     void fileEdit();
     void focusLossCommits_data();
     void focusLossCommits();
+    void escapeCancels_data();
+    void escapeCancels();
+    void tabCommitsAndMovesOn_data();
+    void tabCommitsAndMovesOn();
+    void typingAfterFileDialog();
     void autoSaveOnOff();
     void multiFileAllTabAndOneTab();
     void checkBoxChangesWaitForSave();
@@ -125,6 +131,12 @@ private:
     QWidget* openEditor(ParamTreeItem* item, bool byDoubleClick = true); // else by Return
     QWidget* openEditorAndType(const QString& key, const QString& text);
     QWidget* openedEditor() const;
+    // What the window manager does when a dialog closes: the window it covered is active again.
+    void reactivate()
+    {
+        m_window->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), m_window.get());
+    }
     // As a click on a row's check box: the view switches the box, then reports the click.
     void clickCheckBox(ParamTreeItem* item, bool on)
     {
@@ -465,6 +477,137 @@ void TestEditing::focusLossCommits()
     tree()->setFocus(); // as the closing window does
     QTRY_VERIFY(read(TestIni).contains("\r\n" + line + "\r\n"));
     QVERIFY(!editor || !editor->isVisible());
+}
+
+void TestEditing::escapeCancels_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("how"); // "typed", or "dialog": through the editor's button
+    QTest::addColumn<bool>("autoSave");
+    for (const bool autoSave : {true, false}) {
+        const char* const save = autoSave ? ", Auto Save" : "";
+        QTest::addRow("text typed%s", save) << "Note"
+                                            << "typed" << autoSave;
+        QTest::addRow("text from the dialog%s", save) << "Note"
+                                                      << "dialog" << autoSave;
+        QTest::addRow("path typed%s", save) << "Data"
+                                            << "typed" << autoSave;
+        QTest::addRow("path from the dialog%s", save) << "Data"
+                                                      << "dialog" << autoSave;
+    }
+}
+
+void TestEditing::escapeCancels()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, how);
+    QFETCH(bool, autoSave);
+    openTestSet();
+    m_window->m_bAutoSave = autoSave;
+    ParamTreeItem* item = row(key);
+    const QString shown = item->text(ParamsTreeWidget::ValueColumn);
+    const QString value = item->m_pEntry->value;
+    QSignalSpy changes(tree(), &ParamsTreeWidget::signalParamChanged);
+
+    QWidget* editor = openEditor(item);
+    QVERIFY(editor);
+    auto* lineEdit = editor->findChild<QLineEdit*>();
+    if (how == QLatin1String("typed")) {
+        lineEdit->selectAll();
+        QTest::keyClicks(lineEdit, QStringLiteral("zzz"));
+    } else if (auto* text = qobject_cast<EditWidget*>(editor)) {
+        QTimer::singleShot(0, this, [] {
+            if (auto* dialog = qobject_cast<EditDialog*>(QApplication::activeModalWidget())) {
+                dialog->m_pTextEdit->setPlainText(QStringLiteral("zzz"));
+                dialog->accept();
+            }
+        });
+        QTest::mouseClick(text->m_pButton, Qt::LeftButton);
+    } else {
+        Dialogs::setNextFileName(path(QStringLiteral("set/zzz.bin")));
+        QTest::mouseClick(qobject_cast<FilePathWidget*>(editor)->m_pButton, Qt::LeftButton);
+    }
+    QVERIFY(lineEdit->text().contains(QLatin1String("zzz")));
+    reactivate();
+
+    QVERIFY(QApplication::focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!openedEditor());
+    QVERIFY(m_window->isVisible()); // the editor took the key, not the window
+    QCOMPARE(item->m_pEntry->value, value);
+    QCOMPARE(item->text(ParamsTreeWidget::ValueColumn), shown);
+    QCOMPARE(changes.count(), 0);
+    QVERIFY(!tree()->isModified());
+    m_window->slotActionSave();
+    QCOMPARE(read(TestIni), Ini);
+}
+
+void TestEditing::tabCommitsAndMovesOn_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("next");
+    QTest::newRow("spin box") << "Mode"
+                              << "5" << QByteArray("Mode= 5\t\t// 2") << "Level";
+    QTest::newRow("text editor") << "Note"
+                                 << "xy" << QByteArray("Note=xy") << "Data";
+    QTest::newRow("path editor") << "Data"
+                                 << "new.bin" << QByteArray("Data=new.bin") << QString();
+}
+
+void TestEditing::tabCommitsAndMovesOn()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, line);
+    QFETCH(QString, next);
+    openTestSet();
+
+    QPointer<QWidget> editor = openEditor(row(key));
+    QVERIFY(editor);
+    if (auto* lineEdit = editor->findChild<QLineEdit*>(); lineEdit && !qobject_cast<QAbstractSpinBox*>(editor)) {
+        lineEdit->selectAll();
+        QTest::keyClicks(lineEdit, typed);
+    } else {
+        QTest::keyClicks(editor, typed);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+
+    QTRY_VERIFY(read(TestIni).contains("\r\n" + line + "\r\n"));
+    QTRY_VERIFY(!editor || !editor->isVisible());
+    // The focus stays in the tree: on the next row's editor, or on the tree after the last row.
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus && (focus == tree() || tree()->isAncestorOf(focus)));
+    if (!next.isEmpty()) {
+        QCOMPARE(tree()->currentItem(), row(next));
+        QVERIFY(openedEditor());
+    }
+}
+
+void TestEditing::typingAfterFileDialog()
+{
+    openTestSet();
+    auto* editor = qobject_cast<FilePathWidget*>(openEditor(row(QStringLiteral("Data"))));
+    QVERIFY(editor);
+    write(QStringLiteral("set/chosen.bin"), "x");
+    // The real dialog: it takes the window's focus away while it runs.
+    QTimer::singleShot(0, this, [this] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        if (auto* files = qobject_cast<QFileDialog*>(dialog))
+            files->selectFile(path(QStringLiteral("set/chosen.bin")));
+        dialog->accept();
+    });
+    QTest::mouseClick(editor->m_pButton, Qt::LeftButton);
+    QCOMPARE(editor->m_pLineEdit->text(), QStringLiteral("chosen.bin"));
+    reactivate();
+
+    QTRY_COMPARE(QApplication::focusWidget(), editor->m_pLineEdit);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_VERIFY(read(TestIni).contains("\r\nData=chosen.bix\r\n"));
 }
 
 void TestEditing::autoSaveOnOff()
