@@ -8,14 +8,18 @@
 #include "widgets/editwidget.h"
 #include "widgets/filepathwidget.h"
 #include "widgets/paramstreewidget.h"
+#include "widgets/spinboxex.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QStyle>
+#include <QTimer>
+
+#include <limits>
 
 namespace
 {
@@ -28,6 +32,23 @@ constexpr int MinButtonWidth = 26;
 
 const QColor ChangedColor(255, 0, 0, 255);
 const QColor SavedColor(0, 0, 0, 255);
+
+// The note about a limit that replaced a typed number stays this long under its cell.
+constexpr int LimitNoteMs = 8000;
+const char* const LimitNoteName = "volmarLimitNote";
+
+// A number editor starts from the cell's number. A cell without one (a value that differs between
+// the files of a set, or no number at all) gives an empty field, and the editor commits nothing
+// unless the user types or steps a value.
+template <class Spin>
+void fillNumber(Spin* spin, const QString& text, int decimals)
+{
+    double value = 0;
+    const bool number = NumberInput::parse(text, decimals, &value);
+    spin->setValue(static_cast<decltype(spin->value())>(number ? value : 0));
+    if (!number)
+        spin->showBlank();
+}
 } // namespace
 
 ParamDelegate::ParamDelegate(QObject* parent) : QItemDelegate(parent) {}
@@ -113,7 +134,7 @@ QWidget* ParamDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
 
     switch (desc ? desc->type : TypeText) {
     case TypeSpinInt: {
-        auto* spin = new QSpinBox(parent);
+        auto* spin = new SpinBoxEx(parent);
         spin->setRange(desc->intMin, desc->intMax);
         if (desc->intStep != 0)
             spin->setSingleStep(desc->intStep);
@@ -166,9 +187,13 @@ QWidget* ParamDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
 
 void ParamDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
 {
-    if (dynamic_cast<ComboBoxEx*>(editor))
-        return;
-    QItemDelegate::setEditorData(editor, index);
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (auto* spin = qobject_cast<SpinBoxEx*>(editor))
+        fillNumber(spin, text, 0);
+    else if (auto* spin = qobject_cast<DoubleSpinBoxEx*>(editor))
+        fillNumber(spin, text, std::numeric_limits<int>::max()); // every digit of the file, rounded by the box
+    else if (!dynamic_cast<ComboBoxEx*>(editor))
+        QItemDelegate::setEditorData(editor, index);
 }
 
 void ParamDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
@@ -180,13 +205,22 @@ void ParamDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, con
 
     QString value;
     QString shown;
-    if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
-        // A half-typed number (an empty field) falls back to the last valid one.
+    QString limitNote;
+    if (auto* spin = qobject_cast<SpinBoxEx*>(editor)) {
+        // An editor only opened and closed writes nothing: not the limit that replaced a number out of
+        // range in the file, not a shorter form of the same number, not a made-up one for an empty field.
+        if (!spin->changedByUser())
+            return;
+        // A half-typed number falls back to the last valid one; one out of range to its limit.
         spin->interpretText();
-        value = spin->text();
-    } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
+        value = QString::number(spin->value());
+        limitNote = spin->limitNote();
+    } else if (auto* spin = qobject_cast<DoubleSpinBoxEx*>(editor)) {
+        if (!spin->changedByUser())
+            return;
         spin->interpretText();
         value = doubleText(spin->value());
+        limitNote = spin->limitNote();
     } else if (auto* combo = dynamic_cast<ComboBoxEx*>(editor)) {
         // "2 [two]" is shown, "2" is stored; a value typed freely is taken as it is.
         shown = combo->currentText();
@@ -204,6 +238,10 @@ void ParamDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, con
     row->m_pEntry->value = value;
     const bool changed = markChange(row);
     row->setText(ParamsTreeWidget::ValueColumn, shown);
+    // The cell keeps the note for a second look; a later commit without a limit clears it.
+    row->setToolTip(ParamsTreeWidget::ValueColumn, limitNote);
+    if (!limitNote.isEmpty())
+        showLimitNote(index, limitNote);
     // The view calls this through a const interface; announcing the change is the delegate's own state.
     if (changed)
         emit const_cast<ParamDelegate*>(this)->signalParamChanged(row);
@@ -213,7 +251,16 @@ void ParamDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionView
                                          const QModelIndex& index) const
 {
     Q_UNUSED(index);
-    editor->setGeometry(option.rect.adjusted(0, 0, 0, -1));
+    QRect rect = option.rect.adjusted(0, 0, 0, -1);
+    if (qobject_cast<QAbstractSpinBox*>(editor)) {
+        // Only as wide as the number needs, so that its arrows stand next to it in a wide cell.
+        const int width = qMin(rect.width(), editor->sizeHint().width());
+        if (option.direction == Qt::RightToLeft)
+            rect.setLeft(rect.right() - width + 1);
+        else
+            rect.setWidth(width);
+    }
+    editor->setGeometry(rect);
     if (auto* file = qobject_cast<FilePathWidget*>(editor))
         file->m_pButton->setFixedWidth(qMax(editor->height(), MinButtonWidth));
 }
@@ -248,6 +295,37 @@ bool ParamDelegate::eventFilter(QObject* object, QEvent* event)
             disconnect(text->m_pLineEdit, nullptr, this, nullptr);
     }
     return QItemDelegate::eventFilter(object, event);
+}
+
+void ParamDelegate::showLimitNote(const QModelIndex& index, const QString& note) const
+{
+    // Not a QToolTip: that one goes at the release of the Return key that committed the value.
+    QWidget* viewport = m_pTree->viewport();
+    auto* label = viewport->findChild<QLabel*>(QLatin1String(LimitNoteName), Qt::FindDirectChildrenOnly);
+    if (!label) {
+        label = new QLabel(viewport);
+        label->setObjectName(QLatin1String(LimitNoteName));
+        label->setForegroundRole(QPalette::ToolTipText);
+        label->setBackgroundRole(QPalette::ToolTipBase);
+        label->setAutoFillBackground(true);
+        label->setFrameShape(QFrame::Box);
+        label->setMargin(2);
+        auto* timer = new QTimer(label);
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, label, &QLabel::hide);
+    }
+    label->setText(note);
+    label->adjustSize();
+    // Under the cell, or above it at the bottom of the view; always inside the view.
+    const QRect cell = m_pTree->visualRect(index);
+    QPoint at = cell.bottomLeft() + QPoint(0, 1);
+    if (at.y() + label->height() > viewport->height())
+        at.setY(cell.top() - label->height());
+    at.setX(qBound(0, at.x(), qMax(0, viewport->width() - label->width())));
+    label->move(at);
+    label->show();
+    label->raise();
+    label->findChild<QTimer*>()->start(LimitNoteMs);
 }
 
 ParamTreeItem* ParamDelegate::rowOf(const QModelIndex& index) const

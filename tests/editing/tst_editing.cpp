@@ -113,6 +113,8 @@ private slots:
     void tabCommitsAndMovesOn_data();
     void tabCommitsAndMovesOn();
     void typingAfterFileDialog();
+    void untouchedEditorWritesNothing_data();
+    void untouchedEditorWritesNothing();
     void autoSaveOnOff();
     void multiFileAllTabAndOneTab();
     void checkBoxChangesWaitForSave();
@@ -608,6 +610,86 @@ void TestEditing::typingAfterFileDialog()
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTRY_VERIFY(read(TestIni).contains("\r\nData=chosen.bix\r\n"));
+}
+
+void TestEditing::untouchedEditorWritesNothing_data()
+{
+    QTest::addColumn<QStringList>("values"); // Gain in each file of the set
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("action"); // typed text then Return, or: "click", "return", "tab", "up"
+    QTest::addColumn<QStringList>("after");
+    const QStringList differing{"1.0", "1.25", "1.0"};
+    QTest::newRow("differing, click elsewhere") << differing << "Gain"
+                                                << "click" << differing;
+    QTest::newRow("differing, Return") << differing << "Gain"
+                                       << "return" << differing;
+    QTest::newRow("differing, Tab") << differing << "Gain"
+                                    << "tab" << differing;
+    QTest::newRow("differing whole numbers") << QStringList{"3", "4", "3"} << "Count"
+                                             << "click" << QStringList{"3", "4", "3"};
+    QTest::newRow("differing, list") << differing << "Level"
+                                     << "click" << differing;
+    QTest::newRow("differing, text") << differing << "Note"
+                                     << "click" << differing;
+    QTest::newRow("differing, minimum typed") << differing << "Gain"
+                                              << "0.5" << QStringList(3, "0.5");
+    // The first step out of the empty field shows a value, the lowest; that one is written.
+    QTest::newRow("differing, Up") << differing << "Gain"
+                                   << "up" << QStringList(3, "0.5");
+    QTest::newRow("longer form of a number") << QStringList{"2.50"} << "Gain"
+                                             << "return" << QStringList{"2.50"};
+    QTest::newRow("above the maximum") << QStringList{"50"} << "Count"
+                                       << "click" << QStringList{"50"};
+    QTest::newRow("not a number") << QStringList{"abc"} << "Count"
+                                  << "return" << QStringList{"abc"};
+    QTest::newRow("same number typed") << QStringList{"2.50"} << "Gain"
+                                       << "2.5" << QStringList{"2.5"};
+}
+
+void TestEditing::untouchedEditorWritesNothing()
+{
+    QFETCH(QStringList, values);
+    QFETCH(QString, key);
+    QFETCH(QString, action);
+    QFETCH(QStringList, after);
+    const QByteArray description = R"(<settings><group title="Main">
+  <param name="Main.Gain" type="spin-double" min="0.5" max="10"/>
+  <param name="Main.Count" type="spin-int" min="1" max="10"/>
+  <param name="Main.Level" type="list"><item val="1.0" descr="one"/><item val="2"/></param>
+  <param name="Main.Note"/>
+  <param name="Main.Other" type="spin-int" min="0" max="10"/>
+ </group></settings>
+)";
+    const auto fileText = [&](const QString& value) {
+        QByteArray text = "[Main]\r\nGain=1\r\nCount=1\r\nLevel=1\r\nNote=1\r\nOther=0\r\n";
+        return text.replace(key.toUtf8() + "=1\r\n", key.toUtf8() + '=' + value.toUtf8() + "\r\n");
+    };
+    QStringList names;
+    for (int i = 0; i < values.size(); ++i) {
+        names << QStringLiteral("set/f%1.ini").arg(i);
+        write(names.last(), fileText(values.at(i)));
+    }
+    write(QStringLiteral("set/f0.vlmr"), description);
+    openSet(names);
+
+    QPointer<QWidget> editor = openEditor(row(key));
+    QVERIFY(editor);
+    if (action == QLatin1String("click")) {
+        const QModelIndex other = tree()->indexFromItem(row(QStringLiteral("Other")), ParamsTreeWidget::TitleColumn);
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualRect(other).center());
+    } else if (action == QLatin1String("tab")) {
+        QTest::keyClick(editor, Qt::Key_Tab);
+    } else {
+        if (action == QLatin1String("up"))
+            QTest::keyClick(editor, Qt::Key_Up);
+        else if (action != QLatin1String("return"))
+            QTest::keyClicks(editor, action);
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+    QTRY_VERIFY(!editor || !editor->isVisible());
+    m_window->slotActionSave(); // nothing held for a later save either
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(read(names.at(i)), fileText(after.at(i)));
 }
 
 void TestEditing::autoSaveOnOff()
