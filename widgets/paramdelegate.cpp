@@ -37,6 +37,21 @@ const QColor SavedColor(0, 0, 0, 255);
 constexpr int LimitNoteMs = 8000;
 const char* const LimitNoteName = "volmarLimitNote";
 
+// The editor covers the cell but its last pixel row. A number editor is only as wide as the number
+// needs, so that its arrows stand next to it in a wide cell.
+QRect editorRect(const QWidget* editor, const QRect& cell, Qt::LayoutDirection direction)
+{
+    QRect rect = cell.adjusted(0, 0, 0, -1);
+    if (qobject_cast<const QAbstractSpinBox*>(editor)) {
+        const int width = qMin(rect.width(), editor->sizeHint().width());
+        if (direction == Qt::RightToLeft)
+            rect.setLeft(rect.right() - width + 1);
+        else
+            rect.setWidth(width);
+    }
+    return rect;
+}
+
 // A number editor starts from the cell's number. A cell without one (a value that differs between
 // the files of a set, or no number at all) gives an empty field, and the editor commits nothing
 // unless the user types or steps a value.
@@ -194,6 +209,9 @@ void ParamDelegate::setEditorData(QWidget* editor, const QModelIndex& index) con
         fillNumber(spin, text, std::numeric_limits<int>::max()); // every digit of the file, rounded by the box
     else if (!dynamic_cast<ComboBoxEx*>(editor))
         QItemDelegate::setEditorData(editor, index);
+    // The number now shown may need more room than the empty editor was given.
+    if (qobject_cast<QAbstractSpinBox*>(editor) && m_pTree)
+        editor->setGeometry(editorRect(editor, m_pTree->visualRect(index), m_pTree->layoutDirection()));
 }
 
 void ParamDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
@@ -251,16 +269,7 @@ void ParamDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionView
                                          const QModelIndex& index) const
 {
     Q_UNUSED(index);
-    QRect rect = option.rect.adjusted(0, 0, 0, -1);
-    if (qobject_cast<QAbstractSpinBox*>(editor)) {
-        // Only as wide as the number needs, so that its arrows stand next to it in a wide cell.
-        const int width = qMin(rect.width(), editor->sizeHint().width());
-        if (option.direction == Qt::RightToLeft)
-            rect.setLeft(rect.right() - width + 1);
-        else
-            rect.setWidth(width);
-    }
-    editor->setGeometry(rect);
+    editor->setGeometry(editorRect(editor, option.rect, option.direction));
     if (auto* file = qobject_cast<FilePathWidget*>(editor))
         file->m_pButton->setFixedWidth(qMax(editor->height(), MinButtonWidth));
 }

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -113,6 +114,11 @@ private slots:
     void tabCommitsAndMovesOn_data();
     void tabCommitsAndMovesOn();
     void typingAfterFileDialog();
+    void typedNumbers_data();
+    void typedNumbers();
+    void shortestNumberShown_data();
+    void shortestNumberShown();
+    void spinArrowsBesideTheNumber();
     void untouchedEditorWritesNothing_data();
     void untouchedEditorWritesNothing();
     void autoSaveOnOff();
@@ -133,6 +139,12 @@ private:
     QWidget* openEditor(ParamTreeItem* item, bool byDoubleClick = true); // else by Return
     QWidget* openEditorAndType(const QString& key, const QString& text);
     QWidget* openedEditor() const;
+    // Widgets take the default locale when they are made: the window is made again under it.
+    void useLocale(const QString& name)
+    {
+        QLocale::setDefault(QLocale(name));
+        m_window = std::make_unique<Volmar>();
+    }
     // What the window manager does when a dialog closes: the window it covered is active again.
     void reactivate()
     {
@@ -610,6 +622,127 @@ void TestEditing::typingAfterFileDialog()
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTRY_VERIFY(read(TestIni).contains("\r\nData=chosen.bix\r\n"));
+}
+
+void TestEditing::typedNumbers_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("note"); // beside the cell when a limit replaced the number; empty: none
+    for (const char* locale : {"C", "ru_RU"}) {
+        QTest::addRow("%s: comma", locale) << locale << "Ratio"
+                                           << "2,5" << QByteArray("Ratio=2.5") << QString();
+        QTest::addRow("%s: point", locale) << locale << "Ratio"
+                                           << "3.75" << QByteArray("Ratio=3.75") << QString();
+        QTest::addRow("%s: above the maximum", locale) << locale << "Freq"
+                                                       << "200000" << QByteArray("Freq= 100000\t\t// frequency")
+                                                       << "Значение 200000 больше допустимого: записан максимум 100000";
+        QTest::addRow("%s: below the minimum", locale)
+            << locale << "Gain"
+            << "-5" << QByteArray("Gain=0") << "Значение -5 меньше допустимого: записан минимум 0";
+        QTest::addRow("%s: fraction above the maximum", locale)
+            << locale << "Ratio"
+            << "12.5" << QByteArray("Ratio=10")
+            << "Значение 12" + QString(QLocale(locale).decimalPoint()) + "5 больше допустимого: записан максимум 10";
+        // A whole number takes no separator, rather than reading "2,5" as 25 with grouping.
+        QTest::addRow("%s: separator in a whole number", locale) << locale << "Gain"
+                                                                 << "2,5" << QByteArray("Gain=25") << QString();
+    }
+    QTest::newRow("C: too many decimals") << "C"
+                                          << "Ratio"
+                                          << "0.123456789012" << QByteArray("Ratio=0.123456789") << QString();
+}
+
+void TestEditing::typedNumbers()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, key);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, line);
+    QFETCH(QString, note);
+    useLocale(locale);
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+    QByteArray description = Description;
+    description.replace(R"(name="Main.Gain" type="spin-int" min="0" max="10")",
+                        R"(name="Main.Gain" type="spin-int" min="0" max="100")");
+    openTestSet(Ini, description);
+
+    commit(key, typed);
+    QTRY_VERIFY2(read(TestIni).contains("\r\n" + line + "\r\n"), read(TestIni).constData());
+    ParamTreeItem* item = row(key);
+    QCOMPARE(item->toolTip(ParamsTreeWidget::ValueColumn), note);
+    auto* shown = tree()->viewport()->findChild<QLabel*>(QStringLiteral("volmarLimitNote"));
+    QCOMPARE(shown && shown->isVisible(), !note.isEmpty());
+    if (shown && !note.isEmpty()) {
+        QCOMPARE(shown->text(), note);
+        const QRect cell = tree()->visualRect(tree()->indexFromItem(item, ParamsTreeWidget::ValueColumn));
+        QVERIFY(tree()->viewport()->rect().contains(shown->geometry()));
+        QVERIFY(qAbs(shown->y() - cell.bottom()) <= 2 || qAbs(shown->geometry().bottom() - cell.top()) <= 2);
+    }
+}
+
+void TestEditing::shortestNumberShown_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("C: half") << "C"
+                             << "0.5"
+                             << "0.5";
+    QTest::newRow("C: whole") << "C"
+                              << "3"
+                              << "3";
+    QTest::newRow("C: ten decimals") << "C"
+                                     << "0.0000000001"
+                                     << "0.0000000001";
+    QTest::newRow("ru: half") << "ru_RU"
+                              << "0.5"
+                              << "0,5";
+    QTest::newRow("ru: whole") << "ru_RU"
+                               << "10"
+                               << "10";
+    QTest::newRow("ru: negative zero") << "ru_RU"
+                                       << "-0"
+                                       << "0";
+}
+
+void TestEditing::shortestNumberShown()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    useLocale(locale);
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+    QByteArray description = Description;
+    description.replace(R"(min="0" max="10" inc="0")", R"(min="-1" max="10" inc="0")");
+    openTestSet(QByteArray(Ini).replace("Ratio=0.25", "Ratio=" + stored.toUtf8()), description);
+
+    auto* spin = qobject_cast<DoubleSpinBoxEx*>(openEditor(row(QStringLiteral("Ratio"))));
+    QVERIFY(spin);
+    QCOMPARE(spin->text(), shown);
+    QCOMPARE(spin->singleStep(), 0.1); // a step of 0 in the description keeps the default
+}
+
+void TestEditing::spinArrowsBesideTheNumber()
+{
+    openTestSet();
+    tree()->setColumnWidth(ParamsTreeWidget::TitleColumn, 100);
+    m_window->resize(900, m_window->height());
+    for (const char* key : {"Freq", "Ratio"}) {
+        auto* spin = qobject_cast<QAbstractSpinBox*>(openEditor(row(QString::fromLatin1(key))));
+        QVERIFY(spin);
+        const QRect cell = tree()->visualRect(tree()->indexFromItem(row(QString::fromLatin1(key)), 1));
+        QVERIFY2(cell.width() > 500, "a wide value column");
+        QCOMPARE(spin->geometry().topLeft(), cell.topLeft());
+        // Wide enough for the number and its arrows, far from the cell's end.
+        QCOMPARE(spin->width(), spin->sizeHint().width());
+        QVERIFY(spin->width() > spin->fontMetrics().horizontalAdvance(spin->text()));
+        QVERIFY2(spin->width() < cell.width() / 3, qPrintable(QString::number(spin->width())));
+        QTest::keyClick(spin, Qt::Key_Escape);
+        QTRY_VERIFY(!openedEditor());
+    }
 }
 
 void TestEditing::untouchedEditorWritesNothing_data()
