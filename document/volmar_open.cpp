@@ -123,6 +123,10 @@ void Volmar::openFiles()
     fillProgramList();
     fillPldList();
     fillBinList();
+    // The keys go to the parameters, not to the tab bar that comes first in the window.
+    if (QWidget* page = tabWidget->currentWidget())
+        if (auto* tree = page->findChild<ParamsTreeWidget*>())
+            tree->setFocus(Qt::OtherFocusReason);
     QTimer::singleShot(0, this, &Volmar::slotPrepare);
 }
 

@@ -11,6 +11,7 @@
 #include "widgets/spinboxex.h"
 
 #include <QApplication>
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -166,6 +167,9 @@ QWidget* ParamDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
     case TypeList: {
         auto* combo = new ComboBoxEx(parent);
         combo->setEditable(true);
+        // A typed value stays what was typed: matching elements are offered in a pop-up, never
+        // completed in place ("4" must not turn into "4096 [long]").
+        combo->completer()->setCompletionMode(QCompleter::PopupCompletion);
         combo->setInsertPolicy(QComboBox::NoInsert);
         int match = -1;
         for (const ListItem* item : desc->items) {

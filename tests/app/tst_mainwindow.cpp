@@ -4,11 +4,15 @@
 #include "app/volmar.h"
 #include "control/qprocessex.h"
 #include "platform/processes.h"
+#include "settings/settings.h"
 #include "tests/common/testutil.h"
+#include "widgets/editdialog.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
 
 #include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QScreen>
 #include <QSettings>
@@ -73,20 +77,20 @@ private slots:
         for (QAction* menuAction : m_window->QMainWindow::menuBar()->actions()) {
             QStringList entries;
             for (QAction* entry : menuAction->menu()->actions())
-                entries << (entry->isSeparator() ? "-" : entry->text());
-            menus << menuAction->text() + ": " + entries.join(", ");
+                entries << (entry->isSeparator() ? "-" : TestUtil::shownText(entry->text()));
+            menus << TestUtil::shownText(menuAction->text()) + ": " + entries.join(", ");
         }
         QCOMPARE(menus, (QStringList{"Файл: Открыть..., -, Сохранить, Сохранить как.., -, Выход",
                                      "Параметры: Показать ключевые слова, Шрифт..., Настройки...",
                                      "Инструменты: Загрузить прошивку, Запустить Orvex", "Справка: О программе..."}));
-        QCOMPARE(m_window->m_pActionColorGroup->text(), "Изменить цвет группы...");
+        QCOMPARE(TestUtil::shownText(m_window->m_pActionColorGroup->text()), "Изменить цвет группы...");
 
         const Volmar& w = *m_window;
         QStringList bottom;
         for (const QObject* o : std::initializer_list<const QObject*>{
                  w.m_pTerminateButton, w.m_pNotepadButton, w.label_2, w.m_pStartButton, w.label, w.m_pHelpPld,
                  w.m_pPldButton, w.label_3, w.pushButton})
-            bottom << o->property("text").toString();
+            bottom << TestUtil::shownText(o->property("text").toString());
         QCOMPARE(bottom, (QStringList{"Завершить процессы", "Блокнот", "Программа ЦОС:", "Старт", "Прошивка:", "?",
                                       "Прошить", "Файл данных для Orvex:", "Выход"}));
 
@@ -97,6 +101,118 @@ private slots:
         QCOMPARE(box.title, "О программе Volmar");
         QVERIFY2(box.text.startsWith("Volmar, версия " VOLMAR_VERSION) && box.text.contains("ЦОС"),
                  qPrintable(box.text));
+    }
+
+    void accessKeys_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::newRow("menu bar") << "menu bar";
+        for (const char* menu : {"menu", "menu_5", "menu_2", "menu_6"})
+            QTest::newRow(menu) << menu;
+        QTest::newRow("window buttons and labels") << "window";
+        QTest::newRow("settings") << "settings";
+        QTest::newRow("text dialog") << "text dialog";
+    }
+
+    // Every menu, entry and button can be reached with Alt and a letter, and no two of one place
+    // share their letter.
+    void accessKeys()
+    {
+        QFETCH(QString, where);
+        QStringList texts;
+        const auto addTexts = [&](QWidget* parent) {
+            for (QAbstractButton* button : parent->findChildren<QAbstractButton*>())
+                if (!button->text().isEmpty() && button->text() != "?" && button->text() != "..." &&
+                    button != m_window->m_pStartButton) // its text is the program's state
+                    texts << button->text();
+            for (QLabel* label : parent->findChildren<QLabel*>())
+                if (label->buddy())
+                    texts << label->text();
+        };
+        std::unique_ptr<QDialog> dialog;
+        if (where == "menu bar") {
+            for (QAction* action : m_window->QMainWindow::menuBar()->actions())
+                texts << action->text();
+        } else if (where == "window") {
+            addTexts(m_window.get());
+        } else if (where == "settings") {
+            dialog = std::make_unique<Settings>();
+            addTexts(dialog.get());
+        } else if (where == "text dialog") {
+            dialog = std::make_unique<EditDialog>();
+            addTexts(dialog.get());
+        } else {
+            for (QAction* action : m_window->findChild<QMenu*>(where)->actions())
+                if (!action->isSeparator())
+                    texts << action->text();
+        }
+        QVERIFY(!texts.isEmpty());
+        QSet<QChar> keys;
+        for (const QString& text : texts) {
+            // The letter after a single "&" (QKeySequence::mnemonic() is switched off offscreen).
+            const qsizetype at = text.indexOf(QRegularExpression("&[^&]"));
+            QVERIFY2(at >= 0 && text.at(at + 1).isLetter(), qPrintable(text));
+            const QChar key = text.at(at + 1).toUpper();
+            QVERIFY2(!keys.contains(key), qPrintable(text));
+            keys.insert(key);
+        }
+    }
+
+    void treeHasTheFocusAfterOpening_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("tabs");
+        QTest::newRow("one file") << QStringList{"a.ini"} << false;
+        QTest::newRow("set of files") << QStringList{"a.ini", "b.ini", "c.ini"} << false;
+        QTest::newRow("section tabs") << QStringList{"a.ini"} << true;
+    }
+
+    void treeHasTheFocusAfterOpening()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, tabs);
+        if (tabs)
+            write("a.vlmr", "<settings><tabs>1</tabs></settings>");
+        QStringList paths;
+        for (const QString& name : files)
+            paths << path(name);
+        // As at start: the files are opened before the window is shown.
+        m_window->m_openList = m_window->m_fileList = paths;
+        m_window->openFiles();
+        show();
+        auto* tree = qobject_cast<ParamsTreeWidget*>(QApplication::focusWidget());
+        QVERIFY2(tree, QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
+        QVERIFY(tree->isVisible());
+        QVERIFY(m_window->tabWidget->currentWidget()->isAncestorOf(tree));
+
+        // And again after the Open dialog, wherever the focus was.
+        m_window->pushButton->setFocus();
+        Dialogs::setNextFileName(path("b.ini"));
+        m_window->m_pActionOpen->trigger();
+        QTRY_VERIFY(qobject_cast<ParamsTreeWidget*>(QApplication::focusWidget()));
+    }
+
+    void shortcutsInADetachedWindow()
+    {
+        write("a.vlmr", "<settings><tabs>1</tabs></settings>");
+        open({"a.ini"});
+        QCoreApplication::processEvents(); // the start-up pass, which activates the main window
+        TabWgt* w = detach("B");
+        QVERIFY(w);
+        w->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), w);
+        QWidget* inside = w->findChild<ParamsTreeWidget*>();
+        QVERIFY(inside);
+        inside->setFocus();
+        QTRY_VERIFY(inside->hasFocus());
+        m_window->m_pActionSave->setEnabled(true);
+        Dialogs::setNextFileName(QString()); // the Open dialog is cancelled
+        for (auto [action, keys] : {std::pair<QAction*, const char*>{m_window->m_pActionOpen, "Ctrl+O"},
+                                    {m_window->m_pActionSave, "Ctrl+S"}}) {
+            QSignalSpy triggered(action, &QAction::triggered);
+            QTest::keySequence(inside, QKeySequence(keys));
+            QCOMPARE(triggered.count(), 1);
+        }
     }
 
     void initialState()
@@ -193,7 +309,7 @@ private slots:
         QWidget* page = m_window->tabWidget->widget(all.indexOf(title));
         TabWgt* w = detach(title);
         QVERIFY(w);
-        QCOMPARE(Dialogs::shown().last().text, "Показать в отдельном окне");
+        QCOMPARE(TestUtil::shownText(Dialogs::shown().last().text), "Показать в отдельном окне");
         QCOMPARE(w->windowTitle(), title);
         // The first detached window takes the main window's size, at the corner of the screen.
         QCOMPARE(QRect(w->pos(), w->size()), QRect(QPoint(0, 0), m_window->size()));

@@ -41,7 +41,7 @@ const QByteArray Description = R"(<settings>
   <param name="Main.Freq" type="spin-int" min="0" max="100000"/>
   <param name="Main.Gain" type="spin-int" min="0" max="10"/>
   <param name="Main.Mode" type="spin-int" min="0" max="10"/>
-  <param name="Main.Level" type="list"><item val="1" descr="one"/><item val="2" descr="two"/><item val="3"/></param>
+  <param name="Main.Level" type="list"><item val="1" descr="one"/><item val="2" descr="two"/><item val="4096" descr="длинный"/></param>
   <param name="Main.Ratio" type="spin-double" min="0" max="10" inc="0"/>
   <param name="Main.Note"/>
   <param name="Main.Data" type="file" pattern="*.bin;*.dat"/>
@@ -346,6 +346,7 @@ void TestEditing::listEdit_data()
     QTest::newRow("chosen") << QString() << QByteArray("2") << "2 [two]";
     QTest::newRow("typed freely") << "7" << QByteArray("7") << "7";
     QTest::newRow("typed with a description") << "abc [x]" << QByteArray("abc") << "abc [x]";
+    QTest::newRow("start of an element typed") << "4" << QByteArray("4") << "4";
 }
 
 void TestEditing::listEdit()
@@ -361,6 +362,14 @@ void TestEditing::listEdit()
     QCOMPARE(combo->currentText(), QStringLiteral("1 [one]"));
     QCOMPARE(combo->count(), 3);
     if (typed.isEmpty()) {
+        // Control as part of a shortcut leaves the list closed; pressed and released alone it opens it.
+        QSignalSpy saves(m_window->m_pActionSave, &QAction::triggered);
+        m_window->m_pActionSave->setEnabled(true);
+        QTest::keyPress(combo, Qt::Key_Control);
+        QTest::keySequence(combo, QKeySequence(QStringLiteral("Ctrl+S")));
+        QTest::keyRelease(combo, Qt::Key_Control);
+        QCOMPARE(saves.count(), 1);
+        QVERIFY(!combo->view()->isVisible());
         QTest::keyClick(combo, Qt::Key_Control);
         QTRY_VERIFY(combo->view()->isVisible());
         QTest::keyClick(combo->view(), Qt::Key_Down);
