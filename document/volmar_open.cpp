@@ -1,4 +1,5 @@
 // Opening files and file sets, reloading them, and switching between the file tabs of a set.
+#include "app/firstlook.h"
 #include "app/volmar.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
@@ -69,7 +70,9 @@ void Volmar::openFiles()
         disconnect(m_pFileTabs, &QTabWidget::currentChanged, this, &Volmar::slotCurrentChanged);
     clearGroupItems();
     if (m_pParamsTree) {
-        m_nWidthColumn = m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn);
+        // Until a first opening fits it, the column of the empty tree is a stand-in, not the user's.
+        if (m_nWidthColumn != 0)
+            m_nWidthColumn = m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn);
         delete m_pParamsTree;
         m_pParamsTree = nullptr;
     }
@@ -123,6 +126,14 @@ void Volmar::openFiles()
     fillProgramList();
     fillPldList();
     fillBinList();
+    // A first start has no stored title column: it fits the titles, and is stored at close.
+    if (m_nWidthColumn == 0) {
+        const QList<ParamsTreeWidget*> trees = findChildren<ParamsTreeWidget*>();
+        m_nWidthColumn = FirstLook::titleColumnWidth(trees);
+        for (ParamsTreeWidget* tree : trees)
+            if (m_nWidthColumn != 0)
+                tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_nWidthColumn);
+    }
     // The keys go to the parameters, not to the tab bar that comes first in the window.
     if (QWidget* page = tabWidget->currentWidget())
         if (auto* tree = page->findChild<ParamsTreeWidget*>())

@@ -14,7 +14,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -212,6 +214,61 @@ private slots:
             QSignalSpy triggered(action, &QAction::triggered);
             QTest::keySequence(inside, QKeySequence(keys));
             QCOMPARE(triggered.count(), 1);
+        }
+    }
+
+    // With nothing stored, the first window shows every title and the whole tree; what the user
+    // leaves behind at close wins from then on.
+    void firstLookFitsTheTree()
+    {
+        QByteArray ini = "[Gen]\r\n";
+        QByteArray description = "<settings><group title=\"Генератор\">";
+        QStringList titles;
+        for (int i = 0; i < 12; ++i) {
+            titles << QString("Частота дискретизации входного сигнала АЦП, канал %1").arg(i);
+            ini += "K" + QByteArray::number(i) + "=" + QByteArray(i == 5 ? 30 : 3, '7') + "\r\n";
+            description += "<param name=\"Gen.K" + QByteArray::number(i) + "\" title=\"" + titles.last().toUtf8() +
+                           "\" type=\"text\"/>";
+        }
+        write("gen.ini", ini);
+        write("gen.vlmr", description + "</group></settings>");
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+
+        m_window->m_openList = m_window->m_fileList = QStringList{path("gen.ini")};
+        m_window->openFiles();
+        show();
+        ParamsTreeWidget* tree = m_window->m_pParamsTree;
+        const int widest = tree->fontMetrics().horizontalAdvance(titles.last());
+        QVERIFY2(tree->columnWidth(ParamsTreeWidget::TitleColumn) > widest,
+                 qPrintable(QString::number(tree->columnWidth(ParamsTreeWidget::TitleColumn))));
+        QCOMPARE(tree->verticalScrollBar()->maximum(), 0); // every row in sight
+        QVERIFY(tree->viewport()->width() > tree->columnWidth(ParamsTreeWidget::TitleColumn) +
+                                                tree->fontMetrics().horizontalAdvance(QString(30, '7')));
+        QVERIFY(m_window->width() > 600 && m_window->height() > 426);
+        QVERIFY(screen.contains(m_window->frameGeometry()));
+        const QPoint off = m_window->frameGeometry().center() - screen.center();
+        QVERIFY2(qAbs(off.x()) <= 1 && qAbs(off.y()) <= 1, "centred on the screen");
+
+        tree->setColumnWidth(ParamsTreeWidget::TitleColumn, 150);
+        m_window->resize(640, 450);
+        m_window->saveSettings();
+        m_window = std::make_unique<Volmar>();
+        m_window->m_openList = m_window->m_fileList = QStringList{path("gen.ini")};
+        m_window->openFiles();
+        show();
+        QCOMPARE(m_window->m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn), 150);
+        QCOMPARE(m_window->size(), QSize(640, 450));
+    }
+
+    void buttonsShowTheirText()
+    {
+        show();
+        for (QPushButton* button : m_window->findChildren<QPushButton*>()) {
+            if (!button->isVisible() || button->text().isEmpty())
+                continue;
+            const int textWidth = button->fontMetrics().horizontalAdvance(TestUtil::shownText(button->text()));
+            QVERIFY2(button->width() >= button->sizeHint().width() || button->width() > textWidth + 8,
+                     qPrintable(button->text()));
         }
     }
 
