@@ -23,6 +23,21 @@ QString descriptionPathFor(const QString& iniPath)
     const QString dir = iniPath.left(iniPath.size() - name.size());
     return dir + base + QStringLiteral(".vlmr");
 }
+
+// Russian counts: 1, 21, 101 "файл"; 2-4, 22-24 "файла"; 0, 5-20, 25-30, 111-114 "файлов".
+QString filesCount(qsizetype n)
+{
+    const qsizetype lastTwo = n % 100;
+    const qsizetype last = n % 10;
+    QString word;
+    if (last == 1 && lastTwo != 11)
+        word = Volmar::tr(" файл");
+    else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
+        word = Volmar::tr(" файла");
+    else
+        word = Volmar::tr(" файлов");
+    return QString::number(n) + word;
+}
 } // namespace
 
 void Volmar::slotActionOpen()
@@ -31,7 +46,7 @@ void Volmar::slotActionOpen()
     if (m_sLastDir.isEmpty())
         m_sLastDir = QDir::currentPath();
     const QString name = Dialogs::getOpenFileName(this, tr("Открыть файл"), m_sLastDir,
-                                                  tr("ini files (*.ini *.ax);;vlmr files (*.vlmr);;Все файлы (*.*)"));
+                                                  tr("ini files (*.ini *.ax);;vlmr files (*.vlmr);;Все файлы (*)"));
     if (!name.isEmpty()) {
         m_sLastDir = QFileInfo(name).absolutePath();
         m_openList = QStringList{name};
@@ -158,8 +173,7 @@ void Volmar::loadFiles()
             shown.replace(current, QString());
         setWindowTitle(QStringLiteral("Volmar - ") + shown);
     } else {
-        setWindowTitle(QStringLiteral("Volmar - ") + tr("Редактируется ") + QString::number(m_fileList.size()) +
-                       tr(" файлов"));
+        setWindowTitle(QStringLiteral("Volmar - ") + tr("Редактируется ") + filesCount(m_fileList.size()));
     }
 
     m_bSingleFile = m_fileList.size() == 1;

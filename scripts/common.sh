@@ -1,6 +1,7 @@
 # Shared by run.sh and test.sh: install what a fresh Debian 12 machine lacks, then configure and build.
 
-VOLMAR_BUILD_PACKAGES=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libinih-dev fonts-dejavu-core)
+VOLMAR_BUILD_PACKAGES=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libinih-dev fonts-dejavu-core
+    qt6-translations-l10n)
 VOLMAR_DISPLAY_PACKAGES=(xvfb xauth x11-utils imagemagick)
 
 volmar_missing_packages() {

@@ -1,5 +1,6 @@
 // The main window as a user meets it: its texts and keys, detachable tabs, files changed by other
 // programs, and closing with files open.
+#include "app/qttranslations.h"
 #include "app/tabwgt.h"
 #include "app/volmar.h"
 #include "control/qprocessex.h"
@@ -7,10 +8,12 @@
 #include "settings/settings.h"
 #include "tests/common/testutil.h"
 #include "widgets/editdialog.h"
+#include "widgets/filepathwidget.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
 
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
@@ -270,6 +273,103 @@ private slots:
             QVERIFY2(button->width() >= button->sizeHint().width() || button->width() > textWidth + 8,
                      qPrintable(button->text()));
         }
+    }
+
+    void titleCountsFilesInRussian_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("2") << 2 << "Volmar - Редактируется 2 файла";
+        QTest::newRow("4") << 4 << "Volmar - Редактируется 4 файла";
+        QTest::newRow("5") << 5 << "Volmar - Редактируется 5 файлов";
+        QTest::newRow("11") << 11 << "Volmar - Редактируется 11 файлов";
+        QTest::newRow("14") << 14 << "Volmar - Редактируется 14 файлов";
+        QTest::newRow("21") << 21 << "Volmar - Редактируется 21 файл";
+        QTest::newRow("22") << 22 << "Volmar - Редактируется 22 файла";
+        QTest::newRow("25") << 25 << "Volmar - Редактируется 25 файлов";
+    }
+
+    void titleCountsFilesInRussian()
+    {
+        QFETCH(int, count);
+        QFETCH(QString, title);
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            names << QString("f%1.ini").arg(i);
+            write(names.last(), SectionsIni);
+        }
+        open(names);
+        QCOMPARE(m_window->windowTitle(), title);
+    }
+
+    void fileDialogsOfferFilesWithoutADot_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("open") << "open";
+        QTest::newRow("file parameter") << "file parameter";
+    }
+
+    void fileDialogsOfferFilesWithoutADot()
+    {
+        QFETCH(QString, dialog);
+        QString filter;
+        if (dialog == "open") {
+            Dialogs::setNextFileName(QString());
+            m_window->m_pActionOpen->trigger();
+            filter = Dialogs::shown().last().filter;
+        } else {
+            filter = FilePathWidget::fileFilter("*.bin");
+        }
+        const QString all = filter.split(";;").last();
+        QVERIFY2(all.startsWith("Все файлы ("), qPrintable(all));
+        const QStringList patterns = all.section('(', 1).chopped(1).split(' ');
+        for (const char* name : {"pld", "Makefile", "data.bin"})
+            QVERIFY2(QDir::match(patterns, name), name);
+    }
+
+    void messageBoxStandsOverTheWindow_data()
+    {
+        QTest::addColumn<bool>("parent");
+        QTest::newRow("box without a parent") << false;
+        QTest::newRow("box of the window") << true;
+    }
+
+    void messageBoxStandsOverTheWindow()
+    {
+        QFETCH(bool, parent);
+        show();
+        // Away from the middle of the screen, where a box without a parent would stand.
+        m_window->setGeometry(20, 30, 420, 330);
+        QTRY_COMPARE(m_window->geometry(), QRect(20, 30, 420, 330));
+        QPoint boxCentre;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            boxCentre = box->frameGeometry().center();
+            box->done(QMessageBox::No);
+        });
+        Dialogs::question(parent ? m_window.get() : nullptr, QString(), "Вопрос?", QMessageBox::Yes | QMessageBox::No,
+                          QMessageBox::Yes);
+        const QPoint off = boxCentre - m_window->frameGeometry().center();
+        QVERIFY2(off.manhattanLength() <= 2, qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
+    }
+
+    void qtTextsInRussian()
+    {
+        QVERIFY(QtTranslations::install());
+        QDialogButtonBox box(QDialogButtonBox::Yes | QDialogButtonBox::Cancel);
+        QCOMPARE(TestUtil::shownText(box.button(QDialogButtonBox::Yes)->text()), "Да");
+        QCOMPARE(TestUtil::shownText(box.button(QDialogButtonBox::Cancel)->text()), "Отмена");
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:").isEmpty(), false);
+        QVERIFY(QCoreApplication::translate("QFileDialog", "Look in:") != "Look in:");
+        // The text dialog's buttons keep access keys of their own.
+        EditDialog dialog;
+        const QList<QAbstractButton*> buttons = dialog.buttonBox->buttons();
+        QCOMPARE(buttons.size(), 2);
+        QVERIFY(buttons.at(0)->text().contains('&') && buttons.at(1)->text().contains('&'));
+        QStringList texts{TestUtil::shownText(buttons.at(0)->text()), TestUtil::shownText(buttons.at(1)->text())};
+        texts.sort();
+        QCOMPARE(texts, (QStringList{"OK", "Отмена"}));
     }
 
     void initialState()
