@@ -372,6 +372,69 @@ private slots:
         QCOMPARE(texts, (QStringList{"OK", "Отмена"}));
     }
 
+    void notepadSaysWhatIsMissing_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("notepad");     // the notepad stand-in on PATH
+        QTest::addColumn<QString>("editor");   // $EDITOR
+        QTest::addColumn<bool>("opener");      // an xdg-open on PATH, which notes its arguments
+        QTest::addColumn<QStringList>("told"); // parts of the message; none: the file is opened
+        for (const char* button : {"m_pNotepadButton", "m_pHelpPld"}) {
+            QTest::addRow("%s: nothing to open with", button)
+                << button << true << QString() << false
+                << QStringList{"не заданы $VISUAL и $EDITOR", "не найдена программа xdg-open"};
+            QTest::addRow("%s: editor without a terminal", button)
+                << button << true << "vi" << false
+                << QStringList{"нет терминала ($TERMINAL или x-terminal-emulator) для редактора vi"};
+            QTest::addRow("%s: no notepad", button)
+                << button << false << QString() << true << QStringList{"не найдена программа notepad.exe"};
+            QTest::addRow("%s: desktop default", button) << button << true << QString() << true << QStringList();
+        }
+    }
+
+    void notepadSaysWhatIsMissing()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, notepad);
+        QFETCH(QString, editor);
+        QFETCH(bool, opener);
+        QFETCH(QStringList, told);
+        write("pld.bat", "tprog -f top.bit\r\n");
+        QVERIFY(QDir(m_dir->path()).mkpath("bin"));
+        if (opener) {
+            write("bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + path("args.txt").toUtf8() + "'\n");
+            QVERIFY(QFile::setPermissions(path("bin/xdg-open"), QFile::ReadOwner | QFile::ExeOwner));
+        }
+        const QByteArray oldPath = qgetenv("PATH");
+        const auto restore = qScopeGuard([&] {
+            qputenv("PATH", oldPath);
+            qunsetenv("EDITOR");
+        });
+        qputenv("PATH", QFile::encodeName(path("bin") + (notepad ? ":" VOLMAR_BIN_DIR : "")));
+        qunsetenv("VISUAL");
+        qputenv("EDITOR", editor.toUtf8());
+        open({"a.ini"});
+        const QString file = button == "m_pHelpPld" ? QString("pld.bat") : path("a.ini");
+
+        auto* pressed = m_window->findChild<QPushButton*>(button);
+        QVERIFY(pressed && pressed->isEnabled());
+        Dialogs::setNextAnswer(QMessageBox::Ok);
+        QTest::mouseClick(pressed, Qt::LeftButton);
+        if (told.isEmpty()) {
+            QTRY_COMPARE(read("args.txt"), (file + "\n").toUtf8());
+            QVERIFY(Dialogs::shown().isEmpty());
+            Dialogs::clearPendingAnswers();
+            return;
+        }
+        QCOMPARE(Dialogs::shown().size(), 1);
+        const Dialogs::Shown box = Dialogs::shown().last();
+        QCOMPARE(box.kind, "warning");
+        QCOMPARE(box.title, "Volmar");
+        QVERIFY2(box.text.startsWith("Не удалось открыть " + file + " в текстовом редакторе: "), qPrintable(box.text));
+        for (const QString& part : told)
+            QVERIFY2(box.text.contains(part), qPrintable(box.text));
+    }
+
     void initialState()
     {
         Volmar& w = *m_window;
