@@ -16,9 +16,9 @@ void Volmar::runOrvex()
     data = QDir::toNativeSeparators(data);
     QString dir = m_sOrvexDirectory.isEmpty() ? m_sOrvexOwnDir : m_sOrvexDirectory;
     // Neither Volmar nor the visualiser has named a folder yet (a first start): the visualiser that
-    // ships beside Volmar is the one to use.
+    // ships with Volmar is the one to use.
     if (dir.isEmpty())
-        dir = QCoreApplication::applicationDirPath();
+        dir = Processes::helperDirectory(QCoreApplication::applicationDirPath());
     const QStringList arguments{QStringLiteral("-r"), data, QStringLiteral("-j")};
 
     if (m_pOrvexProcess->state() == QProcess::Running)

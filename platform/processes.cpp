@@ -192,6 +192,12 @@ void killGroup(qint64 pgid)
         ::kill(-static_cast<pid_t>(pgid), SIGKILL);
 }
 
+QString helperDirectory(const QString& applicationDir)
+{
+    const QString installed = QDir::cleanPath(applicationDir + QStringLiteral("/../lib/volmar"));
+    return QFileInfo(installed).isDir() ? installed : applicationDir;
+}
+
 QProcessEnvironment childEnvironment()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -200,8 +206,10 @@ QProcessEnvironment childEnvironment()
     const QString ownDir = QCoreApplication::applicationDirPath();
     const QString key = QStringLiteral("PATH");
     QString path = env.value(key);
-    if (!path.split(QDir::listSeparator()).contains(ownDir))
-        path = path.isEmpty() ? ownDir : path + QDir::listSeparator() + ownDir;
+    for (const QString& dir : {ownDir, helperDirectory(ownDir)}) {
+        if (!path.split(QDir::listSeparator()).contains(dir))
+            path = path.isEmpty() ? dir : path + QDir::listSeparator() + dir;
+    }
     env.insert(key, path);
     return env;
 }

@@ -37,8 +37,13 @@ void runInOwnGroup(QProcess& process);
 // SIGKILL to every member of the process group led by pgid (a child started in its own group).
 void killGroup(qint64 pgid);
 
-// The environment of every program Volmar starts: its own, with the folder of Volmar's executable
-// appended to PATH, so that the stand-in tools there are found and a real tool earlier on PATH wins.
+// Where the stand-in tools are: "lib/volmar" beside the "bin" folder of an installed Volmar whose
+// executable is in applicationDir, else applicationDir itself (a build tree keeps them together).
+QString helperDirectory(const QString& applicationDir);
+
+// The environment of every program Volmar starts: its own, with the folder of Volmar's executable and
+// the helper folder appended to PATH, so that the stand-in tools there are found and a real tool
+// earlier on PATH wins.
 QProcessEnvironment childEnvironment();
 
 // Where a program named without a folder is found: the working directory first (as Windows looks
