@@ -37,6 +37,7 @@ const QColor SavedColor(0, 0, 0, 255);
 // The note about a limit that replaced a typed number stays this long under its cell.
 constexpr int LimitNoteMs = 8000;
 const char* const LimitNoteName = "volmarLimitNote";
+constexpr int LabelGap = 6;
 
 // The editor covers the cell but its last pixel row. A number editor is only as wide as the number
 // needs, so that its arrows stand next to it in a wide cell.
@@ -322,18 +323,24 @@ void ParamDelegate::showLimitNote(const QModelIndex& index, const QString& note)
         label->setBackgroundRole(QPalette::ToolTipBase);
         label->setAutoFillBackground(true);
         label->setFrameShape(QFrame::Box);
-        label->setMargin(2);
+        label->setMargin(1);
         auto* timer = new QTimer(label);
         timer->setSingleShot(true);
         connect(timer, &QTimer::timeout, label, &QLabel::hide);
     }
     label->setText(note);
     label->adjustSize();
-    // Under the cell, or above it at the bottom of the view; always inside the view.
+    // In the cell behind the value, where it covers no other row; under the cell (or above it at the
+    // bottom of the view) when the cell has no room for it. Always inside the view.
     const QRect cell = m_pTree->visualRect(index);
-    QPoint at = cell.bottomLeft() + QPoint(0, 1);
-    if (at.y() + label->height() > viewport->height())
-        at.setY(cell.top() - label->height());
+    const int valueEnd = cell.left() + m_pTree->fontMetrics().horizontalAdvance(index.data().toString()) + 2 * LabelGap;
+    QPoint at(qMax(valueEnd, cell.right() - label->width() - LabelGap),
+              cell.top() + (cell.height() - label->height()) / 2);
+    if (at.x() + label->width() > cell.right() || label->height() > cell.height()) {
+        at = cell.bottomLeft() + QPoint(0, 1);
+        if (at.y() + label->height() > viewport->height())
+            at.setY(cell.top() - label->height());
+    }
     at.setX(qBound(0, at.x(), qMax(0, viewport->width() - label->width())));
     label->move(at);
     label->show();

@@ -688,7 +688,12 @@ void TestEditing::typedNumbers()
         QCOMPARE(shown->text(), note);
         const QRect cell = tree()->visualRect(tree()->indexFromItem(item, ParamsTreeWidget::ValueColumn));
         QVERIFY(tree()->viewport()->rect().contains(shown->geometry()));
-        QVERIFY(qAbs(shown->y() - cell.bottom()) <= 2 || qAbs(shown->geometry().bottom() - cell.top()) <= 2);
+        // Beside the value in its cell, or right under or over the cell.
+        QVERIFY(cell.contains(shown->geometry()) || qAbs(shown->y() - cell.bottom()) <= 2 ||
+                qAbs(shown->geometry().bottom() - cell.top()) <= 2);
+        QVERIFY(!shown->geometry().intersects(QRect(
+            cell.topLeft(),
+            QSize(tree()->fontMetrics().horizontalAdvance(item->text(ParamsTreeWidget::ValueColumn)), cell.height()))));
     }
 }
 
