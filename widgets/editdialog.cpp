@@ -1,6 +1,6 @@
 #include "widgets/editdialog.h"
 
-#include <QPushButton>
+#include <QAbstractButton>
 #include <QSettings>
 
 namespace
@@ -8,7 +8,7 @@ namespace
 const QString WidthKey = QStringLiteral("WidthEditWindow");
 const QString HeightKey = QStringLiteral("HeightEditWindow");
 
-// The standard buttons come without access keys in most languages ("ОК", "Отмена"): each gets the
+// The standard buttons come without access keys in most languages ("OK", "Отмена"): each gets the
 // first letter of its text that no button before it took.
 void giveAccessKeys(const QList<QAbstractButton*>& buttons)
 {

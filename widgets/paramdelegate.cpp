@@ -27,6 +27,8 @@ namespace
 // The row a text editor edits, kept on the editor: its line edit may finish editing after the
 // current row has already moved on.
 const char* const EditedIndexProperty = "volmarEditedIndex";
+// What the list editor showed when it opened.
+const char* const OpenedTextProperty = "volmarOpenedText";
 
 // The file editor's button stays square, and never smaller than this.
 constexpr int MinButtonWidth = 26;
@@ -184,6 +186,7 @@ QWidget* ParamDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
             combo->setCurrentIndex(match);
         else
             combo->setEditText(row->text(ParamsTreeWidget::ValueColumn)); // a value the list does not hold
+        combo->setProperty(OpenedTextProperty, combo->currentText());
         return combo;
     }
     case TypeFile: {
@@ -245,6 +248,9 @@ void ParamDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, con
         value = doubleText(spin->value());
         limitNote = spin->limitNote();
     } else if (auto* combo = dynamic_cast<ComboBoxEx*>(editor)) {
+        // Left as it opened: a value of the file with a "[" in it must not lose its end.
+        if (combo->currentText() == combo->property(OpenedTextProperty).toString())
+            return;
         // "2 [two]" is shown, "2" is stored; a value typed freely is taken as it is.
         shown = combo->currentText();
         value = shown.section(QLatin1Char('['), 0, 0).trimmed();
