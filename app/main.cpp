@@ -1,3 +1,4 @@
+#include "app/qttranslations.h"
 #include "app/volmar.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(VOLMAR_VERSION));
     // The desktop entry Volmar is installed with: a desktop shows its name and icon for the window.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.korvane.Volmar"));
+    QtTranslations::install();
 
     // Declared after the application, so it is destroyed before it.
     Volmar window;

@@ -72,6 +72,8 @@ void Volmar::slotShowTabBarContextMenu(QPoint point)
     page->show();
 
     w->installEventFilter(this);
+    // Opening and saving stay at hand in the page's own window.
+    w->addActions({m_pActionOpen, m_pActionSave});
     m_tabWindows[title] = w;
 }
 

@@ -1,4 +1,5 @@
 // Opening files and file sets, reloading them, and switching between the file tabs of a set.
+#include "app/firstlook.h"
 #include "app/volmar.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
@@ -24,6 +25,21 @@ QString descriptionPathFor(const QString& iniPath)
     const QString dir = iniPath.left(iniPath.size() - name.size());
     return dir + base + QStringLiteral(".vlmr");
 }
+
+// Russian counts: 1, 21, 101 "файл"; 2-4, 22-24 "файла"; 0, 5-20, 25-30, 111-114 "файлов".
+QString filesCount(qsizetype n)
+{
+    const qsizetype lastTwo = n % 100;
+    const qsizetype last = n % 10;
+    QString word;
+    if (last == 1 && lastTwo != 11)
+        word = Volmar::tr(" файл");
+    else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
+        word = Volmar::tr(" файла");
+    else
+        word = Volmar::tr(" файлов");
+    return QString::number(n) + word;
+}
 } // namespace
 
 void Volmar::slotActionOpen()
@@ -32,7 +48,7 @@ void Volmar::slotActionOpen()
     if (m_sLastDir.isEmpty())
         m_sLastDir = QDir::currentPath();
     const QString name = Dialogs::getOpenFileName(this, tr("Открыть файл"), m_sLastDir,
-                                                  tr("ini files (*.ini *.ax);;vlmr files (*.vlmr);;Все файлы (*.*)"));
+                                                  tr("ini files (*.ini *.ax);;vlmr files (*.vlmr);;Все файлы (*)"));
     if (!name.isEmpty()) {
         m_sLastDir = QFileInfo(name).absolutePath();
         m_openList = QStringList{name};
@@ -73,7 +89,9 @@ void Volmar::openFiles()
         disconnect(m_pFileTabs, &QTabWidget::currentChanged, this, &Volmar::slotCurrentChanged);
     clearGroupItems();
     if (m_pParamsTree) {
-        m_nWidthColumn = m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn);
+        // Until a first opening fits it, the column of the empty tree is a stand-in, not the user's.
+        if (m_nWidthColumn != 0)
+            m_nWidthColumn = m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn);
         delete m_pParamsTree;
         m_pParamsTree = nullptr;
     }
@@ -118,6 +136,18 @@ void Volmar::openFiles()
     fillProgramList();
     fillPldList();
     fillBinList();
+    // A first start has no stored title column: it fits the titles, and is stored at close.
+    if (m_nWidthColumn == 0) {
+        const QList<ParamsTreeWidget*> trees = findChildren<ParamsTreeWidget*>();
+        m_nWidthColumn = FirstLook::titleColumnWidth(trees);
+        for (ParamsTreeWidget* tree : trees)
+            if (m_nWidthColumn != 0)
+                tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_nWidthColumn);
+    }
+    // The keys go to the parameters, not to the tab bar that comes first in the window.
+    if (QWidget* page = tabWidget->currentWidget())
+        if (auto* tree = page->findChild<ParamsTreeWidget*>())
+            tree->setFocus(Qt::OtherFocusReason);
     QTimer::singleShot(0, this, &Volmar::slotPrepare);
 }
 
@@ -132,8 +162,7 @@ void Volmar::loadFiles()
             shown.replace(current, QString());
         setWindowTitle(QStringLiteral("Volmar - ") + shown);
     } else {
-        setWindowTitle(QStringLiteral("Volmar - ") + tr("Редактируется ") + QString::number(m_fileList.size()) +
-                       tr(" файлов"));
+        setWindowTitle(QStringLiteral("Volmar - ") + tr("Редактируется ") + filesCount(m_fileList.size()));
     }
 
     m_bSingleFile = m_fileList.size() == 1;
