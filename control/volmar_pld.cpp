@@ -1,4 +1,5 @@
 // Firmware loading: the command lines of "pld.bat", running the chosen one and judging its output.
+#include "app/notepad.h"
 #include "app/volmar.h"
 #include "control/processwait.h"
 #include "control/programlist.h"
@@ -68,5 +69,5 @@ void Volmar::slotLoadPld()
 
 void Volmar::slotHelpPld()
 {
-    Processes::startDetachedCommand(QStringLiteral("notepad.exe pld.bat"));
+    Notepad::open(this, QStringLiteral("pld.bat"));
 }

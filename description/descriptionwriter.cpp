@@ -5,10 +5,8 @@
 #include "platform/userfile.h"
 
 #include <QFile>
-#include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <QStringList>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -21,8 +19,8 @@ namespace DescriptionWriter
 {
 namespace
 {
-// Indentation of one nesting level in the serialised document; fixDescriptionIndent turns each
-// such run into a tab.
+// Indentation of one nesting level in a document serialised by the document model;
+// fixDescriptionIndent turns each such run into a tab.
 constexpr int IndentWidth = 10;
 
 // How a description's text is stored: a BOM when it has one, else the encoding its declaration
@@ -105,247 +103,173 @@ QString lineEnd(const QString& text)
     return lf > 0 && text.at(lf - 1) == QLatin1Char('\r') ? QStringLiteral("\r\n") : QStringLiteral("\n");
 }
 
-// The XML declaration exactly as the file writes it, or "" when it has none.
-QString declarationOf(const QString& text)
+// Where closing writes the chosen program: the element's start tag, or the place for a new one.
+struct ElementPlace
 {
-    if (!text.startsWith(QLatin1String("<?xml")))
-        return QString();
-    const qsizetype end = text.indexOf(QLatin1String("?>"));
-    return end < 0 ? QString() : text.left(end + 2);
-}
-
-// One piece of a parsed document, in document order. Blank-only text is not kept, as a parsed
-// document model drops it; the layout is the serialiser's.
-struct Node
-{
-    enum Kind : quint8
-    {
-        Start,
-        End,
-        Text,
-        CData,
-        Comment,
-        Instruction,
-        EntityReference,
-        Doctype
-    };
-    Kind kind = Text;
-    QString name;                              // element, instruction target or entity name
-    QString value;                             // text, comment, instruction data, or the whole DOCTYPE declaration
-    QList<QPair<QString, QString>> attributes; // Start only, in the order the file writes them
+    bool found = false;
+    qsizetype tagBegin = 0; // the element's start tag, "<" to ">"
+    qsizetype tagEnd = 0;
+    bool hasAttribute = false;
+    QString value;              // the attribute's value as the reader decodes it
+    qsizetype rootTagBegin = 0; // the root's start tag
+    qsizetype rootTagEnd = 0;
+    qsizetype rootEndTag = -1; // "</" of the root's end tag; -1 for an empty root element
+    QString indent;            // what the root's children are indented with, "" when none begins a line
+    bool indentKnown = false;
 };
 
-// The document as a flat list of nodes, read without recursion however deep it nests. Nothing
-// when it is not well-formed. The XML declaration is not a node: the writer keeps the file's own.
-std::optional<QList<Node>> parseNodes(const QByteArray& bytes)
+// The start of the markup that ends at `end`: neither a start tag nor an end tag holds another "<".
+qsizetype markupBegin(const QString& text, qsizetype end)
 {
-    QList<Node> nodes;
-    QXmlStreamReader xml(bytes);
+    return end > 0 ? text.lastIndexOf(QLatin1Char('<'), end - 1) : -1;
+}
+
+// Whether [begin, end) of the text is the start or end tag of `name` itself. An element that an
+// entity of the document type brings in has no tag of its own in the text.
+bool isTagOf(const QString& text, qsizetype begin, qsizetype end, QStringView opener, QStringView name)
+{
+    const qsizetype after = begin + opener.size() + name.size();
+    return begin >= 0 && end > after && end <= text.size() && text.at(end - 1) == QLatin1Char('>') &&
+           QStringView(text).mid(begin, opener.size()) == opener &&
+           QStringView(text).mid(begin + opener.size(), name.size()) == name &&
+           (text.at(after).isSpace() || text.at(after) == QLatin1Char('/') || text.at(after) == QLatin1Char('>'));
+}
+
+// Reads the whole document; nothing when it is not well-formed, its root is not "settings", or a tag
+// to be edited is not in the text as written.
+std::optional<ElementPlace> placeOf(const QString& text, const QString& element, const QString& attribute)
+{
+    ElementPlace place;
+    QXmlStreamReader xml(text);
     xml.setNamespaceProcessing(false);
+    int depth = 0;
     while (!xml.atEnd()) {
-        Node node;
-        switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement: {
-            node.kind = Node::Start;
-            node.name = xml.qualifiedName().toString();
-            const QXmlStreamAttributes attributes = xml.attributes();
-            for (const QXmlStreamAttribute& attribute : attributes)
-                node.attributes.append({attribute.qualifiedName().toString(), attribute.value().toString()});
-            break;
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        const qsizetype end = xml.characterOffset();
+        if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            const qsizetype begin = markupBegin(text, end);
+            const bool literal = isTagOf(text, begin, end, u"<", xml.qualifiedName());
+            if (depth == 1) {
+                if (xml.qualifiedName() != QLatin1String("settings") || !literal)
+                    return std::nullopt;
+                place.rootTagBegin = begin;
+                place.rootTagEnd = end;
+            } else if (depth == 2) {
+                // Only the blanks right before the tag are looked at: searching back to the line start
+                // for every child of a file on one long line would cost the square of its length.
+                if (literal && !place.indentKnown) {
+                    qsizetype lineStart = begin;
+                    while (lineStart > 0 && text.at(lineStart - 1) != QLatin1Char('\n') &&
+                           text.at(lineStart - 1).isSpace())
+                        --lineStart;
+                    if (lineStart == 0 || text.at(lineStart - 1) == QLatin1Char('\n')) {
+                        place.indent = text.mid(lineStart, begin - lineStart);
+                        place.indentKnown = true;
+                    }
+                }
+                if (!place.found && xml.qualifiedName() == element) {
+                    if (!literal)
+                        return std::nullopt;
+                    place.found = true;
+                    place.tagBegin = begin;
+                    place.tagEnd = end;
+                    place.hasAttribute = xml.attributes().hasAttribute(attribute);
+                    place.value = xml.attributes().value(attribute).toString();
+                }
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            // An empty root element ends where it starts, without an end tag of its own.
+            if (depth == 1 && end != place.rootTagEnd) {
+                place.rootEndTag = markupBegin(text, end);
+                if (!isTagOf(text, place.rootEndTag, end, u"</", u"settings"))
+                    return std::nullopt;
+            }
+            --depth;
         }
-        case QXmlStreamReader::EndElement:
-            node.kind = Node::End;
-            node.name = xml.qualifiedName().toString();
-            break;
-        case QXmlStreamReader::Characters:
-            if (xml.isWhitespace() || xml.text().trimmed().isEmpty())
-                continue;
-            node.kind = xml.isCDATA() ? Node::CData : Node::Text;
-            node.value = xml.text().toString();
-            break;
-        case QXmlStreamReader::Comment:
-            node.kind = Node::Comment;
-            node.value = xml.text().toString();
-            break;
-        case QXmlStreamReader::ProcessingInstruction:
-            node.kind = Node::Instruction;
-            node.name = xml.processingInstructionTarget().toString();
-            node.value = xml.processingInstructionData().toString();
-            break;
-        case QXmlStreamReader::EntityReference:
-            node.kind = Node::EntityReference;
-            node.name = xml.name().toString();
-            break;
-        case QXmlStreamReader::DTD:
-            node.kind = Node::Doctype;
-            node.value = xml.text().toString();
-            break;
-        default:
-            continue;
-        }
-        nodes.append(std::move(node));
     }
-    if (xml.hasError())
+    if (xml.hasError() || depth != 0)
         return std::nullopt;
-    return nodes;
+    return place;
 }
 
-bool isTextLike(const Node& node)
+// Where an attribute's value stands inside a start tag: [begin, end) between its quotes, or nothing.
+struct ValueSpan
 {
-    return node.kind == Node::Text || node.kind == Node::CData;
-}
+    qsizetype begin = -1;
+    qsizetype end = -1;
+    QChar quote;
+};
 
-// Writes the nodes the way the document model lays a document out (one element per line, indented
-// by one tab per level, text kept inline), in one pass with a depth counter. Whether a node starts
-// or ends a line depends on its neighbours only, which in a flat list are the nodes beside it.
-class Serializer
+ValueSpan attributeValue(const QString& text, qsizetype tagBegin, qsizetype tagEnd, const QString& attribute)
 {
-public:
-    explicit Serializer(const Storage& storage) : m_storage(storage) {}
-
-    QString document(const QList<Node>& nodes, const QString& declaration)
-    {
-        m_out.clear();
-        if (!declaration.isEmpty())
-            m_out += declaration + QLatin1Char('\n');
-        int depth = 0;
-        const auto textLikeAt = [&nodes](qsizetype i) { return i >= 0 && i < nodes.size() && isTextLike(nodes.at(i)); };
-        for (qsizetype i = 0; i < nodes.size(); ++i) {
-            const Node& n = nodes.at(i);
-            switch (n.kind) {
-            case Node::Start: {
-                if (!textLikeAt(i - 1))
-                    indent(depth);
-                m_out += QLatin1Char('<') + n.name;
-                for (const auto& [name, value] : n.attributes)
-                    m_out += QLatin1Char(' ') + name + QLatin1String("=\"") + escape(value, true) + QLatin1Char('"');
-                if (nodes.value(i + 1).kind == Node::End) {
-                    m_out += QLatin1String("/>");
-                    ++i;
-                    if (!textLikeAt(i + 1))
-                        m_out += QLatin1Char('\n');
-                    break;
-                }
-                m_out += QLatin1Char('>');
-                if (!textLikeAt(i + 1))
-                    m_out += QLatin1Char('\n');
-                ++depth;
-                break;
-            }
-            case Node::End:
-                --depth;
-                if (!textLikeAt(i - 1))
-                    indent(depth);
-                m_out += QLatin1String("</") + n.name + QLatin1Char('>');
-                if (!textLikeAt(i + 1))
-                    m_out += QLatin1Char('\n');
-                break;
-            case Node::Text:
-                m_out += escape(n.value, false);
-                break;
-            case Node::CData:
-                m_out += QLatin1String("<![CDATA[") + n.value + QLatin1String("]]>");
-                break;
-            case Node::Comment:
-                if (!textLikeAt(i - 1))
-                    indent(depth);
-                // A comment may not end in "--->".
-                m_out += QLatin1String("<!--") + n.value +
-                         (n.value.endsWith(QLatin1Char('-')) ? QLatin1String(" -->") : QLatin1String("-->"));
-                if (!textLikeAt(i + 1))
-                    m_out += QLatin1Char('\n');
-                break;
-            case Node::Instruction:
-                m_out += QLatin1String("<?") + n.name + QLatin1Char(' ') + n.value + QLatin1String("?>\n");
-                break;
-            case Node::EntityReference:
-                m_out += QLatin1Char('&') + n.name + QLatin1Char(';');
-                break;
-            case Node::Doctype:
-                m_out += n.value + QLatin1Char('\n');
-                break;
-            }
-        }
-        return m_out;
+    // The reader has accepted the tag, so names, "=" and quoted values follow each other plainly.
+    qsizetype at = tagBegin + 1;
+    while (at < tagEnd && !text.at(at).isSpace() && text.at(at) != QLatin1Char('/') && text.at(at) != QLatin1Char('>'))
+        ++at;
+    while (at < tagEnd) {
+        while (at < tagEnd && text.at(at).isSpace())
+            ++at;
+        const qsizetype nameBegin = at;
+        while (at < tagEnd && text.at(at) != QLatin1Char('=') && !text.at(at).isSpace() &&
+               text.at(at) != QLatin1Char('/') && text.at(at) != QLatin1Char('>'))
+            ++at;
+        const QStringView name = QStringView(text).mid(nameBegin, at - nameBegin);
+        if (name.isEmpty())
+            break;
+        const qsizetype equals = text.indexOf(QLatin1Char('='), at);
+        if (equals < 0 || equals >= tagEnd)
+            break;
+        at = equals + 1;
+        while (at < tagEnd && text.at(at).isSpace())
+            ++at;
+        const QChar quote = at < tagEnd ? text.at(at) : QChar();
+        const qsizetype close = text.indexOf(quote, at + 1);
+        if (close < 0 || close >= tagEnd)
+            break;
+        if (name == attribute)
+            return ValueSpan{at + 1, close, quote};
+        at = close + 1;
     }
+    return {};
+}
 
-private:
-    // Tabs straight away: ten blanks a level, turned into tabs afterwards, would cost ten times the
-    // memory of a deeply nested file.
-    void indent(int depth) { m_out += QString(depth, QLatin1Char('\t')); }
-
-    // Markup characters as the document model escapes them, and characters the file's encoding
-    // cannot hold as character references.
-    QString escape(const QString& text, bool attribute)
-    {
-        QString out;
-        out.reserve(text.size());
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const QChar c = text.at(i);
-            switch (c.unicode()) {
-            case '<':
-                out += QLatin1String("&lt;");
-                continue;
-            case '&':
-                out += QLatin1String("&amp;");
-                continue;
-            case '>':
-                out += i >= 2 && text.at(i - 1) == QLatin1Char(']') && text.at(i - 2) == QLatin1Char(']')
-                           ? QLatin1String("&gt;")
-                           : QLatin1String(">");
-                continue;
-            case '\r':
-                out += QLatin1String("&#xd;");
-                continue;
-            default:
-                break;
-            }
-            if (attribute) {
-                // Literal line ends and tabs would read back as blanks.
-                if (c == QLatin1Char('"')) {
-                    out += QLatin1String("&quot;");
-                    continue;
-                }
-                if (c == QLatin1Char('\n')) {
-                    out += QLatin1String("&#xa;");
-                    continue;
-                }
-                if (c == QLatin1Char('\t')) {
-                    out += QLatin1String("&#x9;");
-                    continue;
-                }
-            }
-            if (c.unicode() < 0x80) {
-                out += c;
-                continue;
-            }
+// An attribute value as markup: what XML reserves, and characters the file's encoding cannot hold, as
+// references.
+QString escapeAttribute(const QString& value, QChar quote, const Storage& storage)
+{
+    QString out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c == QLatin1Char('&'))
+            out += QLatin1String("&amp;");
+        else if (c == QLatin1Char('<'))
+            out += QLatin1String("&lt;");
+        else if (c == quote)
+            out += c == QLatin1Char('"') ? QLatin1String("&quot;") : QLatin1String("&apos;");
+        // Literal line ends and tabs would read back as blanks.
+        else if (c == QLatin1Char('\n'))
+            out += QLatin1String("&#xa;");
+        else if (c == QLatin1Char('\r'))
+            out += QLatin1String("&#xd;");
+        else if (c == QLatin1Char('\t'))
+            out += QLatin1String("&#x9;");
+        else if (c.unicode() < 0x80)
+            out += c;
+        else {
             const qsizetype length =
-                c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
-            const QStringView character = QStringView(text).mid(i, length);
-            if (encodable(character))
+                c.isHighSurrogate() && i + 1 < value.size() && value.at(i + 1).isLowSurrogate() ? 2 : 1;
+            const QStringView character = QStringView(value).mid(i, length);
+            if (storage.canEncode(character))
                 out += character;
             else
                 out += QLatin1String("&#") + QString::number(character.toUcs4().value(0)) + QLatin1Char(';');
             i += length - 1;
         }
-        return out;
     }
-
-    bool encodable(QStringView character)
-    {
-        const QString key = character.toString();
-        const auto known = m_encodable.constFind(key);
-        if (known != m_encodable.constEnd())
-            return *known;
-        const bool result = m_storage.canEncode(character);
-        m_encodable.insert(key, result);
-        return result;
-    }
-
-    const Storage& m_storage;
-    QHash<QString, bool> m_encodable;
-    QString m_out;
-};
+    return out;
+}
 
 // Reads a description to change it. A missing file is created empty, as opening it for reading and
 // writing would; a folder, a FIFO, a file that may not be read or written is left alone, and a FIFO
@@ -381,70 +305,54 @@ bool replaceIfChanged(const QString& path, const QByteArray& old, const QByteArr
 std::optional<QByteArray> withAttribute(const QByteArray& bytes, const QString& element, const QString& attribute,
                                         const QString& value)
 {
-    std::optional<QList<Node>> parsed = parseNodes(bytes);
-    if (!parsed)
-        return std::nullopt;
-    QList<Node>& nodes = *parsed;
     const Storage storage(bytes);
     if (!storage.isValid())
         return std::nullopt;
-
-    // The root and its first child of that name, found with a depth counter. A root of another name
-    // takes no change, and a file that already says what would be written is not rewritten.
-    const qsizetype root =
-        std::find_if(nodes.cbegin(), nodes.cend(), [](const Node& n) { return n.kind == Node::Start; }) -
-        nodes.cbegin();
-    if (root >= nodes.size() || nodes.at(root).name != QLatin1String("settings"))
+    std::optional<QString> decoded = storage.decode(bytes);
+    if (!decoded)
+        return std::nullopt;
+    QString& text = *decoded;
+    const std::optional<ElementPlace> place = placeOf(text, element, attribute);
+    if (!place)
+        return std::nullopt;
+    // Already there: the file is not touched at all.
+    if (place->found && place->hasAttribute && place->value == value)
         return bytes;
-    qsizetype found = -1;
-    qsizetype rootEnd = -1;
-    int depth = 0;
-    for (qsizetype i = root + 1; i < nodes.size() && rootEnd < 0; ++i) {
-        const Node& n = nodes.at(i);
-        if (n.kind == Node::Start) {
-            if (depth == 0 && found < 0 && n.name == element)
-                found = i;
-            ++depth;
-        } else if (n.kind == Node::End) {
-            if (depth == 0)
-                rootEnd = i;
-            --depth;
+
+    const QString eol = lineEnd(text);
+    if (place->found) {
+        const ValueSpan span = attributeValue(text, place->tagBegin, place->tagEnd, attribute);
+        if (span.begin >= 0) {
+            text.replace(span.begin, span.end - span.begin, escapeAttribute(value, span.quote, storage));
+        } else {
+            // A new attribute goes last, before "/>" or ">" and the blanks in front of them.
+            qsizetype at = place->tagEnd - 1;
+            if (text.at(at - 1) == QLatin1Char('/'))
+                --at;
+            while (text.at(at - 1).isSpace())
+                --at;
+            text.insert(at, QLatin1Char(' ') + attribute + QLatin1String("=\"") +
+                                escapeAttribute(value, QLatin1Char('"'), storage) + QLatin1Char('"'));
+        }
+    } else {
+        const QString indent = place->indentKnown ? place->indent : QStringLiteral("\t");
+        const QString line = indent + QLatin1Char('<') + element + QLatin1Char(' ') + attribute + QLatin1String("=\"") +
+                             escapeAttribute(value, QLatin1Char('"'), storage) + QLatin1String("\"/>");
+        if (place->rootEndTag < 0) {
+            // "<settings/>" opens up around the new line.
+            const qsizetype slash = text.lastIndexOf(QLatin1Char('/'), place->rootTagEnd - 1);
+            text.replace(slash, place->rootTagEnd - slash,
+                         QLatin1Char('>') + eol + line + eol + QLatin1String("</settings>"));
+        } else {
+            // One line of its own before the root's end tag.
+            const qsizetype lineStart = text.lastIndexOf(QLatin1Char('\n'), place->rootEndTag - 1) + 1;
+            if (QStringView(text).mid(lineStart, place->rootEndTag - lineStart).trimmed().isEmpty())
+                text.insert(lineStart, line + eol);
+            else
+                text.insert(place->rootEndTag, eol + line + eol);
         }
     }
-    if (found < 0) {
-        Node added;
-        added.kind = Node::Start;
-        added.name = element;
-        added.attributes.append({attribute, value});
-        Node end;
-        end.kind = Node::End;
-        end.name = element;
-        nodes.insert(rootEnd, std::move(end));
-        nodes.insert(rootEnd, std::move(added));
-    } else {
-        auto& attributes = nodes[found].attributes;
-        auto it =
-            std::find_if(attributes.begin(), attributes.end(), [&](const auto& a) { return a.first == attribute; });
-        if (it != attributes.end() && it->second == value)
-            return bytes;
-        if (it != attributes.end())
-            it->second = value;
-        else
-            attributes.append({attribute, value});
-    }
-
-    const QString original = storage.decodeLeniently(bytes);
-    Serializer serializer(storage);
-    QString text = fixDescriptionIndent(serializer.document(nodes, declarationOf(original)));
-    const QString eol = lineEnd(original);
-    if (eol != QLatin1String("\n"))
-        text.replace(QLatin1Char('\n'), eol);
-
-    // A name or comment the encoding cannot hold has no escape: such a file is left alone.
-    const QByteArray rewritten = storage.encode(text);
-    if (storage.decodeLeniently(rewritten) != text)
-        return std::nullopt;
-    return rewritten;
+    return storage.encode(text);
 }
 
 bool writeDescription(const QString& path, const QString& element, const QString& attribute, const QString& value)

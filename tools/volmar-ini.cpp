@@ -5,6 +5,7 @@
 #include "platform/profilewrite.h"
 #include "platform/textcodec.h"
 #include "platform/userfile.h"
+#include "tools/commands.h"
 #include "tools/volmarini.h"
 
 #include <QHash>
@@ -24,6 +25,8 @@ const char UsageText[] = "Usage: volmar-ini sections FILE\n"
                          "       volmar-ini set FILE SECTION KEY VALUE\n"
                          "       volmar-ini delete FILE SECTION [KEY]\n"
                          "       volmar-ini run FILE OPS\n"
+                         "       volmar-ini check DESCRIPTION.vlmr [INI...]\n"
+                         "       volmar-ini diff [--json] A.ini B.ini\n"
                          "       volmar-ini --help | --version\n"
                          "Try 'volmar-ini --help' for more.\n";
 
@@ -36,6 +39,9 @@ Usage:
   volmar-ini set FILE SECTION KEY VALUE  write a value
   volmar-ini delete FILE SECTION [KEY]   remove a key, or a whole section
   volmar-ini run FILE OPS                run a script of operations on FILE (see below)
+  volmar-ini check DESCRIPTION.vlmr [INI...]
+                                         report what Volmar would silently ignore (see below)
+  volmar-ini diff [--json] A.ini B.ini   list the keys that differ between two files
   volmar-ini --help                      show this text
   volmar-ini --version                   show the version
 
@@ -81,10 +87,10 @@ Exit status
      delete: nothing to delete
   2  wrong arguments, an unknown option or a malformed OPS script
      (nothing is changed)
-  3  FILE could not be written; it is left as it was (message on stderr)
-  4  FILE or OPS could not be read: a folder, a FIFO, a device, a link loop,
-     no permission to read it, or a name not valid in the system's encoding
-     (nothing is changed; message on stderr)
+  3  FILE or OPS could not be read (a folder, a FIFO, a device, a link loop,
+     no permission to read it, a name not valid in the system's encoding), or
+     FILE could not be written (it is left as it was); stderr says which
+  check and diff have exit codes of their own, given below.
 
 Scripts (run)
   OPS holds one operation per line, fields separated by a TAB:
@@ -107,6 +113,30 @@ Scripts (run)
   "line" is the line of OPS, "file_hex" the whole file after the write in hex
   (null when there is no file).
 
+Checking a description (check)
+  check reads DESCRIPTION.vlmr with Volmar's own reader and the INI files with
+  its own document code (without INI files: the file the description names,
+  as opening the description would) and prints one line per finding, in the
+  "file:line: message" form editors jump from ("file:line:column:" for XML
+  errors): XML errors (Volmar then ignores the whole file), unknown or repeated
+  elements, types other than spin-int, spin-double, list, file and text,
+  numbers that read as 0, min above max, lists without items or with repeated
+  values, programs whose dependence is missing, parameters that name no key or
+  a key described before, keys without a description, and INI lines nobody
+  reads (keys above the first section, repeated sections and keys). Exit
+  status: 0 nothing found, 1 findings, 2 wrong arguments, 3 a file could not
+  be read.
+
+Comparing two files (diff)
+  diff lists the keys that differ in value (comments are not compared), are
+  missing from one file, or are switched off by "@" in one only. Section and
+  key names match without regard to case. The table shows a switched-off
+  value behind "@", an empty one as "", a missing key as (missing); --json
+  prints {"a":..., "b":..., "differences":[{"section", "key", "changes"
+  (["value"], ["switched"], ["missing"]...), "a" and "b" (each {"value",
+  "enabled", "line"} or null)}]}. Exit status: 0 no differences, 1
+  differences, 2 wrong arguments, 3 a file could not be read.
+
 Examples
   volmar-ini get test.ini Radio Freq
   volmar-ini set test.ini Radio Freq 200
@@ -119,6 +149,8 @@ Examples
   done
   printf 'put\tRadio\tFreq\t200\nget\tRadio\tFreq\n' > ops.txt
   volmar-ini run test.ini ops.txt
+  volmar-ini check test.vlmr
+  volmar-ini diff --json test.ini test.rev2.ini
 )help";
 
 int usage()
@@ -305,7 +337,7 @@ QByteArray fileHex(const QString& path)
 
 int writeFailed(const QString& path, const QString& error)
 {
-    return fail(ExitWriteFailed, QStringLiteral("cannot write %1: %2").arg(path, error));
+    return fail(ExitFailed, QStringLiteral("cannot write %1: %2").arg(path, error));
 }
 
 // ---- the commands --------------------------------------------------------------------------------
@@ -353,11 +385,11 @@ int runCommand(const QString& path, const Arguments& args)
 {
     const std::optional<QString> scriptPath = args.fileName(1);
     if (!scriptPath)
-        return ExitReadFailed;
+        return ExitFailed;
     QByteArray script;
     const UserFile::Status status = UserFile::read(*scriptPath, &script);
     if (status != UserFile::Status::Regular)
-        return fail(ExitReadFailed, QStringLiteral("cannot read %1: %2").arg(*scriptPath, UserFile::describe(status)));
+        return fail(ExitFailed, QStringLiteral("cannot read %1: %2").arg(*scriptPath, UserFile::describe(status)));
     QList<Operation> operations;
     QString error;
     if (!parseScript(script, &operations, &error)) {
@@ -393,18 +425,47 @@ int runCommand(const QString& path, const Arguments& args)
     return exitCode;
 }
 
-// Every command takes FILE first; the counts are of all its arguments, FILE included.
+// A command on one INI file: FILE comes first, and a file that cannot be opened stops it before it
+// starts.
+template <int (*Run)(const QString& path, const Arguments& args)>
+int onFile(const Arguments& args)
+{
+    const std::optional<QString> path = args.fileName(0);
+    if (!path)
+        return ExitFailed;
+    if (const int unreadable = checkReadable(*path))
+        return unreadable;
+    return Run(*path, args);
+}
+
+// A command that reports on files (check, diff): its arguments are names and options as given.
+template <int (*Run)(const QStringList& arguments)>
+int onNames(const Arguments& args)
+{
+    QStringList names;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const std::optional<QString> name = args.fileName(i);
+        if (!name)
+            return ExitFailed;
+        names.append(*name);
+    }
+    return Run(names);
+}
+
+// The counts are of all the arguments after the command's name; -1: the command counts them itself.
 struct Command
 {
     const char* name;
     int minArguments;
     int maxArguments;
-    int (*run)(const QString& path, const Arguments& args);
+    int (*run)(const Arguments& args);
 };
 
 const Command Commands[] = {
-    {"sections", 1, 1, sectionsCommand}, {"keys", 2, 2, keysCommand},     {"get", 3, 3, getCommand},
-    {"set", 4, 4, setCommand},           {"delete", 2, 3, deleteCommand}, {"run", 2, 2, runCommand},
+    {"sections", 1, 1, onFile<sectionsCommand>}, {"keys", 2, 2, onFile<keysCommand>},
+    {"get", 3, 3, onFile<getCommand>},           {"set", 4, 4, onFile<setCommand>},
+    {"delete", 2, 3, onFile<deleteCommand>},     {"run", 2, 2, onFile<runCommand>},
+    {"check", 0, -1, onNames<checkCommand>},     {"diff", 0, -1, onNames<diffCommand>},
 };
 } // namespace
 
@@ -443,14 +504,9 @@ int main(int argc, char** argv)
     for (const Command& command : Commands) {
         if (name != command.name)
             continue;
-        if (args.size() < command.minArguments || args.size() > command.maxArguments)
+        if (command.maxArguments >= 0 && (args.size() < command.minArguments || args.size() > command.maxArguments))
             return usage();
-        const std::optional<QString> path = args.fileName(0);
-        if (!path)
-            return ExitReadFailed;
-        if (const int unreadable = checkReadable(*path))
-            return unreadable;
-        return command.run(*path, args);
+        return command.run(args);
     }
     fail(ExitUsage, QStringLiteral("unknown command '%1'").arg(QString::fromLocal8Bit(name)));
     return usage();

@@ -12,9 +12,9 @@ std::optional<QString> Arguments::fileName(qsizetype i) const
     const QByteArray& raw = m_raw.at(i);
     std::optional<QString> name = UserFile::nameFromBytes(raw);
     if (!name)
-        fail(ExitReadFailed, QStringLiteral("%1: the name is not valid in the system's encoding; no file is read "
-                                            "or written under another name")
-                                 .arg(QString::fromLatin1(raw.toPercentEncoding("/ .-_~"))));
+        fail(ExitFailed, QStringLiteral("%1: the name is not valid in the system's encoding; no file is read "
+                                        "or written under another name")
+                             .arg(QString::fromLatin1(raw.toPercentEncoding("/ .-_~"))));
     return name;
 }
 
@@ -48,6 +48,6 @@ int checkReadable(const QString& path)
     const UserFile::Status status = UserFile::probe(path);
     if (UserFile::canOpen(status))
         return ExitOk;
-    return fail(ExitReadFailed, QStringLiteral("cannot read %1: %2").arg(path, UserFile::describe(status)));
+    return fail(ExitFailed, QStringLiteral("cannot read %1: %2").arg(path, UserFile::describe(status)));
 }
 } // namespace VolmarIni

@@ -8,20 +8,18 @@
 #include <optional>
 
 // What the commands of volmar-ini share: exit codes, output, and the reading of their arguments from
-// the raw bytes of argv. A command is one function taking its arguments (FILE first); it is listed
-// with its name and argument count in the command table of volmar-ini.cpp.
+// the raw bytes of argv. A command is one function; it is listed with its name and argument count in
+// the command table of volmar-ini.cpp.
 namespace VolmarIni
 {
 enum ExitCode
 {
     ExitOk = 0,
-    ExitNotFound = 1,    // no such key or section, nothing to delete
-    ExitUsage = 2,       // wrong arguments or a malformed script; nothing was changed
-    ExitWriteFailed = 3, // the file could not be written; it is as it was
-    ExitReadFailed = 4   // FILE or a script is a folder, a FIFO, a device, a link loop, may not be read,
-                         // or its name is not valid in the system's encoding
+    ExitNotFound = 1, // no such key or section, nothing to delete
+    ExitUsage = 2,    // wrong arguments or a malformed script; nothing was changed
+    ExitFailed = 3    // a file could not be read (a folder, a FIFO, a device, a link loop, no permission, a
+                      // name not valid in the system's encoding) or written; it is as it was
 };
-
 // The arguments after the command's name, as the raw bytes of argv.
 class Arguments
 {
@@ -49,6 +47,6 @@ void printLines(const QList<QString>& lines);
 int fail(int code, const QString& message);
 
 // ExitOk when the file can be opened (a missing file counts: it reads as empty and a write creates
-// it); otherwise ExitReadFailed with the reason on stderr.
+// it); otherwise ExitFailed with the reason on stderr.
 int checkReadable(const QString& path);
 } // namespace VolmarIni
