@@ -224,7 +224,8 @@ int check(const uint8_t* data, size_t size)
 
     const ParsedProfile parsed(file);
     const Reading before(parsed);
-    if (!(Reading(ParsedProfile(file)) == before))
+    // Reads of one parse repeat; one input in four is also parsed a second time.
+    if (!(Reading(parsed) == before) || ((what & 0x0c) == 0 && !(Reading(ParsedProfile(file)) == before)))
         broken("two reads differ");
     const int width = parsed.encoding() == TextCodec::Encoding::Utf16Le ? 2 : 1;
 
