@@ -188,6 +188,7 @@ private slots:
         // clicks cover every line.
         QTextEdit edit;
         LogPane pane(&edit);
+        pane.setLimits({100000, 64 * 1024 * 1024});
         QString pendingCr;
         QByteArray output;
         for (int i = 1; i <= 60000; ++i)
