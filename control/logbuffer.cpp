@@ -79,6 +79,11 @@ void LogBuffer::dropThroughFeed(qsizetype feeds)
     m_keep = 0;
     m_offset = position + 1;
     m_feeds -= feeds;
+    forgetTaken();
+}
+
+void LogBuffer::forgetTaken()
+{
     // Text before the offset is only kept while it is cheaper than moving the rest.
     if (m_offset > m_text.size() / 2) {
         m_text.remove(0, m_offset);
@@ -160,6 +165,8 @@ LogBuffer::Step LogBuffer::takeStep(qsizetype maxChars, qsizetype maxLines)
             m_bPending = false;
             m_text.clear();
             m_offset = 0;
+        } else {
+            forgetTaken();
         }
     }
 

@@ -57,6 +57,7 @@ private:
     // Drops the pane and the first `feeds` lines of the waiting text.
     void dropThroughFeed(qsizetype feeds);
     void boundPending();
+    void forgetTaken();
 
     Limits m_limits;
     std::deque<qsizetype> m_lengths{0}; // of the pane's lines; an empty pane has one empty line

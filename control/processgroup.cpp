@@ -19,7 +19,6 @@ struct ProcStat
     qint64 pgrp = -1;
     qint64 session = -1;
     qint64 startTicks = -1;
-    char state = 0;
 };
 
 ProcStat readStat(const char* pid)
@@ -45,7 +44,6 @@ ProcStat readStat(const char* pid)
     // starttime the 22nd.
     if (fields.size() < 20 || fields.at(0).isEmpty())
         return stat;
-    stat.state = fields.at(0).at(0);
     stat.pgrp = fields.at(2).toLongLong();
     stat.session = fields.at(3).toLongLong();
     stat.startTicks = fields.at(19).toLongLong();
@@ -133,7 +131,8 @@ QList<qint64> ProcessGroup::members(qint64 pgid, qint64 fromTicks, qint64 toTick
         if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
             continue;
         const ProcStat stat = readStat(entry->d_name);
-        if (stat.pgrp != pgid || stat.session != session || stat.state == 'Z' || stat.state == 'X')
+        // A zombie counts: until it is reaped its pid, and so the group's number, stays taken.
+        if (stat.pgrp != pgid || stat.session != session)
             continue;
         if (stat.startTicks < fromTicks || (toTicks >= 0 && stat.startTicks > toTicks))
             continue;
@@ -150,7 +149,10 @@ bool ProcessGroup::hasMembers() const
 
 bool ProcessGroup::kill()
 {
-    const bool any = hasMembers();
+    // While QProcess has not reaped the leader, its pid is the group's number for sure. After that a
+    // look at the system decides; it sees the processes of the moment it began, and the kill reaches
+    // those started since.
+    const bool any = m_pgid > 0 && (m_pProcess->state() != QProcess::NotRunning || hasMembers());
     if (any)
         ::kill(-static_cast<pid_t>(m_pgid), SIGKILL);
     m_pgid = 0;

@@ -8,9 +8,10 @@ class QProcess;
 // and the group is ended as a whole, also after the leader has exited and left programs behind.
 //
 // A group's number is the leader's pid, which the system may give to an unrelated process once the
-// group is empty. The group is therefore ended only while it still holds a process that was started
-// no earlier than the leader and no later than the leader's end was seen: such a process has kept
-// the group alive since then, so the number still names this group.
+// group is empty and the leader reaped. The group is therefore ended only while QProcess has not yet
+// reaped the leader, or while it still holds a process (a zombie too) that was started no earlier
+// than the leader and no later than the leader's end was seen: such a process has kept the group
+// alive since then, so the number still names this group.
 //
 // The leader may also die with the editor (PR_SET_PDEATHSIG), so that even an editor killed
 // outright takes the program with it; its own children are ended by a stop or a close.
@@ -43,8 +44,9 @@ public:
     bool hasMembers() const;
     qint64 groupId() const { return m_pgid; }
 
-    // Processes of the system in group pgid, started within [fromTicks, toTicks] (clock ticks since
-    // boot, as /proc gives them; toTicks < 0: no upper bound) and in the session of this process.
+    // Processes of the system in group pgid, zombies included, started within [fromTicks, toTicks]
+    // (clock ticks since boot, as /proc gives them; toTicks < 0: no upper bound) and in the session
+    // of this process.
     static QList<qint64> members(qint64 pgid, qint64 fromTicks, qint64 toTicks);
     // The clock of /proc start times: ticks since boot.
     static qint64 nowTicks();

@@ -22,6 +22,19 @@ namespace
 const QString Hang = QStringLiteral("sh -c \"echo Ready; exec sleep 600\"");
 const QString Sleep = QStandardPaths::findExecutable(QStringLiteral("sleep"));
 
+// The user's processes whose environment holds the line `mark`.
+QList<qint64> markedProcesses(const QByteArray& mark)
+{
+    QList<qint64> found;
+    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const qint64 pid = name.toLongLong();
+        if (pid > 0 && Processes::isOpen(pid) &&
+            TestUtil::readBytes(QStringLiteral("/proc/%1/environ").arg(pid)).split('\0').contains(mark))
+            found.append(pid);
+    }
+    return found;
+}
+
 QString lastShown()
 {
     const Dialogs::Shown& shown = Dialogs::shown().last();
@@ -212,6 +225,11 @@ private slots:
     {
         // The program's first process exits at once and leaves a child behind.
         QFETCH(QString, action);
+        // Every process started from here on carries this mark in its environment.
+        const QByteArray mark = "VOLMAR_TEST_RUN=" + QByteArray::number(QCoreApplication::applicationPid()) + '.' +
+                                QByteArray(QTest::currentDataTag()).toHex();
+        qputenv("VOLMAR_TEST_RUN", mark.mid(mark.indexOf('=') + 1));
+        const auto unmark = qScopeGuard([] { qunsetenv("VOLMAR_TEST_RUN"); });
         start(QStringLiteral("sh -c \"sleep 600 & echo $!\""));
         QTRY_COMPARE(m_window->m_pProgProcess->state(), QProcess::NotRunning);
         QTRY_VERIFY(logText().endsWith(QLatin1Char('\n')));
@@ -226,6 +244,9 @@ private slots:
         else
             m_window.reset();
         QTRY_VERIFY(!Processes::isOpen(child));
+        // A run started again goes with the window, however far it has come.
+        m_window.reset();
+        QTRY_COMPARE(markedProcesses(mark), QList<qint64>());
     }
 
     void fastPrinterLinesArriveWhole()
