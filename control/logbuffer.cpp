@@ -171,13 +171,17 @@ LogBuffer::Step LogBuffer::takeStep(qsizetype maxChars, qsizetype maxLines)
     }
 
     // What the rest of the waiting text will push out goes now, so that the pane never holds more
-    // than the log may.
-    while (m_lengths.size() > 1 &&
-           (lineCount() + m_feeds > m_limits.maxLines || m_chars + pendingChars() > m_limits.maxChars)) {
-        m_chars -= m_lengths.front() + 1;
-        m_lengths.pop_front();
-        ++step.dropLines;
-        ++m_dropped;
+    // than the log may. Lines go an eighth of the log at a time: a text document rewrites all its
+    // text after a removal at its top, and doing that at every step would stall the window.
+    if (lineCount() + m_feeds > m_limits.maxLines || m_chars + pendingChars() > m_limits.maxChars) {
+        const qsizetype lines = m_limits.maxLines - m_limits.maxLines / 8;
+        const qsizetype chars = m_limits.maxChars - m_limits.maxChars / 8;
+        while (m_lengths.size() > 1 && (lineCount() + m_feeds > lines || m_chars + pendingChars() > chars)) {
+            m_chars -= m_lengths.front() + 1;
+            m_lengths.pop_front();
+            ++step.dropLines;
+            ++m_dropped;
+        }
     }
     step.droppedTotal = m_dropped;
     return step;

@@ -7,7 +7,8 @@
 #include <deque>
 
 // What the log pane holds, line by line, and what is still to go into it, so that the log stays
-// within its limits however long a program prints: the oldest lines are dropped and counted.
+// within its limits however long a program prints: the oldest lines are dropped and counted, an
+// eighth of the limit at a time, so the log holds between seven eighths of its limit and all of it.
 // Output that arrives faster than the pane takes it in waits here; lines that would only be
 // dropped again are dropped before they ever reach the pane, so waiting output is bounded too.
 //

@@ -10,8 +10,9 @@
 
 namespace
 {
-// Enough lines to fill a tall pane at its end.
+// Enough lines to fill a tall pane at its end: lines of text, or fewer blocks that wrap into as many.
 constexpr int EagerTailBlocks = 200;
+constexpr qreal EagerTailHeight = 4000;
 } // namespace
 
 LogDocumentLayout::LogDocumentLayout(QTextDocument* document) : QAbstractTextDocumentLayout(document)
@@ -117,10 +118,16 @@ void LogDocumentLayout::documentChanged(int from, int, int charsAdded)
         const auto at = m_laidOut.begin() + first;
         m_laidOut.insert(m_laidOut.erase(at, at + removed), size_t(inserted), 0);
     }
-    for (QTextBlock block = doc->findBlockByNumber(qMax(first, newCount - EagerTailBlocks)); block.isValid();
-         block = block.next()) {
+    // From the end up: long lines wrap into many, and laying out more than the pane shows costs time
+    // whenever output arrives.
+    qreal height = 0;
+    int count = 0;
+    for (QTextBlock block = doc->lastBlock();
+         block.isValid() && block.blockNumber() >= first && count < EagerTailBlocks && height < EagerTailHeight;
+         block = block.previous(), ++count) {
         if (!m_laidOut[size_t(block.blockNumber())])
             layoutBlock(block);
+        height += m_heights.at(block.blockNumber());
     }
     if (documentSize() != before)
         emit documentSizeChanged(documentSize());
