@@ -1,5 +1,6 @@
 #include "app/volmar.h"
 
+#include "app/firstlook.h"
 #include "app/tabwgt.h"
 #include "control/qprocessex.h"
 #include "platform/processes.h"
@@ -14,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QSettings>
 #include <QTabBar>
 
 Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
@@ -115,6 +117,18 @@ void Volmar::centreOnScreen()
 
 bool Volmar::event(QEvent* e)
 {
+    // Shown for the first time ever: large enough for the tree. By now the pages are laid out, and the
+    // window is not yet on the screen, so it does not jump.
+    if (e->type() == QEvent::Show && !e->spontaneous() &&
+        !QSettings(QStringLiteral("Korvane"), QStringLiteral("Volmar")).contains(QStringLiteral("geometry"))) {
+        const QWidget* page = tabWidget->currentWidget();
+        if (const auto* tree = page ? page->findChild<ParamsTreeWidget*>() : nullptr) {
+            if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+                resize(FirstLook::windowSize(this, tree, screen->availableGeometry()));
+                centreOnScreen();
+            }
+        }
+    }
     if (e->type() == QEvent::WindowActivate && m_bDeactivated) {
         QStringList changed;
         for (int i = 0; i < m_fileList.size(); ++i)

@@ -43,6 +43,7 @@ public slots:
     void slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol);
     void slotItemRightClicked();
     void slotTreeItemDbClicked(QTreeWidgetItem* pItem, int nCol);
+    void slotGroupToggled(ParamTreeItem* pItem);
     void slotClicked();
     void slotCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void slotActionOpen();
@@ -74,11 +75,15 @@ public:
     QWidget* tabPageAt(const QPoint& pos) const;
     QStringList tabTitles() const;
     void returnDetachedPage(TabWgt* w, const QString& title);
+    void rehomeDetachedPages();
 
     // Opening (document/)
     void openFiles();
     void loadFiles();
     QString iniNameFromDesc();
+    // Takes the description out of m_fileList: a ".vlmr" file named there, else the one beside the
+    // first file; fills m_sDescPath and m_bDescFromIni.
+    void takeDescription();
     ParamsTreeWidget* createTree(QWidget* parent);
     void deleteSectionTabs();
 
@@ -92,13 +97,23 @@ public:
     void matchDescriptions();
     void createSectionTabs();
     void buildTrees();
+    // The section trees in key order, then the main tree.
+    QList<ParamsTreeWidget*> allTrees() const;
+    // The tree the user looks at: the main tree, or in section-tabs mode a section tree.
+    ParamsTreeWidget* viewTree() const;
     void saveViewState();
     void restoreViewState();
     void clearGroupItems();
     void detachEmptyGroup(QTreeWidgetItem* root, QTreeWidgetItem* row);
 
     // Tree navigation and description write-back (description/)
+    // Stores a description group's open state (section groups have none) in the description file.
+    void rememberGroupState(const QTreeWidgetItem* row, bool open);
+    // Asks whether a key missing from some edited files is to be added to all of them.
+    bool askAddMissingKey();
+    void acceptMissingKey(ParamTreeItem* row);
     void showKeyNames(bool names);
+    void showKeyNames(ParamsTreeWidget* tree, bool names);
     TabWgt* activeDetachedWindow() const;
     void saveGroupState(GroupDescription* g);
     void writeDescription(const QString& element, const QString& attribute, const QString& value);

@@ -72,6 +72,8 @@ void Volmar::slotShowTabBarContextMenu(QPoint point)
     page->show();
 
     w->installEventFilter(this);
+    // Opening and saving stay at hand in the page's own window.
+    w->addActions({m_pActionOpen, m_pActionSave});
     m_tabWindows[title] = w;
 }
 
@@ -104,4 +106,33 @@ void Volmar::returnDetachedPage(TabWgt* w, const QString& title)
     w->removeEventFilter(this);
     // The window is still inside its own close handling.
     w->deleteLater();
+}
+
+void Volmar::rehomeDetachedPages()
+{
+    // A reload rebuilds every page into the tab row. A page whose window stands apart goes back into
+    // that window, so the window keeps showing it and the row does not show it twice.
+    const QStringList titles = m_tabWindows.keys();
+    for (const QString& title : titles) {
+        TabWgt* w = m_tabWindows.value(title);
+        const int index = tabTitles().indexOf(title);
+        // The last page stays in the row, as it does when pages are taken out.
+        if (index >= 0 && tabWidget->count() > 1) {
+            QWidget* page = tabWidget->widget(index);
+            page->setParent(w);
+            w->m_pPage = page;
+            w->m_pLayout->addWidget(page);
+            page->show();
+            continue;
+        }
+        // Nothing of that name was rebuilt (a section gone, "Ini" while sections have tabs of their
+        // own): the window has nothing left to show and closes.
+        QWidget* page = w->m_pPage;
+        if (page && page->parentWidget() == w) {
+            page->hide();
+            page->setParent(tabWidget);
+        }
+        w->m_pPage = nullptr;
+        returnDetachedPage(w, title);
+    }
 }

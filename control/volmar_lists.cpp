@@ -1,7 +1,7 @@
 // The program and data-file lists filled after opening, and the notepad button.
+#include "app/notepad.h"
 #include "app/volmar.h"
 #include "control/programlist.h"
-#include "platform/processes.h"
 
 #include <QDir>
 
@@ -35,5 +35,5 @@ QString Volmar::findInPath(const QString& name)
 
 void Volmar::slotClicked()
 {
-    Processes::startDetachedCommand(QStringLiteral("notepad.exe ") + m_fileList.value(0));
+    Notepad::open(this, m_fileList.value(0));
 }

@@ -17,9 +17,9 @@ void Volmar::runOrvex()
     data = QDir::toNativeSeparators(data);
     QString dir = m_sOrvexDirectory.isEmpty() ? m_sOrvexOwnDir : m_sOrvexDirectory;
     // Neither Volmar nor the visualiser has named a folder yet (a first start): the visualiser that
-    // ships beside Volmar is the one to use.
+    // ships with Volmar is the one to use.
     if (dir.isEmpty())
-        dir = QCoreApplication::applicationDirPath();
+        dir = Processes::helperDirectory(QCoreApplication::applicationDirPath());
     const QStringList arguments{QStringLiteral("-r"), data, QStringLiteral("-j")};
 
     if (m_pOrvexProcess->state() == QProcess::Running)
@@ -38,7 +38,12 @@ void Volmar::runOrvex()
     // Its output is never read; a pipe nobody empties would only fill memory.
     m_pOrvexProcess->setStandardOutputFile(QProcess::nullDevice());
     m_pOrvexProcess->setStandardErrorFile(QProcess::nullDevice());
-    Processes::start(*m_pOrvexProcess, dir + QStringLiteral("/Orvex.exe"), arguments, QIODevice::ReadWrite);
+    // The stand-in visualiser opens beside this window rather than over it; a real one ignores this.
+    const QRect frame = frameGeometry();
+    QProcessEnvironment place;
+    place.insert(QStringLiteral("VOLMAR_GEOMETRY"),
+                 QStringLiteral("%1,%2,%3,%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()));
+    Processes::start(*m_pOrvexProcess, dir + QStringLiteral("/Orvex.exe"), arguments, QIODevice::ReadWrite, place);
     if (m_pOrvexProcess->state() == QProcess::NotRunning)
         Dialogs::warning(this, QStringLiteral("Volmar"), tr("\nНеверно указана директория Orvex!"));
 }

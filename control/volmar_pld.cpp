@@ -1,4 +1,5 @@
 // Firmware loading: the command lines of "pld.bat", running the chosen one and judging its output.
+#include "app/notepad.h"
 #include "app/volmar.h"
 #include "control/processgroup.h"
 #include "control/processwait.h"
@@ -78,5 +79,5 @@ void Volmar::slotLoadPld()
 
 void Volmar::slotHelpPld()
 {
-    Processes::startDetachedCommand(QStringLiteral("notepad.exe pld.bat"));
+    Notepad::open(this, QStringLiteral("pld.bat"));
 }

@@ -9,6 +9,7 @@
 
 class QXmlStreamAttributes;
 class QXmlStreamReader;
+struct DescriptionOutline;
 
 // What readDescription() tells the window about the parts it shows itself.
 struct DescriptionReadResult
@@ -32,8 +33,10 @@ public:
 
     // Empties m_params and m_groups, then fills them and the window settings from descPath.
     // A file that cannot be opened, is not well-formed or whose root is not "settings" leaves
-    // both lists empty and every other member as it was. File parameters point at lastDir.
-    DescriptionReadResult readDescription(const QString& descPath, QString* lastDir);
+    // both lists empty and every other member as it was. File parameters point at lastDir. An
+    // outline, when given, records every element met and the XML error, if any.
+    DescriptionReadResult readDescription(const QString& descPath, QString* lastDir,
+                                          DescriptionOutline* outline = nullptr);
 
     // The INI file a description names ("inifile" element), as written in the file; relative
     // names are relative to the description's folder. "" when the file is unreadable, broken
@@ -43,7 +46,8 @@ public:
     // One "param" element from its attributes; groupTitle is the "title" of its parent element.
     static ParamDescription* readParam(const QXmlStreamAttributes& param, const QString& groupTitle, QString* lastDir);
     // The "item" children of the element the reader stands on; reads up to that element's end.
-    static QVector<ListItem*> readListItems(QXmlStreamReader& xml);
+    static QVector<ListItem*> readListItems(QXmlStreamReader& xml, DescriptionOutline* outline = nullptr,
+                                            const ParamDescription* owner = nullptr);
     static QColor readGroupColor(const QXmlStreamAttributes& group);
 
     QList<ParamDescription*> m_params; // group parameters first, then root parameters

@@ -1,11 +1,14 @@
 #include "description/descriptionmodel.h"
 
+#include "description/descriptionoutline.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QXmlStreamReader>
 
 #include <cfloat>
 #include <optional>
+#include <utility>
 
 namespace
 {
@@ -64,6 +67,16 @@ QString elementText(QXmlStreamReader& xml)
     return text;
 }
 
+using Element = DescriptionOutline::Element;
+
+// Records the element the reader stands on; the editor's reads pass no outline.
+void note(DescriptionOutline* outline, Element::Role role, const QXmlStreamReader& xml, qint64 line,
+          const ParamDescription* param = nullptr, const QString& text = QString())
+{
+    if (outline)
+        outline->elements.append(Element{role, xml.qualifiedName().toString(), line, xml.attributes(), text, param});
+}
+
 // Everything a description file says, collected before any member is touched: a parse error
 // at the very end of the file still means that nothing was read.
 struct ParsedDescription
@@ -92,34 +105,54 @@ struct ParsedDescription
     std::optional<QString> curProg;
 };
 
+void noteError(DescriptionOutline* outline, const QXmlStreamReader& xml)
+{
+    if (outline && xml.hasError()) {
+        outline->error = xml.errorString();
+        outline->errorLine = xml.lineNumber();
+        outline->errorColumn = xml.columnNumber();
+    }
+}
+
 // Namespaces are not processed: "a:settings" is just another name.
-bool isRootSettings(QXmlStreamReader& xml)
+bool isRootSettings(QXmlStreamReader& xml, DescriptionOutline* outline = nullptr)
 {
     xml.setNamespaceProcessing(false);
-    return xml.readNextStartElement() && xml.qualifiedName() == QLatin1String("settings");
+    if (!xml.readNextStartElement()) {
+        noteError(outline, xml);
+        return false;
+    }
+    if (outline) {
+        outline->rootName = xml.qualifiedName().toString();
+        outline->rootLine = xml.lineNumber();
+    }
+    return xml.qualifiedName() == QLatin1String("settings");
 }
 
 // Reads past the root's end: trailing garbage makes the whole document invalid.
-bool finishDocument(QXmlStreamReader& xml)
+bool finishDocument(QXmlStreamReader& xml, DescriptionOutline* outline = nullptr)
 {
     while (!xml.atEnd())
         xml.readNext();
+    noteError(outline, xml);
     return !xml.hasError();
 }
 
 void readParamElement(QXmlStreamReader& xml, const QString& groupTitle, QString* lastDir,
-                      QList<ParamDescription*>& into)
+                      QList<ParamDescription*>& into, DescriptionOutline* outline)
 {
     ParamDescription* param = DescriptionModel::readParam(xml.attributes(), groupTitle, lastDir);
     into.append(param);
+    note(outline, Element::Param, xml, xml.lineNumber(), param);
     if (param->type == TypeList)
-        param->items = DescriptionModel::readListItems(xml);
+        param->items = DescriptionModel::readListItems(xml, outline, param);
     else
         xml.skipCurrentElement();
 }
 
-void readGroupElement(QXmlStreamReader& xml, QString* lastDir, ParsedDescription& parsed)
+void readGroupElement(QXmlStreamReader& xml, QString* lastDir, ParsedDescription& parsed, DescriptionOutline* outline)
 {
+    note(outline, Element::Group, xml, xml.lineNumber());
     const QXmlStreamAttributes attrs = xml.attributes();
     auto* group = new GroupDescription;
     parsed.groups.append(group);
@@ -129,56 +162,97 @@ void readGroupElement(QXmlStreamReader& xml, QString* lastDir, ParsedDescription
 
     // Only direct "param" children count; a nested group is skipped with all it holds.
     while (xml.readNextStartElement()) {
-        if (xml.qualifiedName() == QLatin1String("param"))
-            readParamElement(xml, group->title, lastDir, parsed.groupParams);
-        else
+        if (xml.qualifiedName() == QLatin1String("param")) {
+            readParamElement(xml, group->title, lastDir, parsed.groupParams, outline);
+        } else {
+            note(outline, Element::Nested, xml, xml.lineNumber());
             xml.skipCurrentElement();
+        }
     }
 }
 
-bool parseDescription(QIODevice* device, QString* lastDir, ParsedDescription& parsed)
+// The first of these elements counts; inifile is read only when a description is opened itself.
+Element::Role settingRole(QStringView name, const ParsedDescription& parsed, bool& iniFileSeen)
+{
+    bool seen = false;
+    if (name == QLatin1String("check"))
+        seen = bool(parsed.check);
+    else if (name == QLatin1String("tabs"))
+        seen = bool(parsed.tabs);
+    else if (name == QLatin1String("deflist"))
+        seen = bool(parsed.defList);
+    else if (name == QLatin1String("auxbutton"))
+        seen = parsed.auxButton;
+    else if (name == QLatin1String("curprog"))
+        seen = bool(parsed.curProg);
+    else if (name == QLatin1String("inifile"))
+        seen = std::exchange(iniFileSeen, true);
+    else
+        return Element::Unknown;
+    return seen ? Element::Repeated : Element::Setting;
+}
+
+bool parseDescription(QIODevice* device, QString* lastDir, ParsedDescription& parsed, DescriptionOutline* outline)
 {
     QXmlStreamReader xml(device);
-    if (!isRootSettings(xml))
+    if (!isRootSettings(xml, outline))
         return false;
     const QString rootTitle = attribute(xml.attributes(), QLatin1String("title"));
 
+    bool iniFileSeen = false;
     while (xml.readNextStartElement()) {
         const QStringView name = xml.qualifiedName();
+        const qint64 line = xml.lineNumber();
         if (name == QLatin1String("group")) {
-            readGroupElement(xml, lastDir, parsed);
-        } else if (name == QLatin1String("param")) {
-            readParamElement(xml, rootTitle, lastDir, parsed.rootParams);
-        } else if (name == QLatin1String("program")) {
+            readGroupElement(xml, lastDir, parsed, outline);
+            continue;
+        }
+        if (name == QLatin1String("param")) {
+            readParamElement(xml, rootTitle, lastDir, parsed.rootParams, outline);
+            continue;
+        }
+        if (name == QLatin1String("program")) {
+            note(outline, Element::Program, xml, line);
             const QXmlStreamAttributes attrs = xml.attributes();
             parsed.programs.append(
                 {attribute(attrs, QLatin1String("cmdline")), attribute(attrs, QLatin1String("dependence"))});
             xml.skipCurrentElement();
-        } else if (name == QLatin1String("check") && !parsed.check) {
+            continue;
+        }
+
+        const Element::Role role = settingRole(name, parsed, iniFileSeen);
+        if (role != Element::Setting) {
+            note(outline, role, xml, line);
+            xml.skipCurrentElement();
+        } else if (name == QLatin1String("check")) {
             parsed.check = elementText(xml);
-        } else if (name == QLatin1String("tabs") && !parsed.tabs) {
+            note(outline, role, xml, line, nullptr, *parsed.check);
+        } else if (name == QLatin1String("tabs")) {
             parsed.tabs = elementText(xml);
-        } else if (name == QLatin1String("deflist") && !parsed.defList) {
+            note(outline, role, xml, line, nullptr, *parsed.tabs);
+        } else if (name == QLatin1String("deflist")) {
             parsed.defList = elementText(xml);
-        } else if (name == QLatin1String("auxbutton") && !parsed.auxButton) {
-            const QXmlStreamAttributes attrs = xml.attributes();
-            parsed.auxButton = true;
-            parsed.auxTitle = attribute(attrs, QLatin1String("title"));
-            parsed.auxTimeout = attribute(attrs, QLatin1String("timeout"), QStringLiteral("-1"));
-            parsed.auxCmdLine = attribute(attrs, QLatin1String("cmdline"));
-            xml.skipCurrentElement();
-        } else if (name == QLatin1String("curprog") && !parsed.curProg) {
-            parsed.curProg = attribute(xml.attributes(), QLatin1String("cmdline"));
-            xml.skipCurrentElement();
+            note(outline, role, xml, line, nullptr, *parsed.defList);
         } else {
+            note(outline, role, xml, line);
+            const QXmlStreamAttributes attrs = xml.attributes();
+            if (name == QLatin1String("auxbutton")) {
+                parsed.auxButton = true;
+                parsed.auxTitle = attribute(attrs, QLatin1String("title"));
+                parsed.auxTimeout = attribute(attrs, QLatin1String("timeout"), QStringLiteral("-1"));
+                parsed.auxCmdLine = attribute(attrs, QLatin1String("cmdline"));
+            } else if (name == QLatin1String("curprog")) {
+                parsed.curProg = attribute(attrs, QLatin1String("cmdline"));
+            }
             xml.skipCurrentElement();
         }
     }
-    return finishDocument(xml);
+    return finishDocument(xml, outline);
 }
 } // namespace
 
-DescriptionReadResult DescriptionModel::readDescription(const QString& descPath, QString* lastDir)
+DescriptionReadResult DescriptionModel::readDescription(const QString& descPath, QString* lastDir,
+                                                        DescriptionOutline* outline)
 {
     DescriptionReadResult result;
     clearDescriptions();
@@ -189,7 +263,7 @@ DescriptionReadResult DescriptionModel::readDescription(const QString& descPath,
     if (!file.open(QIODevice::ReadOnly))
         return result;
     ParsedDescription parsed;
-    if (!parseDescription(&file, lastDir, parsed))
+    if (!parseDescription(&file, lastDir, parsed, outline))
         return result;
     file.close();
 
@@ -290,11 +364,13 @@ ParamDescription* DescriptionModel::readParam(const QXmlStreamAttributes& param,
     return desc;
 }
 
-QVector<ListItem*> DescriptionModel::readListItems(QXmlStreamReader& xml)
+QVector<ListItem*> DescriptionModel::readListItems(QXmlStreamReader& xml, DescriptionOutline* outline,
+                                                   const ParamDescription* owner)
 {
     QVector<ListItem*> items;
     while (xml.readNextStartElement()) {
         if (xml.qualifiedName() == QLatin1String("item")) {
+            note(outline, Element::Item, xml, xml.lineNumber(), owner);
             const QXmlStreamAttributes attrs = xml.attributes();
             auto* item = new ListItem;
             item->descr = attribute(attrs, QLatin1String("descr"));

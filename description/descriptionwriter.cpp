@@ -3,12 +3,9 @@
 #include "platform/profile.h"
 #include "platform/textcodec.h"
 
-#include <QDomDocument>
 #include <QFile>
-#include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <QStringList>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -18,8 +15,8 @@ namespace DescriptionWriter
 {
 namespace
 {
-// Indentation of one nesting level in the serialised document; fixDescriptionIndent turns each
-// such run into a tab.
+// Indentation of one nesting level in a document serialised by the document model;
+// fixDescriptionIndent turns each such run into a tab.
 constexpr int IndentWidth = 10;
 
 // How a description's text is stored: a BOM when it has one, else the encoding its declaration
@@ -102,249 +99,167 @@ QString lineEnd(const QString& text)
     return lf > 0 && text.at(lf - 1) == QLatin1Char('\r') ? QStringLiteral("\r\n") : QStringLiteral("\n");
 }
 
-// The XML declaration exactly as the file writes it, or "" when it has none.
-QString declarationOf(const QString& text)
+// Where closing writes the chosen program: the element's start tag, or the place for a new one.
+struct ElementPlace
 {
-    if (!text.startsWith(QLatin1String("<?xml")))
-        return QString();
-    const qsizetype end = text.indexOf(QLatin1String("?>"));
-    return end < 0 ? QString() : text.left(end + 2);
-}
-
-struct ElementAttributes
-{
-    QString name;
-    QStringList attributes; // in the order the file writes them
+    bool found = false;
+    qsizetype tagBegin = 0; // the element's start tag, "<" to ">"
+    qsizetype tagEnd = 0;
+    bool hasAttribute = false;
+    QString value;              // the attribute's value as the reader decodes it
+    qsizetype rootTagBegin = 0; // the root's start tag
+    qsizetype rootTagEnd = 0;
+    qsizetype rootEndTag = -1; // "</" of the root's end tag; -1 for an empty root element
+    QString indent;            // what the root's children are indented with, "" when none begins a line
+    bool indentKnown = false;
 };
 
-// Every element of a document, in document order, with its attribute names as written. The document
-// model keeps attributes in a hash, whose order changes from run to run.
-QList<ElementAttributes> attributeOrder(const QByteArray& bytes)
+// The start of the markup that ends at `end`: neither a start tag nor an end tag holds another "<".
+qsizetype markupBegin(const QString& text, qsizetype end)
 {
-    QList<ElementAttributes> elements;
-    QXmlStreamReader xml(bytes);
+    return end > 0 ? text.lastIndexOf(QLatin1Char('<'), end - 1) : -1;
+}
+
+// Whether [begin, end) of the text is the start or end tag of `name` itself. An element that an
+// entity of the document type brings in has no tag of its own in the text.
+bool isTagOf(const QString& text, qsizetype begin, qsizetype end, QStringView opener, QStringView name)
+{
+    const qsizetype after = begin + opener.size() + name.size();
+    return begin >= 0 && end > after && end <= text.size() && text.at(end - 1) == QLatin1Char('>') &&
+           QStringView(text).mid(begin, opener.size()) == opener &&
+           QStringView(text).mid(begin + opener.size(), name.size()) == name &&
+           (text.at(after).isSpace() || text.at(after) == QLatin1Char('/') || text.at(after) == QLatin1Char('>'));
+}
+
+// Reads the whole document; nothing when it is not well-formed, its root is not "settings", or a tag
+// to be edited is not in the text as written.
+std::optional<ElementPlace> placeOf(const QString& text, const QString& element, const QString& attribute)
+{
+    ElementPlace place;
+    QXmlStreamReader xml(text);
     xml.setNamespaceProcessing(false);
+    int depth = 0;
     while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        ElementAttributes element;
-        element.name = xml.qualifiedName().toString();
-        const QXmlStreamAttributes attributes = xml.attributes();
-        for (const QXmlStreamAttribute& attribute : attributes)
-            element.attributes.append(attribute.qualifiedName().toString());
-        elements.append(element);
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        const qsizetype end = xml.characterOffset();
+        if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            const qsizetype begin = markupBegin(text, end);
+            const bool literal = isTagOf(text, begin, end, u"<", xml.qualifiedName());
+            if (depth == 1) {
+                if (xml.qualifiedName() != QLatin1String("settings") || !literal)
+                    return std::nullopt;
+                place.rootTagBegin = begin;
+                place.rootTagEnd = end;
+            } else if (depth == 2) {
+                const qsizetype lineStart = text.lastIndexOf(QLatin1Char('\n'), begin - 1) + 1;
+                const QStringView before = QStringView(text).mid(lineStart, begin - lineStart);
+                if (literal && !place.indentKnown && before.trimmed().isEmpty()) {
+                    place.indent = before.toString();
+                    place.indentKnown = true;
+                }
+                if (!place.found && xml.qualifiedName() == element) {
+                    if (!literal)
+                        return std::nullopt;
+                    place.found = true;
+                    place.tagBegin = begin;
+                    place.tagEnd = end;
+                    place.hasAttribute = xml.attributes().hasAttribute(attribute);
+                    place.value = xml.attributes().value(attribute).toString();
+                }
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            // An empty root element ends where it starts, without an end tag of its own.
+            if (depth == 1 && end != place.rootTagEnd) {
+                place.rootEndTag = markupBegin(text, end);
+                if (!isTagOf(text, place.rootEndTag, end, u"</", u"settings"))
+                    return std::nullopt;
+            }
+            --depth;
+        }
     }
-    return elements;
+    if (xml.hasError() || depth != 0)
+        return std::nullopt;
+    return place;
 }
 
-bool isTextLike(const QDomNode& node)
+// Where an attribute's value stands inside a start tag: [begin, end) between its quotes, or nothing.
+struct ValueSpan
 {
-    return node.nodeType() == QDomNode::TextNode || node.nodeType() == QDomNode::CDATASectionNode;
+    qsizetype begin = -1;
+    qsizetype end = -1;
+    QChar quote;
+};
+
+ValueSpan attributeValue(const QString& text, qsizetype tagBegin, qsizetype tagEnd, const QString& attribute)
+{
+    // The reader has accepted the tag, so names, "=" and quoted values follow each other plainly.
+    qsizetype at = tagBegin + 1;
+    while (at < tagEnd && !text.at(at).isSpace() && text.at(at) != QLatin1Char('/') && text.at(at) != QLatin1Char('>'))
+        ++at;
+    while (at < tagEnd) {
+        while (at < tagEnd && text.at(at).isSpace())
+            ++at;
+        const qsizetype nameBegin = at;
+        while (at < tagEnd && text.at(at) != QLatin1Char('=') && !text.at(at).isSpace() &&
+               text.at(at) != QLatin1Char('/') && text.at(at) != QLatin1Char('>'))
+            ++at;
+        const QStringView name = QStringView(text).mid(nameBegin, at - nameBegin);
+        if (name.isEmpty())
+            break;
+        const qsizetype equals = text.indexOf(QLatin1Char('='), at);
+        if (equals < 0 || equals >= tagEnd)
+            break;
+        at = equals + 1;
+        while (at < tagEnd && text.at(at).isSpace())
+            ++at;
+        const QChar quote = at < tagEnd ? text.at(at) : QChar();
+        const qsizetype close = text.indexOf(quote, at + 1);
+        if (close < 0 || close >= tagEnd)
+            break;
+        if (name == attribute)
+            return ValueSpan{at + 1, close, quote};
+        at = close + 1;
+    }
+    return {};
 }
 
-// Writes a document tree the way the document model lays it out (one element per line, indented by
-// nesting depth, text kept inline), with attributes in the file's order.
-class Serializer
+// An attribute value as markup: what XML reserves, and characters the file's encoding cannot hold, as
+// references.
+QString escapeAttribute(const QString& value, QChar quote, const Storage& storage)
 {
-public:
-    Serializer(const Storage& storage, QList<ElementAttributes> order) : m_storage(storage), m_order(std::move(order))
-    {}
-
-    QString document(const QDomDocument& doc, const QString& declaration)
-    {
-        m_out.clear();
-        m_nextElement = 0;
-        if (!declaration.isEmpty())
-            m_out += declaration + QLatin1Char('\n');
-        for (QDomNode child = doc.firstChild(); !child.isNull(); child = child.nextSibling()) {
-            // The declaration is the file's own text, written above.
-            if (child.isProcessingInstruction() && child.nodeName() == QLatin1String("xml"))
-                continue;
-            node(child, 0);
-        }
-        return m_out;
-    }
-
-private:
-    void indent(int depth) { m_out += QString(depth * IndentWidth, QLatin1Char(' ')); }
-
-    void node(const QDomNode& n, int depth)
-    {
-        switch (n.nodeType()) {
-        case QDomNode::ElementNode:
-            element(n.toElement(), depth);
-            break;
-        case QDomNode::TextNode:
-            m_out += escape(n.nodeValue(), false);
-            break;
-        case QDomNode::CDATASectionNode:
-            m_out += QLatin1String("<![CDATA[") + n.nodeValue() + QLatin1String("]]>");
-            break;
-        case QDomNode::CommentNode: {
-            if (!isTextLike(n.previousSibling()))
-                indent(depth);
-            const QString value = n.nodeValue();
-            // A comment may not end in "--->".
-            m_out += QLatin1String("<!--") + value +
-                     (value.endsWith(QLatin1Char('-')) ? QLatin1String(" -->") : QLatin1String("-->"));
-            if (!isTextLike(n.nextSibling()))
-                m_out += QLatin1Char('\n');
-            break;
-        }
-        case QDomNode::ProcessingInstructionNode:
-            m_out += QLatin1String("<?") + n.nodeName() + QLatin1Char(' ') + n.nodeValue() + QLatin1String("?>\n");
-            break;
-        case QDomNode::EntityReferenceNode:
-            m_out += QLatin1Char('&') + n.nodeName() + QLatin1Char(';');
-            break;
-        case QDomNode::DocumentTypeNode:
-            doctype(n.toDocumentType());
-            break;
-        default:
-            break;
-        }
-    }
-
-    void element(const QDomElement& e, int depth)
-    {
-        const QStringList names = attributeNames(e);
-        if (!isTextLike(e.previousSibling()))
-            indent(depth);
-        const QString tag = e.tagName();
-        m_out += QLatin1Char('<') + tag;
-        for (const QString& name : names)
-            m_out +=
-                QLatin1Char(' ') + name + QLatin1String("=\"") + escape(e.attribute(name), true) + QLatin1Char('"');
-        if (e.hasChildNodes()) {
-            m_out += QLatin1Char('>');
-            if (!isTextLike(e.firstChild()))
-                m_out += QLatin1Char('\n');
-            for (QDomNode child = e.firstChild(); !child.isNull(); child = child.nextSibling())
-                node(child, depth + 1);
-            if (!isTextLike(e.lastChild()))
-                indent(depth);
-            m_out += QLatin1String("</") + tag + QLatin1Char('>');
-        } else {
-            m_out += QLatin1String("/>");
-        }
-        if (!isTextLike(e.nextSibling()))
-            m_out += QLatin1Char('\n');
-    }
-
-    void doctype(const QDomDocumentType& type)
-    {
-        if (type.name().isEmpty())
-            return;
-        m_out += QLatin1String("<!DOCTYPE ") + type.name();
-        if (!type.publicId().isEmpty()) {
-            m_out += QLatin1String(" PUBLIC \"") + type.publicId() + QLatin1Char('"');
-            if (!type.systemId().isEmpty())
-                m_out += QLatin1String(" \"") + type.systemId() + QLatin1Char('"');
-        } else if (!type.systemId().isEmpty()) {
-            m_out += QLatin1String(" SYSTEM \"") + type.systemId() + QLatin1Char('"');
-        }
-        if (!type.internalSubset().isEmpty())
-            m_out += QLatin1String(" [") + type.internalSubset() + QLatin1Char(']');
-        m_out += QLatin1String(">\n");
-    }
-
-    // The element's attributes in the order the file had them; attributes the file did not have
-    // (one just set) follow, by name, so that the result does not depend on the hash.
-    QStringList attributeNames(const QDomElement& e)
-    {
-        QStringList present;
-        const QDomNamedNodeMap attributes = e.attributes();
-        for (int i = 0; i < attributes.count(); ++i)
-            present.append(attributes.item(i).nodeName());
-        std::sort(present.begin(), present.end());
-
-        const int index = m_nextElement++;
-        if (index >= m_order.size() || m_order.at(index).name != e.tagName())
-            return present;
-        QStringList ordered;
-        for (const QString& name : std::as_const(m_order.at(index).attributes))
-            if (present.contains(name) && !ordered.contains(name))
-                ordered.append(name);
-        for (const QString& name : std::as_const(present))
-            if (!ordered.contains(name))
-                ordered.append(name);
-        return ordered;
-    }
-
-    // Markup characters as the document model escapes them, and characters the file's encoding
-    // cannot hold as character references.
-    QString escape(const QString& text, bool attribute)
-    {
-        QString out;
-        out.reserve(text.size());
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const QChar c = text.at(i);
-            switch (c.unicode()) {
-            case '<':
-                out += QLatin1String("&lt;");
-                continue;
-            case '&':
-                out += QLatin1String("&amp;");
-                continue;
-            case '>':
-                out += i >= 2 && text.at(i - 1) == QLatin1Char(']') && text.at(i - 2) == QLatin1Char(']')
-                           ? QLatin1String("&gt;")
-                           : QLatin1String(">");
-                continue;
-            case '\r':
-                out += QLatin1String("&#xd;");
-                continue;
-            default:
-                break;
-            }
-            if (attribute) {
-                // Literal line ends and tabs would read back as blanks.
-                if (c == QLatin1Char('"')) {
-                    out += QLatin1String("&quot;");
-                    continue;
-                }
-                if (c == QLatin1Char('\n')) {
-                    out += QLatin1String("&#xa;");
-                    continue;
-                }
-                if (c == QLatin1Char('\t')) {
-                    out += QLatin1String("&#x9;");
-                    continue;
-                }
-            }
-            if (c.unicode() < 0x80) {
-                out += c;
-                continue;
-            }
+    QString out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c == QLatin1Char('&'))
+            out += QLatin1String("&amp;");
+        else if (c == QLatin1Char('<'))
+            out += QLatin1String("&lt;");
+        else if (c == quote)
+            out += c == QLatin1Char('"') ? QLatin1String("&quot;") : QLatin1String("&apos;");
+        // Literal line ends and tabs would read back as blanks.
+        else if (c == QLatin1Char('\n'))
+            out += QLatin1String("&#xa;");
+        else if (c == QLatin1Char('\r'))
+            out += QLatin1String("&#xd;");
+        else if (c == QLatin1Char('\t'))
+            out += QLatin1String("&#x9;");
+        else if (c.unicode() < 0x80)
+            out += c;
+        else {
             const qsizetype length =
-                c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
-            const QStringView character = QStringView(text).mid(i, length);
-            if (encodable(character))
+                c.isHighSurrogate() && i + 1 < value.size() && value.at(i + 1).isLowSurrogate() ? 2 : 1;
+            const QStringView character = QStringView(value).mid(i, length);
+            if (storage.canEncode(character))
                 out += character;
             else
                 out += QLatin1String("&#") + QString::number(character.toUcs4().value(0)) + QLatin1Char(';');
             i += length - 1;
         }
-        return out;
     }
-
-    bool encodable(QStringView character)
-    {
-        const QString key = character.toString();
-        const auto known = m_encodable.constFind(key);
-        if (known != m_encodable.constEnd())
-            return *known;
-        const bool result = m_storage.canEncode(character);
-        m_encodable.insert(key, result);
-        return result;
-    }
-
-    const Storage& m_storage;
-    const QList<ElementAttributes> m_order;
-    QHash<QString, bool> m_encodable;
-    QString m_out;
-    int m_nextElement = 0;
-};
+    return out;
+}
 
 // Reads a file the way the original opened it for reading and writing: a missing file is created
 // empty, and a file that cannot be opened so (a folder, a file without write permission) is not read.
@@ -369,35 +284,54 @@ bool writeDescription(const QString& path, const QString& element, const QString
     const std::optional<QByteArray> bytes = readForUpdate(path);
     if (!bytes)
         return false;
-    QDomDocument doc;
-    if (!doc.setContent(*bytes, false))
-        return false;
     const Storage storage(*bytes);
     if (!storage.isValid())
         return false;
-
-    QDomElement root = doc.documentElement();
-    if (root.tagName() == QLatin1String("settings")) {
-        QDomElement e = root.firstChildElement(element);
-        if (e.isNull()) {
-            e = doc.createElement(element);
-            root.appendChild(e);
-        }
-        e.setAttribute(attribute, value);
-    }
-
-    const QString original = storage.decodeLeniently(*bytes);
-    Serializer serializer(storage, attributeOrder(*bytes));
-    QString text = fixDescriptionIndent(serializer.document(doc, declarationOf(original)));
-    const QString eol = lineEnd(original);
-    if (eol != QLatin1String("\n"))
-        text.replace(QLatin1Char('\n'), eol);
-
-    // A name or comment the encoding cannot hold has no escape: such a file is left alone.
-    const QByteArray rewritten = storage.encode(text);
-    if (storage.decodeLeniently(rewritten) != text)
+    std::optional<QString> decoded = storage.decode(*bytes);
+    if (!decoded)
         return false;
-    return replaceIfChanged(path, *bytes, rewritten);
+    QString& text = *decoded;
+    const std::optional<ElementPlace> place = placeOf(text, element, attribute);
+    if (!place)
+        return false;
+    // Already there: the file is not touched at all.
+    if (place->found && place->hasAttribute && place->value == value)
+        return true;
+
+    const QString eol = lineEnd(text);
+    if (place->found) {
+        const ValueSpan span = attributeValue(text, place->tagBegin, place->tagEnd, attribute);
+        if (span.begin >= 0) {
+            text.replace(span.begin, span.end - span.begin, escapeAttribute(value, span.quote, storage));
+        } else {
+            // A new attribute goes last, before "/>" or ">" and the blanks in front of them.
+            qsizetype at = place->tagEnd - 1;
+            if (text.at(at - 1) == QLatin1Char('/'))
+                --at;
+            while (text.at(at - 1).isSpace())
+                --at;
+            text.insert(at, QLatin1Char(' ') + attribute + QLatin1String("=\"") +
+                                escapeAttribute(value, QLatin1Char('"'), storage) + QLatin1Char('"'));
+        }
+    } else {
+        const QString indent = place->indentKnown ? place->indent : QStringLiteral("\t");
+        const QString line = indent + QLatin1Char('<') + element + QLatin1Char(' ') + attribute + QLatin1String("=\"") +
+                             escapeAttribute(value, QLatin1Char('"'), storage) + QLatin1String("\"/>");
+        if (place->rootEndTag < 0) {
+            // "<settings/>" opens up around the new line.
+            const qsizetype slash = text.lastIndexOf(QLatin1Char('/'), place->rootTagEnd - 1);
+            text.replace(slash, place->rootTagEnd - slash,
+                         QLatin1Char('>') + eol + line + eol + QLatin1String("</settings>"));
+        } else {
+            // One line of its own before the root's end tag.
+            const qsizetype lineStart = text.lastIndexOf(QLatin1Char('\n'), place->rootEndTag - 1) + 1;
+            if (QStringView(text).mid(lineStart, place->rootEndTag - lineStart).trimmed().isEmpty())
+                text.insert(lineStart, line + eol);
+            else
+                text.insert(place->rootEndTag, eol + line + eol);
+        }
+    }
+    return replaceIfChanged(path, *bytes, storage.encode(text));
 }
 
 QString fixDescriptionIndent(const QString& text)

@@ -2,20 +2,21 @@
 
 #include <QString>
 
-// What the window writes back into a description file: the program chosen last, which re-serialises
-// the whole document, and a group's open state and colour, which edit the group's own line so that
-// the rest of a hand-written file stays as it is.
+// What the window writes back into a description file: the program chosen last, and a group's open
+// state and colour. Both edit the text of the one element concerned, so that the rest of a
+// hand-written file, its layout, comments and blank lines, stays byte for byte as it was.
 //
 // Both keep the file's encoding (its BOM, else the encoding its declaration names, else UTF-8) and its
 // line ends, and replace the file through a temporary file and a rename: a failed write leaves the
-// old file whole. Nothing is reported; false means that the file was left as it was.
+// old file whole. Nothing is reported; false means that the file could not be changed as asked.
 namespace DescriptionWriter
 {
-// Sets `attribute` = `value` on the root's first child element named `element`, appending such an
-// element to the root when there is none, and rewrites the file with nested elements indented by
-// tabs. Attributes keep the order the file had them in. A file that is not well-formed XML is left
-// alone; a root not named "settings" is written back without the change. A missing file is created
-// empty (and stays empty), as opening it for reading and writing would.
+// Sets `attribute` = `value` on the root's first child element named `element`, in that element's
+// start tag only. Without such an element, one line holding it is inserted before the root's end tag,
+// indented like the root's other children and ended like the file's lines. A file that already holds
+// the value is not touched at all. A file that is not well-formed XML, or whose root is not
+// "settings", is left alone; a missing file is created empty (and stays empty), as opening it for
+// reading and writing would.
 bool writeDescription(const QString& path, const QString& element, const QString& attribute, const QString& value);
 
 // The indentation of a re-serialised document: every run of ten spaces becomes one tab, and every

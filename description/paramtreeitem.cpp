@@ -1,5 +1,6 @@
 #include "description/paramtreeitem.h"
 
+#include "description/paramdescription.h"
 #include "document/inientry.h"
 
 namespace
@@ -9,6 +10,10 @@ constexpr Qt::ItemFlags EnabledParamFlags = Qt::ItemIsSelectable | Qt::ItemIsEdi
                                             Qt::ItemIsDropEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
 // A disabled parameter keeps its check box user-checkable, so that it can be switched on again.
 constexpr Qt::ItemFlags DisabledParamFlags = EnabledParamFlags & ~Qt::ItemFlags(Qt::ItemIsEditable);
+constexpr Qt::ItemFlags ReadOnlyParamFlags = DisabledParamFlags & ~Qt::ItemFlags(Qt::ItemIsUserCheckable);
+
+const QColor Black(0, 0, 0, 255);
+const QColor Grey(120, 120, 120, 255);
 
 } // namespace
 
@@ -21,7 +26,13 @@ ParamTreeItem::~ParamTreeItem()
 
 void ParamTreeItem::setEnabledLook(bool enabled)
 {
-    const QColor color = enabled ? QColor(0, 0, 0, 255) : QColor(120, 120, 120, 255);
+    if (isReadOnly()) {
+        setForeground(0, Black);
+        setForeground(1, Black);
+        setFlags(ReadOnlyParamFlags);
+        return;
+    }
+    const QColor color = enabled ? Black : Grey;
     setForeground(0, color);
     setForeground(1, color);
     setFlags(enabled ? EnabledParamFlags : DisabledParamFlags);
@@ -31,4 +42,14 @@ void ParamTreeItem::setChecked(bool checked)
 {
     setEnabledLook(checked);
     setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+}
+
+bool ParamTreeItem::isReadOnly() const
+{
+    return m_pEntry && m_pEntry->desc && m_pEntry->desc->noedit != 0;
+}
+
+QColor ParamTreeItem::restingValueColor() const
+{
+    return m_pEntry && !m_pEntry->enabled && !isReadOnly() ? Grey : Black;
 }

@@ -18,9 +18,15 @@ public:
     ParamTreeItem& operator=(const ParamTreeItem&) = delete;
 
     // Black texts and an editable value, or grey texts and a read-only value. The check box stays as it is.
+    // A parameter its description makes read-only stays black, not editable and without a switch.
     void setEnabledLook(bool enabled);
     // The look of setEnabledLook, and the check box of the title column to match.
     void setChecked(bool checked);
+
+    // The description makes the value read-only ("noedit"); such a key is neither edited nor switched.
+    bool isReadOnly() const;
+    // The colour of a value equal to its saved copy: grey on a switched-off key, black otherwise.
+    QColor restingValueColor() const;
 
     bool m_bGroup = false;
     IniEntry* m_pEntry = nullptr; // not owned; null on group rows

@@ -43,14 +43,15 @@ void Volmar::slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol)
                 label->setText(comment);
     }
 
-    if (nCol != ParamsTreeWidget::TitleColumn || !m_bCheck)
+    if (nCol != ParamsTreeWidget::TitleColumn || !m_bCheck || row->isReadOnly())
         return;
     const bool checked = row->checkState(ParamsTreeWidget::TitleColumn) != Qt::Unchecked;
     if (!entry->absent) {
-        // Written by the next save: the row now differs from its saved copy.
+        // Saved like an edited value: at once with Auto Save, else by the next save.
         if (checked != entry->enabled) {
             entry->enabled = checked;
             row->setEnabledLook(checked);
+            slotParamChanged(row);
         }
         return;
     }
@@ -59,13 +60,30 @@ void Volmar::slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol)
     // The box stays as it was unless the user agrees to add the key everywhere.
     row->setEnabledLook(!checked);
     row->setChecked(!checked);
-    if (Dialogs::question(nullptr, QString(), tr("Параметр отсутствует в некоторых файлах"),
-                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, nullptr,
-                          tr("Добавить параметр во все файлы?")) == QMessageBox::Yes) {
-        entry->absent = false;
-        entry->enabled = true;
-        row->setChecked(true);
+    if (askAddMissingKey())
+        acceptMissingKey(row);
+}
+
+bool Volmar::askAddMissingKey()
+{
+    return Dialogs::question(nullptr, QString(), tr("Параметр отсутствует в некоторых файлах"),
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, nullptr,
+                             tr("Добавить параметр во все файлы?")) == QMessageBox::Yes;
+}
+
+void Volmar::acceptMissingKey(ParamTreeItem* row)
+{
+    // The next save adds the key to the files that lack it. A read-only key keeps its state.
+    row->m_pEntry->absent = false;
+    if (!row->isReadOnly()) {
+        row->m_pEntry->enabled = true;
+        // Without check mode the row has no box to tick.
+        if (m_bCheck)
+            row->setChecked(true);
+        else
+            row->setEnabledLook(true);
     }
+    slotParamChanged(row);
 }
 
 void Volmar::slotCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* /*previous*/)
@@ -83,34 +101,39 @@ void Volmar::slotTreeItemDbClicked(QTreeWidgetItem* pItem, int /*nCol*/)
     auto* tree = qobject_cast<ParamsTreeWidget*>(sender());
 
     if (pItem->childCount() > 0) {
-        const QString title = pItem->text(ParamsTreeWidget::TitleColumn);
-        for (GroupDescription* g : std::as_const(m_groups)) {
-            if (g->title != title)
-                continue;
-            // The tree toggles the row after this signal: store the state it is about to take. The
-            // group stays open while it is open in another tree.
-            g->open = !pItem->isExpanded();
-            const QList<ParamTreeItem*> rows = m_groupItems.values(g->title);
-            for (const ParamTreeItem* other : rows)
-                if (other != pItem && other->isExpanded())
-                    g->open = true;
-            saveGroupState(g);
-        }
+        // The tree toggles the row after this signal: store the state it is about to take.
+        rememberGroupState(pItem, !pItem->isExpanded());
         return;
     }
 
     auto* row = dynamic_cast<ParamTreeItem*>(pItem);
-    if (!row || row->m_bGroup || !row->m_pEntry || !row->m_pEntry->absent)
+    if (!row || row->m_bGroup || !row->m_pEntry || !row->m_pEntry->absent || !askAddMissingKey())
         return;
-    if (Dialogs::question(nullptr, QString(), tr("Параметр отсутствует в некоторых файлах"),
-                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, nullptr,
-                          tr("Добавить параметр во все файлы?")) != QMessageBox::Yes)
-        return;
-    row->m_pEntry->absent = false;
-    row->m_pEntry->enabled = true;
-    row->setChecked(true);
-    if (tree)
+    acceptMissingKey(row);
+    if (tree && (row->flags() & Qt::ItemIsEditable))
         tree->editItem(row, ParamsTreeWidget::ValueColumn);
+}
+
+void Volmar::slotGroupToggled(ParamTreeItem* pItem)
+{
+    if (pItem)
+        rememberGroupState(pItem, pItem->isExpanded());
+}
+
+void Volmar::rememberGroupState(const QTreeWidgetItem* row, bool open)
+{
+    const QString title = row->text(ParamsTreeWidget::TitleColumn);
+    for (GroupDescription* g : std::as_const(m_groups)) {
+        if (g->title != title)
+            continue;
+        // The group stays open while it is open in another tree.
+        g->open = open;
+        const QList<ParamTreeItem*> rows = m_groupItems.values(g->title);
+        for (const ParamTreeItem* other : rows)
+            if (other != row && other->isExpanded())
+                g->open = true;
+        saveGroupState(g);
+    }
 }
 
 void Volmar::slotItemRightClicked()
@@ -159,18 +182,11 @@ void Volmar::slotActionColorGroup()
         saveGroupState(g);
     }
 
-    // The rows' colour is painted by the tree, which does not know it changed.
+    // The rows' colour is painted by the trees, which do not know it changed; their rows are drawn
+    // on the viewport, also where a tree stands in a separate window.
     saveViewState();
-    for (ParamsTreeWidget* tree : std::as_const(m_sectionTrees)) {
-        tree->setUpdatesEnabled(true);
-        tree->repaint();
-        tree->update();
-    }
-    if (m_pParamsTree)
-        m_pParamsTree->viewport()->update();
-    for (TabWgt* window : std::as_const(m_tabWindows))
-        if (window)
-            window->setPalette(window->palette());
+    for (ParamsTreeWidget* tree : allTrees())
+        tree->viewport()->update();
     restoreViewState();
 }
 
@@ -183,10 +199,15 @@ void Volmar::slotActionName()
 
 void Volmar::showKeyNames(bool names)
 {
-    if (!m_pParamsTree)
-        return;
-    for (int g = 0; g < m_pParamsTree->topLevelItemCount(); ++g) {
-        QTreeWidgetItem* group = m_pParamsTree->topLevelItem(g);
+    // Every tree, so that the section trees of section-tabs mode switch as the main tree does.
+    for (ParamsTreeWidget* tree : allTrees())
+        showKeyNames(tree, names);
+}
+
+void Volmar::showKeyNames(ParamsTreeWidget* tree, bool names)
+{
+    for (int g = 0; g < tree->topLevelItemCount(); ++g) {
+        QTreeWidgetItem* group = tree->topLevelItem(g);
         for (int c = 0; c < group->childCount(); ++c) {
             auto* row = dynamic_cast<ParamTreeItem*>(group->child(c));
             if (!row || row->m_bGroup || !row->m_pEntry)
@@ -211,7 +232,7 @@ void Volmar::showKeyNames(bool names)
                 row->setForeground(ParamsTreeWidget::ValueColumn, Black);
                 row->setBackground(ParamsTreeWidget::ValueColumn, ReadOnlyBackground);
             } else {
-                row->setForeground(ParamsTreeWidget::ValueColumn, Black);
+                row->setForeground(ParamsTreeWidget::ValueColumn, row->restingValueColor());
             }
         }
     }

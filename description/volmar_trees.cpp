@@ -81,7 +81,10 @@ void Volmar::buildTrees()
             continue;
         const QString groupTitle =
             entry->desc && !entry->desc->groupTitle.isEmpty() ? entry->desc->groupTitle : entry->section;
-        tree->addParamItem(groupTitle, entry);
+        // A parameter directly under a root that has a title names a group no row stands for; it
+        // goes where an untitled root would put it, under its section.
+        if (!tree->addParamItem(groupTitle, entry) && groupTitle != entry->section)
+            tree->addParamItem(entry->section, entry);
     }
 
     for (ParamsTreeWidget* tree : std::as_const(trees)) {
@@ -126,13 +129,34 @@ void Volmar::clearGroupItems()
     m_detachedGroupRows.clear();
 }
 
+QList<ParamsTreeWidget*> Volmar::allTrees() const
+{
+    QList<ParamsTreeWidget*> trees = m_sectionTrees.values();
+    if (m_pParamsTree)
+        trees.append(m_pParamsTree);
+    return trees;
+}
+
+ParamsTreeWidget* Volmar::viewTree() const
+{
+    if (m_nTabs == 0 || m_sectionTrees.isEmpty())
+        return m_pParamsTree;
+    // With a tab per section the main tree is not shown: the tree in view is the section tree last
+    // used, or the one of the current tab (none while "Log" is current).
+    for (ParamsTreeWidget* tree : m_sectionTrees)
+        if (tree == m_pCurTree)
+            return tree;
+    return m_sectionTrees.value(tabWidget->tabText(tabWidget->currentIndex()));
+}
+
 void Volmar::saveViewState()
 {
-    if (!m_pParamsTree)
+    ParamsTreeWidget* tree = viewTree();
+    if (!tree)
         return;
-    m_nSavedScroll = m_pParamsTree->verticalScrollBar()->value();
+    m_nSavedScroll = tree->verticalScrollBar()->value();
     m_nSavedRow = -1;
-    QTreeWidgetItem* current = m_pParamsTree->currentItem();
+    QTreeWidgetItem* current = tree->currentItem();
     if (!current)
         return;
     if (current->childCount() > 0 || !current->parent()) {
@@ -145,18 +169,19 @@ void Volmar::saveViewState()
 
 void Volmar::restoreViewState()
 {
-    if (!m_pParamsTree)
+    ParamsTreeWidget* tree = viewTree();
+    if (!tree)
         return;
-    m_pParamsTree->verticalScrollBar()->setValue(m_nSavedScroll);
-    disconnect(m_pParamsTree, &QTreeWidget::itemClicked, this, &Volmar::slotTreeItemClicked);
-    disconnect(m_pParamsTree, &QTreeWidget::currentItemChanged, this, &Volmar::slotCurrentItemChanged);
+    tree->verticalScrollBar()->setValue(m_nSavedScroll);
+    disconnect(tree, &QTreeWidget::itemClicked, this, &Volmar::slotTreeItemClicked);
+    disconnect(tree, &QTreeWidget::currentItemChanged, this, &Volmar::slotCurrentItemChanged);
     // No row of that name (or no such child any more): the tree is left without a current row.
-    const QList<QTreeWidgetItem*> rows = m_pParamsTree->findItems(m_sSavedGroup, Qt::MatchFixedString, 0);
+    const QList<QTreeWidgetItem*> rows = tree->findItems(m_sSavedGroup, Qt::MatchFixedString, 0);
     QTreeWidgetItem* current = nullptr;
     if (!rows.isEmpty())
         current = m_nSavedRow == -1 ? rows.first() : rows.first()->child(m_nSavedRow);
-    m_pParamsTree->setCurrentItem(current);
-    m_pParamsTree->setFocus();
-    connect(m_pParamsTree, &QTreeWidget::itemClicked, this, &Volmar::slotTreeItemClicked);
-    connect(m_pParamsTree, &QTreeWidget::currentItemChanged, this, &Volmar::slotCurrentItemChanged);
+    tree->setCurrentItem(current);
+    tree->setFocus();
+    connect(tree, &QTreeWidget::itemClicked, this, &Volmar::slotTreeItemClicked);
+    connect(tree, &QTreeWidget::currentItemChanged, this, &Volmar::slotCurrentItemChanged);
 }

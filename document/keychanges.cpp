@@ -1,5 +1,6 @@
 #include "document/keychanges.h"
 
+#include "platform/parsedprofile.h"
 #include "platform/profile.h"
 #include "platform/textcodec.h"
 
@@ -34,59 +35,27 @@ KeyChange enabledChange(const IniEntry& entry, bool enabled)
     return change;
 }
 
-bool moveEnabledMarker(QString& text, const QString& header, const QString& key, bool enabled)
+KeyChange addChange(const IniEntry& entry)
 {
-    const QString pattern = enabled ? QLatin1Char('@') + key + QLatin1Char('=') : key + QLatin1Char('=');
-    enum class Where
-    {
-        Before,
-        Inside,
-        After
-    } where = Where::Before;
-    bool changed = false;
-    QString result;
-    result.reserve(text.size() + 64);
-
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
-        const qsizetype next = end < 0 ? text.size() : end + 1;
-        if (end < 0)
-            end = text.size();
-        QStringView line = QStringView(text).mid(start, end - start);
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-
-        if (where == Where::Before) {
-            if (line.startsWith(header))
-                where = Where::Inside;
-        } else if (where == Where::Inside) {
-            if (line.startsWith(QLatin1Char('['))) {
-                where = Where::After;
-            } else if (line.startsWith(pattern)) {
-                changed = true;
-                if (enabled)
-                    line = line.mid(1);
-                else
-                    result += QLatin1Char('@');
-            }
-        }
-        result += line;
-        result += QLatin1Char('\n');
-        start = next;
-    }
-    if (changed)
-        text = result;
-    return changed;
+    KeyChange change = valueChange(entry);
+    change.kind = KeyChange::Add;
+    return change;
 }
 
-bool moveEnabledMarkerInBytes(QByteArray& bytes, const QString& header, const QString& key, bool enabled)
+bool moveEnabledMarker(QByteArray& bytes, const QString& section, const QString& key, bool enabled)
 {
-    const TextCodec::Encoding encoding = TextCodec::detect(bytes);
-    QString text = TextCodec::decode(bytes, encoding);
-    if (!moveEnabledMarker(text, header, key, enabled))
+    const ParsedProfile parsed(bytes);
+    const QList<qsizetype> offsets = parsed.keyNameOffsets(section, enabled ? QLatin1Char('@') + key : key);
+    if (offsets.isEmpty())
         return false;
-    bytes = bytes.left(TextCodec::bomLength(encoding)) + TextCodec::encode(text, encoding);
+    const QByteArray marker = TextCodec::encode(QStringLiteral("@"), parsed.encoding());
+    // From the last line up, so that the offsets of the earlier ones stay valid.
+    for (auto at = offsets.crbegin(); at != offsets.crend(); ++at) {
+        if (enabled)
+            bytes.remove(*at, marker.size());
+        else
+            bytes.insert(*at, marker);
+    }
     return true;
 }
 
@@ -105,15 +74,24 @@ bool applyKeyChanges(const QString& fileName, const QList<KeyChange>& changes)
     }
     const QByteArray original = bytes;
     for (const KeyChange& change : changes) {
-        if (change.kind == KeyChange::Value) {
+        switch (change.kind) {
+        case KeyChange::Add: {
+            const ParsedProfile parsed(bytes);
+            if (parsed.value(change.section, change.key) || parsed.value(change.section, QLatin1Char('@') + change.key))
+                break;
             Profile::applyWrite(bytes, change.section, change.key, change.text);
             exists = true;
-            continue;
+            break;
         }
-        if (!exists)
-            continue;
-        moveEnabledMarkerInBytes(bytes, QLatin1Char('[') + change.section + QLatin1Char(']'), change.key,
-                                 change.enabled);
+        case KeyChange::Value:
+            Profile::applyWrite(bytes, change.section, change.key, change.text);
+            exists = true;
+            break;
+        case KeyChange::Enabled:
+            if (exists)
+                moveEnabledMarker(bytes, change.section, change.key, change.enabled);
+            break;
+        }
     }
     if (bytes == original && QFileInfo::exists(path))
         return true;

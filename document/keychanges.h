@@ -13,8 +13,9 @@ struct KeyChange
 {
     enum Kind
     {
-        Value,  // replace the value text after "=" (or add the key)
-        Enabled // add or remove the "@" in front of the key inside its section
+        Value,   // replace the value text after "=" (or add the key)
+        Enabled, // add or remove the "@" in front of the key inside its section
+        Add      // add the key with its text where the section holds it neither on nor off
     };
     Kind kind = Value;
     QString section;
@@ -29,14 +30,13 @@ QString keyLineText(const IniEntry& entry);
 
 KeyChange valueChange(const IniEntry& entry);
 KeyChange enabledChange(const IniEntry& entry, bool enabled);
+KeyChange addChange(const IniEntry& entry);
 
-// Moves the "@" marker of `key` inside the section whose header line begins with `header`
-// (case-sensitive), on every line of that section that begins with the pattern. The text is
-// rebuilt line by line with "\n" line ends. Returns false when no line changed.
-bool moveEnabledMarker(QString& text, const QString& header, const QString& key, bool enabled);
-
-// moveEnabledMarker on a file's bytes, keeping its encoding and BOM.
-bool moveEnabledMarkerInBytes(QByteArray& bytes, const QString& header, const QString& key, bool enabled);
+// Moves the "@" marker of `key` on every key line of the first section named `section` (names
+// compared as the profile functions compare them, blanks around them allowed): enabled takes it
+// from "@key", disabled puts it in front of "key". Only the marker changes; every other byte of
+// the file stays. Returns false when no line changed.
+bool moveEnabledMarker(QByteArray& bytes, const QString& section, const QString& key, bool enabled);
 
 // Applies the changes in order and rewrites the file once (temporary file + rename). A file that
 // does not exist gets value changes only (a value write creates it). False when the write failed.

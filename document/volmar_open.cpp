@@ -1,4 +1,5 @@
 // Opening files and file sets, reloading them, and switching between the file tabs of a set.
+#include "app/firstlook.h"
 #include "app/volmar.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
@@ -9,6 +10,8 @@
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace
 {
@@ -22,6 +25,21 @@ QString descriptionPathFor(const QString& iniPath)
     const QString dir = iniPath.left(iniPath.size() - name.size());
     return dir + base + QStringLiteral(".vlmr");
 }
+
+// Russian counts: 1, 21, 101 "файл"; 2-4, 22-24 "файла"; 0, 5-20, 25-30, 111-114 "файлов".
+QString filesCount(qsizetype n)
+{
+    const qsizetype lastTwo = n % 100;
+    const qsizetype last = n % 10;
+    QString word;
+    if (last == 1 && lastTwo != 11)
+        word = Volmar::tr(" файл");
+    else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
+        word = Volmar::tr(" файла");
+    else
+        word = Volmar::tr(" файлов");
+    return QString::number(n) + word;
+}
 } // namespace
 
 void Volmar::slotActionOpen()
@@ -30,7 +48,7 @@ void Volmar::slotActionOpen()
     if (m_sLastDir.isEmpty())
         m_sLastDir = QDir::currentPath();
     const QString name = Dialogs::getOpenFileName(this, tr("Открыть файл"), m_sLastDir,
-                                                  tr("ini files (*.ini *.ax);;vlmr files (*.vlmr);;Все файлы (*.*)"));
+                                                  tr("ini files (*.ini *.ax);;vlmr files (*.vlmr);;Все файлы (*)"));
     if (!name.isEmpty()) {
         m_sLastDir = QFileInfo(name).absolutePath();
         m_openList = QStringList{name};
@@ -51,6 +69,7 @@ ParamsTreeWidget* Volmar::createTree(QWidget* parent)
     connect(tree, &QTreeWidget::itemClicked, this, &Volmar::slotTreeItemClicked);
     connect(tree, &QTreeWidget::currentItemChanged, this, &Volmar::slotCurrentItemChanged);
     connect(tree, &QTreeWidget::itemDoubleClicked, this, &Volmar::slotTreeItemDbClicked);
+    connect(tree, &ParamsTreeWidget::signalGroupToggled, this, &Volmar::slotGroupToggled);
     connect(tree, &ParamsTreeWidget::signalParamChanged, this, &Volmar::slotParamChanged);
     tree->installEventFilter(this);
     tree->setFont(m_font);
@@ -61,15 +80,18 @@ ParamsTreeWidget* Volmar::createTree(QWidget* parent)
 
 void Volmar::openFiles()
 {
-    const int n = m_fileList.size();
-    if (n > 0)
+    if (!m_fileList.isEmpty())
         QDir::setCurrent(QFileInfo(m_fileList.first()).absolutePath());
+    takeDescription();
+    const int n = m_fileList.size();
 
     if (m_pFileTabs)
         disconnect(m_pFileTabs, &QTabWidget::currentChanged, this, &Volmar::slotCurrentChanged);
     clearGroupItems();
     if (m_pParamsTree) {
-        m_nWidthColumn = m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn);
+        // Until a first opening fits it, the column of the empty tree is a stand-in, not the user's.
+        if (m_nWidthColumn != 0)
+            m_nWidthColumn = m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn);
         delete m_pParamsTree;
         m_pParamsTree = nullptr;
     }
@@ -83,7 +105,8 @@ void Volmar::openFiles()
 
     if (n > 1) {
         m_pFileTabs = new QTabWidget(this);
-        m_pvLayoutTree_1->addWidget(m_pFileTabs, 0);
+        // Above the comment label, which stays right below the tree as with one file.
+        m_pvLayoutTree_1->insertWidget(0, m_pFileTabs);
         m_pFileTabs->addTab(m_pParamsTree, tr("Все файлы"));
         for (int i = 1; i <= n; ++i)
             m_pFileTabs->addTab(new QWidget(m_pFileTabs), QFileInfo(m_fileList.at(i - 1)).fileName());
@@ -109,31 +132,27 @@ void Volmar::openFiles()
     for (QWidget* control : fileControls)
         control->setEnabled(true);
 
-    const QString first = m_fileList.first();
-    if (QFileInfo(first).suffix() == QLatin1String("vlmr")) {
-        m_sDescPath = first;
-        m_fileList.removeFirst();
-        m_bDescFromIni = false;
-    } else {
-        m_sDescPath = descriptionPathFor(first);
-        m_bDescFromIni = true;
-    }
-
     loadFiles();
     fillProgramList();
     fillPldList();
     fillBinList();
+    // A first start has no stored title column: it fits the titles, and is stored at close.
+    if (m_nWidthColumn == 0) {
+        const QList<ParamsTreeWidget*> trees = findChildren<ParamsTreeWidget*>();
+        m_nWidthColumn = FirstLook::titleColumnWidth(trees);
+        for (ParamsTreeWidget* tree : trees)
+            if (m_nWidthColumn != 0)
+                tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_nWidthColumn);
+    }
+    // The keys go to the parameters, not to the tab bar that comes first in the window.
+    if (QWidget* page = tabWidget->currentWidget())
+        if (auto* tree = page->findChild<ParamsTreeWidget*>())
+            tree->setFocus(Qt::OtherFocusReason);
     QTimer::singleShot(0, this, &Volmar::slotPrepare);
 }
 
 void Volmar::loadFiles()
 {
-    if (!m_bDescFromIni) {
-        // A reload must not name the described INI file a second time.
-        const QString iniName = iniNameFromDesc();
-        if (!m_fileList.contains(iniName))
-            m_fileList.append(iniName);
-    }
     rememberTimes();
 
     if (m_fileList.size() == 1) {
@@ -143,8 +162,7 @@ void Volmar::loadFiles()
             shown.replace(current, QString());
         setWindowTitle(QStringLiteral("Volmar - ") + shown);
     } else {
-        setWindowTitle(QStringLiteral("Volmar - ") + tr("Редактируется ") + QString::number(m_fileList.size()) +
-                       tr(" файлов"));
+        setWindowTitle(QStringLiteral("Volmar - ") + tr("Редактируется ") + filesCount(m_fileList.size()));
     }
 
     m_bSingleFile = m_fileList.size() == 1;
@@ -166,6 +184,7 @@ void Volmar::loadFiles()
     else
         tabWidget->insertTab(0, widget, QStringLiteral("Ini"));
     tabWidget->addTab(widget_2, QStringLiteral("Log"));
+    rehomeDetachedPages();
 
     buildTrees();
 }
@@ -173,6 +192,33 @@ void Volmar::loadFiles()
 QString Volmar::iniNameFromDesc()
 {
     return DescriptionModel::iniFileNamedBy(m_sDescPath);
+}
+
+void Volmar::takeDescription()
+{
+    if (m_fileList.isEmpty())
+        return;
+    const auto isDescription = [](const QString& name) { return QFileInfo(name).suffix() == QLatin1String("vlmr"); };
+    const auto described = std::find_if(m_fileList.cbegin(), m_fileList.cend(), isDescription);
+    if (described == m_fileList.cend()) {
+        m_sDescPath = descriptionPathFor(m_fileList.first());
+        m_bDescFromIni = true;
+        return;
+    }
+    // A description named among the files describes them and is never edited as an INI file; the
+    // INI file it names joins the set once, with a file tab of its own.
+    m_sDescPath = *described;
+    m_bDescFromIni = false;
+    m_fileList.removeIf(isDescription);
+    const QString named = iniNameFromDesc();
+    const QString iniPath = named.isEmpty() ? named : QFileInfo(m_sDescPath).absoluteDir().absoluteFilePath(named);
+    const auto samePath = [&iniPath](const QString& name) {
+        return QFileInfo(name).absoluteFilePath() == QDir::cleanPath(iniPath);
+    };
+    // A description that names no file leaves the others edited; alone, it edits a nameless document.
+    if (iniPath.isEmpty() ? m_fileList.isEmpty() : std::none_of(m_fileList.cbegin(), m_fileList.cend(), samePath))
+        m_fileList.append(QDir::cleanPath(iniPath));
+    m_openList = m_fileList;
 }
 
 void Volmar::slotCurrentChanged(int idx)

@@ -9,23 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace
-{
-QList<ParamsTreeWidget*> allTrees(const QMap<QString, ParamsTreeWidget*>& sectionTrees, ParamsTreeWidget* main)
-{
-    QList<ParamsTreeWidget*> trees = sectionTrees.values();
-    if (main)
-        trees.append(main);
-    return trees;
-}
-} // namespace
-
 void Volmar::slotActionSave()
 {
     m_pActionSave->setEnabled(false);
 
     QList<KeyChange> changes; // the same changes go to every edited file
-    for (ParamsTreeWidget* tree : allTrees(m_sectionTrees, m_pParamsTree)) {
+    for (ParamsTreeWidget* tree : allTrees()) {
         for (int g = 0; g < tree->topLevelItemCount(); ++g) {
             QTreeWidgetItem* group = tree->topLevelItem(g);
             for (int c = 0; c < group->childCount(); ++c) {
@@ -41,8 +30,11 @@ void Volmar::slotActionSave()
                 // A key switched on loses its "@" first, so that the new value lands on the same line.
                 if (enabledChanged && entry->enabled)
                     changes.append(enabledChange(*entry, true));
+                // A value written goes to every file; a key accepted unchanged only into those lacking it.
                 if (valueChanged)
                     changes.append(valueChange(*entry));
+                else if (row->m_pSaved->absent && !entry->absent)
+                    changes.append(addChange(*entry));
                 if (enabledChanged && !entry->enabled)
                     changes.append(enabledChange(*entry, false));
             }
@@ -66,7 +58,11 @@ int Volmar::writeEnabled(const QString& header, IniEntry* entry, bool enabled, c
         return -1;
     QByteArray bytes = file.readAll();
     file.close();
-    if (!moveEnabledMarkerInBytes(bytes, header, entry->key, enabled))
+    // The header is the section's name in brackets.
+    const QString section = header.startsWith(QLatin1Char('[')) && header.endsWith(QLatin1Char(']'))
+                                ? header.mid(1, header.size() - 2)
+                                : header;
+    if (!moveEnabledMarker(bytes, section, entry->key, enabled))
         return -1;
     return Profile::replaceFile(QFileInfo(fileName).absoluteFilePath(), bytes) ? 0 : -1;
 }
@@ -74,7 +70,7 @@ int Volmar::writeEnabled(const QString& header, IniEntry* entry, bool enabled, c
 void Volmar::askSave()
 {
     bool modified = false;
-    for (ParamsTreeWidget* tree : allTrees(m_sectionTrees, m_pParamsTree))
+    for (ParamsTreeWidget* tree : allTrees())
         modified = modified || tree->isModified();
     if (!modified)
         return;
@@ -108,7 +104,7 @@ void Volmar::slotParamChanged(ParamTreeItem* pItem)
 {
     if (m_bAutoSave) {
         if (pItem)
-            pItem->setForeground(ParamsTreeWidget::ValueColumn, QColor(0, 0, 0, 255));
+            pItem->setForeground(ParamsTreeWidget::ValueColumn, pItem->restingValueColor());
         slotActionSave();
         m_pActionSave->setEnabled(false);
     } else {

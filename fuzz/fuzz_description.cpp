@@ -1,8 +1,9 @@
-// Any bytes as a ".vlmr" description: the reader, the "inifile" rule and the document's reading of
-// an INI file beside it must survive them.
+// Any bytes as a ".vlmr" description: the reader, the "inifile" rule, the document's reading of
+// an INI file beside it and the check of both must survive them.
 
-#include "description/descriptionmodel.h"
+#include "description/descriptioncheck.h"
 #include "description/descriptionmatch.h"
+#include "description/descriptionmodel.h"
 #include "document/inidocument.h"
 
 #include <QFile>
@@ -32,5 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     document.m_bSingleFile = true;
     document.readFiles();
     matchDescriptions(document.m_entries, model.m_params);
+    DescriptionCheck::check(path, {path});
     return 0;
 }

@@ -276,6 +276,12 @@ QString ParsedProfile::foldCase(QStringView name)
     return folded;
 }
 
+// Lines without "=" and names starting with ";" are no keys to the profile functions.
+bool ParsedProfile::isKey(const Entry& entry)
+{
+    return entry.equals >= 0 && !entry.name.startsWith(u';');
+}
+
 int ParsedProfile::findSection(const QString& name) const
 {
     if (name.isEmpty())
@@ -301,19 +307,31 @@ QStringList ParsedProfile::keyNames(const QString& section) const
     const Section& s = m_sections.at(index);
     for (int e = s.firstEntry; e < s.endEntry; ++e) {
         const Entry& entry = m_entries.at(e);
-        if (entry.equals >= 0 && !entry.name.startsWith(u';'))
+        if (isKey(entry))
             names.append(entry.name);
     }
     return cutList(names);
 }
 
-std::optional<QString> ParsedProfile::value(const QString& section, const QString& key) const
+int ParsedProfile::findValue(const QString& section, const QString& key) const
 {
     const int index = findSection(trimmed(beforeNul(section)).toString());
     if (index < 0)
-        return std::nullopt;
+        return -1;
     const int e = m_sections.at(index).keys.value(foldCase(trimmed(beforeNul(key))), -1);
-    if (e < 0 || m_entries.at(e).equals < 0)
+    return e < 0 || m_entries.at(e).equals < 0 ? -1 : e;
+}
+
+int ParsedProfile::keyLine(const QString& section, const QString& key) const
+{
+    const int e = findValue(section, key);
+    return e < 0 ? 0 : m_entries.at(e).line + 1;
+}
+
+std::optional<QString> ParsedProfile::value(const QString& section, const QString& key) const
+{
+    const int e = findValue(section, key);
+    if (e < 0)
         return std::nullopt;
 
     const Entry& entry = m_entries.at(e);
@@ -333,6 +351,40 @@ std::optional<QString> ParsedProfile::value(const QString& section, const QStrin
             text.chop(1);
     }
     return text;
+}
+
+QList<ParsedProfile::OutlineLine> ParsedProfile::outline() const
+{
+    QList<OutlineLine> lines;
+    lines.reserve(m_entries.size() + m_sections.size());
+    for (const Section& section : m_sections) {
+        if (section.header >= 0)
+            lines.append(OutlineLine{section.header + 1, OutlineLine::Header, section.name});
+        for (int e = section.firstEntry; e < section.endEntry; ++e) {
+            const Entry& entry = m_entries.at(e);
+            lines.append(OutlineLine{entry.line + 1, isKey(entry) ? OutlineLine::Key : OutlineLine::Other, entry.name});
+        }
+    }
+    return lines;
+}
+
+QList<qsizetype> ParsedProfile::keyNameOffsets(const QString& section, const QString& name) const
+{
+    QList<qsizetype> offsets;
+    const int index = findSection(trimmed(beforeNul(section)).toString());
+    // The part before the first header has no name to be asked by.
+    if (index <= 0)
+        return offsets;
+    const QString folded = foldCase(trimmed(beforeNul(name)));
+    const Section& s = m_sections.at(index);
+    for (int e = s.firstEntry; e < s.endEntry; ++e) {
+        const Entry& entry = m_entries.at(e);
+        if (entry.equals >= 0 && foldCase(entry.name) == folded) {
+            const Line& line = m_lines.at(entry.line);
+            offsets.append(skipBlanks(line.begin, line.contentEnd));
+        }
+    }
+    return offsets;
 }
 
 std::optional<ParsedProfile::Splice> ParsedProfile::putValue(const QString& section, const QString& key,

@@ -33,6 +33,28 @@ public:
     QStringList sectionNames() const;
     QStringList keyNames(const QString& section) const;
     std::optional<QString> value(const QString& section, const QString& key) const;
+    // Where the names of the first named section's key lines called `name` (case ignored) begin, in
+    // file order: after the line's leading blanks. Lines without "=" hold no key.
+    QList<qsizetype> keyNameOffsets(const QString& section, const QString& name) const;
+
+    // The line (counted from 1) of the key value() reads; 0 when value() finds nothing.
+    int keyLine(const QString& section, const QString& key) const;
+
+    // One line that is not blank, as a report about the file points at it.
+    struct OutlineLine
+    {
+        enum Kind
+        {
+            Header, // "[name]"
+            Key,    // a line keyNames() lists for its section
+            Other   // no "=", or a name starting with ";"
+        };
+        int number = 0; // counted from 1; CR LF, CR and LF each end a line
+        Kind kind = Other;
+        QString name; // the section name, or the text before "=" (the whole line without one), trimmed
+    };
+    // Every line that is not blank, in file order, repeated and unreachable ones included.
+    QList<OutlineLine> outline() const;
 
     // std::nullopt: the file stays as it is (the value is already there, nothing matched).
     std::optional<Splice> putValue(const QString& section, const QString& key, const QString& value) const;
@@ -89,6 +111,8 @@ private:
     qsizetype cutAtNul(qsizetype begin, qsizetype end) const;
     QString decodeRange(qsizetype begin, qsizetype end) const;
     QByteArray encodeText(const QString& text, QStringView decidingText = {}) const;
+    static bool isKey(const Entry& entry);
+    int findValue(const QString& section, const QString& key) const; // entry index, or -1
     int findSection(const QString& name) const;
     bool applyInPlace(const Splice& splice);
 

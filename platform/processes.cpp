@@ -192,6 +192,12 @@ void killGroup(qint64 pgid)
         ::kill(-static_cast<pid_t>(pgid), SIGKILL);
 }
 
+QString helperDirectory(const QString& applicationDir)
+{
+    const QString installed = QDir::cleanPath(applicationDir + QStringLiteral("/../lib/volmar"));
+    return QFileInfo(installed).isDir() ? installed : applicationDir;
+}
+
 QProcessEnvironment childEnvironment()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -200,8 +206,10 @@ QProcessEnvironment childEnvironment()
     const QString ownDir = QCoreApplication::applicationDirPath();
     const QString key = QStringLiteral("PATH");
     QString path = env.value(key);
-    if (!path.split(QDir::listSeparator()).contains(ownDir))
-        path = path.isEmpty() ? ownDir : path + QDir::listSeparator() + ownDir;
+    for (const QString& dir : {ownDir, helperDirectory(ownDir)}) {
+        if (!path.split(QDir::listSeparator()).contains(dir))
+            path = path.isEmpty() ? dir : path + QDir::listSeparator() + dir;
+    }
     env.insert(key, path);
     return env;
 }
@@ -214,14 +222,16 @@ QString resolveProgram(const QString& program, const QString& workingDir, const 
     return found.isEmpty() ? program : found;
 }
 
-bool start(QProcess& process, const QString& program, const QStringList& arguments, QIODevice::OpenMode mode)
+bool start(QProcess& process, const QString& program, const QStringList& arguments, QIODevice::OpenMode mode,
+           const QProcessEnvironment& extra)
 {
     if (process.state() != QProcess::NotRunning)
         return process.state() == QProcess::Running;
     if (program.isEmpty())
         return false;
     const QString workingDir = QDir::currentPath();
-    const QProcessEnvironment env = childEnvironment();
+    QProcessEnvironment env = childEnvironment();
+    env.insert(extra);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(workingDir);
     process.start(resolveProgram(program, workingDir, env), arguments, mode);

@@ -37,18 +37,24 @@ void runInOwnGroup(QProcess& process);
 // SIGKILL to every member of the process group led by pgid (a child started in its own group).
 void killGroup(qint64 pgid);
 
-// The environment of every program Volmar starts: its own, with the folder of Volmar's executable
-// appended to PATH, so that the stand-in tools there are found and a real tool earlier on PATH wins.
+// Where the stand-in tools are: "lib/volmar" beside the "bin" folder of an installed Volmar whose
+// executable is in applicationDir, else applicationDir itself (a build tree keeps them together).
+QString helperDirectory(const QString& applicationDir);
+
+// The environment of every program Volmar starts: its own, with the folder of Volmar's executable and
+// the helper folder appended to PATH, so that the stand-in tools there are found and a real tool
+// earlier on PATH wins.
 QProcessEnvironment childEnvironment();
 
 // Where a program named without a folder is found: the working directory first (as Windows looks
 // there), then PATH of env. A name with a folder, or one found nowhere, is returned unchanged.
 QString resolveProgram(const QString& program, const QString& workingDir, const QProcessEnvironment& env);
 
-// Starts program with arguments in the current directory with childEnvironment() and waits for the
-// program to be executed. A process that is not idle is left alone. True when it is running.
+// Starts program with arguments in the current directory with childEnvironment(), plus the variables
+// of `extra`, and waits for the program to be executed. A process that is not idle is left alone.
+// True when it is running.
 bool start(QProcess& process, const QString& program, const QStringList& arguments,
-           QIODevice::OpenMode mode = QIODevice::ReadWrite);
+           QIODevice::OpenMode mode = QIODevice::ReadWrite, const QProcessEnvironment& extra = {});
 
 // The same for a command line: blanks separate words, double quotes group them.
 bool startCommand(QProcess& process, const QString& commandLine, QIODevice::OpenMode mode = QIODevice::ReadWrite);

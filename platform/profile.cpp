@@ -285,6 +285,16 @@ std::optional<QString> readString(const QString& path, const QString& section, c
     return read<std::optional<QString>>(path, [&](const ParsedProfile& p) { return p.value(section, key); });
 }
 
+int keyLine(const QString& path, const QString& section, const QString& key)
+{
+    return read<int>(path, [&](const ParsedProfile& p) { return p.keyLine(section, key); });
+}
+
+QList<ParsedProfile::OutlineLine> outline(const QString& path)
+{
+    return read<QList<ParsedProfile::OutlineLine>>(path, [](const ParsedProfile& p) { return p.outline(); });
+}
+
 WriteResult putString(const QString& path, const QString& section, const QString& key, const QString& value,
                       QString* error)
 {

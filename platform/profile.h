@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/parsedprofile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -26,6 +28,12 @@ QStringList keyNames(const QString& path, const QString& section);
 // The value of the first matching key of the first matching section, trimmed, one pair of
 // enclosing quotes removed, cut to BufferSize - 1 characters. std::nullopt when not found.
 std::optional<QString> readString(const QString& path, const QString& section, const QString& key);
+
+// The line (counted from 1) of the key readString() reads; 0 when it finds nothing.
+int keyLine(const QString& path, const QString& section, const QString& key);
+
+// Every line of the file that is not blank, in order; empty for a missing or unreadable file.
+QList<ParsedProfile::OutlineLine> outline(const QString& path);
 
 // Replaces the value of the first matching key, or adds the key (and the section). Writing the
 // value the line already holds does not touch the file. False when the file could not be written.

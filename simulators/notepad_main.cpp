@@ -1,12 +1,12 @@
 // notepad.exe: opens a file in the user's text editor. A terminal editor ($VISUAL or $EDITOR) runs
 // in a terminal window ($TERMINAL or x-terminal-emulator); without one the desktop's default
 // application opens the file (xdg-open).
+#include "platform/texteditor.h"
 #include "simulators/simconsole.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -15,18 +15,6 @@
 
 namespace
 {
-QStringList commandFromEnv(const char* name)
-{
-    return QProcess::splitCommand(qEnvironmentVariable(name).trimmed());
-}
-
-QString findProgram(const QString& name)
-{
-    if (name.contains(QLatin1Char('/')))
-        return QFileInfo(name).isExecutable() ? name : QString();
-    return QStandardPaths::findExecutable(name);
-}
-
 // Replaces this process by the command; returns only when that failed.
 QString execute(const QStringList& command)
 {
@@ -64,34 +52,11 @@ int main(int argc, char* argv[])
     if (!QFileInfo::exists(file) && file.contains(QLatin1Char('\\')))
         file.replace(QLatin1Char('\\'), QLatin1Char('/'));
 
-    QStringList editor = commandFromEnv("VISUAL");
-    if (editor.isEmpty())
-        editor = commandFromEnv("EDITOR");
-    QStringList terminal = commandFromEnv("TERMINAL");
-    if (terminal.isEmpty())
-        terminal = QStringList{QStringLiteral("x-terminal-emulator")};
-    const QString terminalPath = findProgram(terminal.first());
-
-    QStringList reasons;
-    if (!editor.isEmpty() && !terminalPath.isEmpty()) {
-        terminal.first() = terminalPath;
-        const QString error = execute(terminal + QStringList{QStringLiteral("-e")} + editor + QStringList{file});
-        reasons << QStringLiteral("терминал %1 не запустился: %2").arg(terminalPath, error);
-    } else if (editor.isEmpty()) {
-        reasons << QStringLiteral("не заданы $VISUAL и $EDITOR");
-    } else {
-        reasons
-            << QStringLiteral("нет терминала ($TERMINAL или x-terminal-emulator) для редактора %1").arg(editor.first());
-    }
-
-    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (opener.isEmpty()) {
-        reasons << QStringLiteral("не найдена программа xdg-open");
-    } else if (!QFileInfo::exists(file)) {
-        reasons << QStringLiteral("файл %1 не найден").arg(file);
-    } else {
-        const QString error = execute({opener, file});
-        reasons << QStringLiteral("xdg-open не запустилась: %1").arg(error);
+    const TextEditor::Plan plan = TextEditor::plan(file, QProcessEnvironment::systemEnvironment());
+    QStringList reasons = plan.missing;
+    for (const QStringList& command : plan.commands) {
+        const QString error = execute(command); // returns only when the program could not be run
+        reasons << QStringLiteral("%1 не запустилась: %2").arg(command.first(), error);
     }
     return fail(QStringLiteral("не удалось открыть %1: %2.").arg(file, reasons.join(QStringLiteral("; "))));
 }

@@ -1,11 +1,14 @@
 // Orvex.exe: the signal visualiser. "-r FILE" names the data file (16-bit little-endian samples),
 // "-j" follows it while the DSP program rewrites it.
 #include "simulators/orvexwindow.h"
+#include "simulators/windowplacement.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -18,7 +21,9 @@ void usage()
                "  -r FILE   data file: 16-bit little-endian samples (\\ separators are accepted)\n"
                "  -j        follow the file: redraw whenever it is written again\n"
                "  -s RATE   sample rate in Hz for the axes (default: fractions of the sample rate)\n"
-               "Prints \"ready\" when the window is up and one line per (re)load of the file.\n",
+               "Opens beside the window whose frame VOLMAR_GEOMETRY gives as x,y,width,height.\n"
+               "Prints where its window stands, then \"ready\" when it is up, and one line per\n"
+               "(re)load of the file.\n",
                stdout);
 }
 
@@ -68,11 +73,24 @@ int main(int argc, char* argv[])
         settings.setValue(QStringLiteral("Orvex Dir"), ownDir);
     settings.sync();
 
+    // Beside the editor that started it, whose window it would otherwise cover where no window
+    // manager places new windows.
+    const QRect editor = WindowPlacement::parseFrame(qEnvironmentVariable(WindowPlacement::EditorVariable));
+    const QScreen* screen = editor.isValid() ? QGuiApplication::screenAt(editor.center()) : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect place =
+        WindowPlacement::besideEditor(editor, screen->availableGeometry(), QSize(800, 600), QSize(320, 240));
+
     OrvexWindow window(path, follow, sampleRate);
-    window.resize(800, 600);
+    // The place is for the whole window, its frame included where the platform knows it already.
+    window.winId();
+    window.resize(place.size().shrunkBy(window.windowHandle()->frameMargins()));
+    window.move(place.topLeft());
     window.show();
-    QTimer::singleShot(0, &window, [] {
-        std::fputs("ready\n", stdout);
+    QTimer::singleShot(0, &window, [&window] {
+        const QRect frame = window.frameGeometry();
+        std::printf("window %d,%d %dx%d\nready\n", frame.x(), frame.y(), frame.width(), frame.height());
         std::fflush(stdout);
     });
     return app.exec();

@@ -37,6 +37,11 @@ OrvexWindow::OrvexWindow(const QString& path, bool follow, double sampleRate, QW
     auto* pathLabel = new QLabel(path.isEmpty() ? QStringLiteral("Файл данных не задан") : path, this);
     pathLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pInfoLabel = new QLabel(this);
+    // Neither a long path nor the figures may widen the window beyond the place it is given beside
+    // the editor: the figures wrap, the path is cut (its tool tip holds it whole).
+    pathLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    pathLabel->setToolTip(path);
+    m_pInfoLabel->setWordWrap(true);
     m_pWavePlot = new SignalPlot(SignalPlot::Waveform, this);
     m_pSpectrumPlot = new SignalPlot(SignalPlot::SpectrumView, this);
     layout->addWidget(pathLabel);

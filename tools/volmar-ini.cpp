@@ -4,6 +4,7 @@
 #include "platform/profile.h"
 #include "platform/profilewrite.h"
 #include "platform/textcodec.h"
+#include "tools/commands.h"
 
 #include <QFile>
 #include <QHash>
@@ -29,6 +30,8 @@ const char UsageText[] = "Usage: volmar-ini sections FILE\n"
                          "       volmar-ini set FILE SECTION KEY VALUE\n"
                          "       volmar-ini delete FILE SECTION [KEY]\n"
                          "       volmar-ini run FILE OPS\n"
+                         "       volmar-ini check DESCRIPTION.vlmr [INI...]\n"
+                         "       volmar-ini diff [--json] A.ini B.ini\n"
                          "Try 'volmar-ini --help' for more.\n";
 
 const char HelpText[] = R"help(volmar-ini - read and write INI files exactly as Volmar does
@@ -40,6 +43,9 @@ Usage:
   volmar-ini set FILE SECTION KEY VALUE  write a value
   volmar-ini delete FILE SECTION [KEY]   remove a key, or a whole section
   volmar-ini run FILE OPS                run a script of operations on FILE (see below)
+  volmar-ini check DESCRIPTION.vlmr [INI...]
+                                         report what Volmar would silently ignore (see below)
+  volmar-ini diff [--json] A.ini B.ini   list the keys that differ between two files
   volmar-ini --help                      show this text
 
 What it reads
@@ -99,6 +105,30 @@ Scripts (run)
   "line" is the line of OPS, "file_hex" the whole file after the write in hex
   (null when there is no file).
 
+Checking a description (check)
+  check reads DESCRIPTION.vlmr with Volmar's own reader and the INI files with
+  its own document code (without INI files: the file the description names,
+  as opening the description would) and prints one line per finding, in the
+  "file:line: message" form editors jump from ("file:line:column:" for XML
+  errors): XML errors (Volmar then ignores the whole file), unknown or repeated
+  elements, types other than spin-int, spin-double, list, file and text,
+  numbers that read as 0, min above max, lists without items or with repeated
+  values, programs whose dependence is missing, parameters that name no key or
+  a key described before, keys without a description, and INI lines nobody
+  reads (keys above the first section, repeated sections and keys). Exit
+  status: 0 nothing found, 1 findings, 2 wrong arguments, 3 a file could not
+  be read.
+
+Comparing two files (diff)
+  diff lists the keys that differ in value (comments are not compared), are
+  missing from one file, or are switched off by "@" in one only. Section and
+  key names match without regard to case. The table shows a switched-off
+  value behind "@", an empty one as "", a missing key as (missing); --json
+  prints {"a":..., "b":..., "differences":[{"section", "key", "changes"
+  (["value"], ["switched"], ["missing"]...), "a" and "b" (each {"value",
+  "enabled", "line"} or null)}]}. Exit status: 0 no differences, 1
+  differences, 2 wrong arguments, 3 a file could not be read.
+
 Examples
   volmar-ini get test.ini Radio Freq
   volmar-ini set test.ini Radio Freq 200
@@ -111,6 +141,8 @@ Examples
   done
   printf 'put\tRadio\tFreq\t200\nget\tRadio\tFreq\n' > ops.txt
   volmar-ini run test.ini ops.txt
+  volmar-ini check test.vlmr
+  volmar-ini diff --json test.ini test.rev2.ini
 )help";
 
 void print(const QByteArray& bytes, FILE* stream = stdout)
@@ -368,6 +400,10 @@ int main(int argc, char** argv)
         print(HelpText);
         return ExitOk;
     }
+    if (command == QLatin1String("check"))
+        return checkCommand(args);
+    if (command == QLatin1String("diff"))
+        return diffCommand(args);
     if (args.isEmpty())
         return usage();
     const QString path = args.takeFirst();

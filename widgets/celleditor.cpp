@@ -4,6 +4,7 @@
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -50,6 +51,16 @@ void build(QWidget* editor, QLineEdit*& lineEdit, QPushButton*& button, const QS
 
 bool filterLineEditEvent(QWidget* editor, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Tab && key != Qt::Key_Backtab)
+            return false;
+        // The line edit would pass Tab on as a move to the next widget, which is the editor's own
+        // button. The item view's delegate watches the editor: there Tab commits and moves to the next
+        // row like in every other editor.
+        QCoreApplication::sendEvent(editor, event);
+        return true;
+    }
     if (event->type() != QEvent::FocusOut)
         return false;
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -74,6 +85,13 @@ void takeFocus(QWidget* editor)
 {
     editor->setFocusProxy(nullptr);
     editor->setFocus(Qt::OtherFocusReason);
+}
+
+void returnFocus(QWidget* editor, QLineEdit* lineEdit)
+{
+    editor->setFocusProxy(lineEdit);
+    // While the window is not yet active again this only names the widget that gets the focus back.
+    lineEdit->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace CellEditor

@@ -22,4 +22,7 @@ bool filterLineEditEvent(QWidget* editor, QEvent* event);
 // The editor itself holds the focus from now on, not its line edit.
 void takeFocus(QWidget* editor);
 
+// After the editor's dialog: typing goes on in the line edit.
+void returnFocus(QWidget* editor, QLineEdit* lineEdit);
+
 } // namespace CellEditor

@@ -1,6 +1,6 @@
 #include "widgets/doublespinboxex.h"
 
-DoubleSpinBoxEx::DoubleSpinBoxEx(QWidget* parent) : QDoubleSpinBox(parent)
+DoubleSpinBoxEx::DoubleSpinBoxEx(QWidget* parent) : NumberSpin<QDoubleSpinBox>(parent)
 {
     setSingleStep(0.1);
 }
@@ -8,12 +8,14 @@ DoubleSpinBoxEx::DoubleSpinBoxEx(QWidget* parent) : QDoubleSpinBox(parent)
 QString DoubleSpinBoxEx::textFromValue(double value) const
 {
     QString text = QDoubleSpinBox::textFromValue(value);
-    // Only a comma-separated text is shortened; "." texts stay as the base formats them.
-    if (text.contains(QLatin1Char(','))) {
+    const QString point = locale().decimalPoint();
+    if (text.contains(point)) {
         while (text.endsWith(QLatin1Char('0')))
             text.chop(1);
-        if (text.endsWith(QLatin1Char(',')))
-            text.chop(1);
+        if (text.endsWith(point))
+            text.chop(point.size());
     }
+    if (text == QLatin1String("-0"))
+        text = QStringLiteral("0");
     return text;
 }

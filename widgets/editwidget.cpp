@@ -31,7 +31,7 @@ void EditWidget::slotClicked()
         edited.replace(QLatin1Char('\n'), StoredLineBreak);
         m_pLineEdit->setText(edited);
     }
-    m_pLineEdit->setFocus(Qt::OtherFocusReason);
+    CellEditor::returnFocus(this, m_pLineEdit);
 }
 
 bool EditWidget::eventFilter(QObject* watched, QEvent* event)

@@ -16,7 +16,8 @@ FilePathWidget::FilePathWidget(QWidget* parent) : QWidget(parent)
 
 QString FilePathWidget::fileFilter(const QString& pattern)
 {
-    const QString allFiles = tr("Все файлы (*.*)");
+    // "*.*" would hide the files without a dot in their names, which are common here.
+    const QString allFiles = tr("Все файлы (*)");
     if (pattern.isEmpty())
         return allFiles;
     return QLatin1Char('(') + pattern.split(QLatin1Char(';')).join(QLatin1Char(' ')) + QStringLiteral(");;") + allFiles;
@@ -41,7 +42,7 @@ void FilePathWidget::slotClicked()
         m_pLineEdit->setText(m_sPath);
         m_pLineEdit->setCursorPosition(m_sPath.size());
     }
-    CellEditor::takeFocus(this);
+    CellEditor::returnFocus(this, m_pLineEdit);
 }
 
 bool FilePathWidget::eventFilter(QObject* watched, QEvent* event)

@@ -21,7 +21,7 @@ public:
     QString m_sPattern;        // file-name patterns separated by ";", e.g. "*.x55;*.bin"
     QString* m_pDir = nullptr; // not owned: the directory shared by every file dialog of the window
 
-    // The dialog's filter for a pattern: "(*.x55 *.bin);;Все файлы (*.*)", or the last part alone.
+    // The dialog's filter for a pattern: "(*.x55 *.bin);;Все файлы (*)", or the last part alone.
     static QString fileFilter(const QString& pattern);
 
 public slots:

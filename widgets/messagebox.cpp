@@ -1,9 +1,11 @@
 #include "widgets/messagebox.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QIcon>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPalette>
 #include <QPointer>
@@ -38,6 +40,39 @@ State& state()
     return s;
 }
 
+// A box stands over the middle of the window it speaks for, also when it has no parent (such a box
+// would stand in the middle of the screen, away from the window).
+class CentredMessageBox : public QMessageBox
+{
+public:
+    CentredMessageBox(Icon icon, const QString& title, const QString& text, StandardButtons buttons, QWidget* parent)
+        : QMessageBox(icon, title, text, buttons, parent),
+          m_pOver(parent ? parent->window() : QApplication::activeWindow())
+    {
+        if (!m_pOver) {
+            // Asked before any window is active: the first main window shown.
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (!m_pOver && w->isVisible() && qobject_cast<QMainWindow*>(w))
+                    m_pOver = w;
+        }
+    }
+
+protected:
+    // The box has its final size here, and is not on the screen yet.
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        if (!m_pOver || m_pOver == this)
+            return;
+        QRect frame = frameGeometry();
+        frame.moveCenter(m_pOver->frameGeometry().center());
+        move(frame.topLeft());
+    }
+
+private:
+    QPointer<QWidget> m_pOver;
+};
+
 void record(const QString& kind, const QString& title, const QString& text, QMessageBox::StandardButtons buttons,
             QMessageBox::StandardButton defaultButton, const QString& informativeText = QString())
 {
@@ -70,7 +105,7 @@ QMessageBox::StandardButton runBox(const QString& kind, QMessageBox::Icon icon, 
     if (!state().answers.isEmpty())
         return state().answers.takeFirst();
 
-    QMessageBox box(icon, title, text, buttons, parent);
+    CentredMessageBox box(icon, title, text, buttons, parent);
     box.setDefaultButton(defaultButton);
     if (!informativeText.isEmpty())
         box.setInformativeText(informativeText);

@@ -8,25 +8,66 @@
 #include "widgets/editwidget.h"
 #include "widgets/filepathwidget.h"
 #include "widgets/paramstreewidget.h"
+#include "widgets/spinboxex.h"
 
 #include <QApplication>
+#include <QCompleter>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QStyle>
+#include <QTimer>
+
+#include <limits>
 
 namespace
 {
 // The row a text editor edits, kept on the editor: its line edit may finish editing after the
 // current row has already moved on.
 const char* const EditedIndexProperty = "volmarEditedIndex";
+// What the list editor showed when it opened.
+const char* const OpenedTextProperty = "volmarOpenedText";
 
 // The file editor's button stays square, and never smaller than this.
 constexpr int MinButtonWidth = 26;
 
 const QColor ChangedColor(255, 0, 0, 255);
 const QColor SavedColor(0, 0, 0, 255);
+
+// The note about a limit that replaced a typed number stays this long under its cell.
+constexpr int LimitNoteMs = 8000;
+const char* const LimitNoteName = "volmarLimitNote";
+constexpr int LabelGap = 6;
+
+// The editor covers the cell but its last pixel row. A number editor is only as wide as the number
+// needs, so that its arrows stand next to it in a wide cell.
+QRect editorRect(const QWidget* editor, const QRect& cell, Qt::LayoutDirection direction)
+{
+    QRect rect = cell.adjusted(0, 0, 0, -1);
+    if (qobject_cast<const QAbstractSpinBox*>(editor)) {
+        const int width = qMin(rect.width(), editor->sizeHint().width());
+        if (direction == Qt::RightToLeft)
+            rect.setLeft(rect.right() - width + 1);
+        else
+            rect.setWidth(width);
+    }
+    return rect;
+}
+
+// A number editor starts from the cell's number. A cell without one (a value that differs between
+// the files of a set, or no number at all) gives an empty field, and the editor commits nothing
+// unless the user types or steps a value.
+template <class Spin>
+void fillNumber(Spin* spin, const QString& text, int decimals)
+{
+    double value = 0;
+    const bool number = NumberInput::parse(text, decimals, &value);
+    spin->setValue(static_cast<decltype(spin->value())>(number ? value : 0));
+    if (!number)
+        spin->showBlank();
+}
 } // namespace
 
 ParamDelegate::ParamDelegate(QObject* parent) : QItemDelegate(parent) {}
@@ -112,7 +153,7 @@ QWidget* ParamDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
 
     switch (desc ? desc->type : TypeText) {
     case TypeSpinInt: {
-        auto* spin = new QSpinBox(parent);
+        auto* spin = new SpinBoxEx(parent);
         spin->setRange(desc->intMin, desc->intMax);
         if (desc->intStep != 0)
             spin->setSingleStep(desc->intStep);
@@ -129,6 +170,9 @@ QWidget* ParamDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
     case TypeList: {
         auto* combo = new ComboBoxEx(parent);
         combo->setEditable(true);
+        // A typed value stays what was typed: matching elements are offered in a pop-up, never
+        // completed in place ("4" must not turn into "4096 [long]").
+        combo->completer()->setCompletionMode(QCompleter::PopupCompletion);
         combo->setInsertPolicy(QComboBox::NoInsert);
         int match = -1;
         for (const ListItem* item : desc->items) {
@@ -142,6 +186,7 @@ QWidget* ParamDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
             combo->setCurrentIndex(match);
         else
             combo->setEditText(row->text(ParamsTreeWidget::ValueColumn)); // a value the list does not hold
+        combo->setProperty(OpenedTextProperty, combo->currentText());
         return combo;
     }
     case TypeFile: {
@@ -165,9 +210,16 @@ QWidget* ParamDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
 
 void ParamDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
 {
-    if (dynamic_cast<ComboBoxEx*>(editor))
-        return;
-    QItemDelegate::setEditorData(editor, index);
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (auto* spin = qobject_cast<SpinBoxEx*>(editor))
+        fillNumber(spin, text, 0);
+    else if (auto* spin = qobject_cast<DoubleSpinBoxEx*>(editor))
+        fillNumber(spin, text, std::numeric_limits<int>::max()); // every digit of the file, rounded by the box
+    else if (!dynamic_cast<ComboBoxEx*>(editor))
+        QItemDelegate::setEditorData(editor, index);
+    // The number now shown may need more room than the empty editor was given.
+    if (qobject_cast<QAbstractSpinBox*>(editor) && m_pTree)
+        editor->setGeometry(editorRect(editor, m_pTree->visualRect(index), m_pTree->layoutDirection()));
 }
 
 void ParamDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
@@ -179,14 +231,26 @@ void ParamDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, con
 
     QString value;
     QString shown;
-    if (auto* spin = qobject_cast<QSpinBox*>(editor)) {
-        // A half-typed number (an empty field) falls back to the last valid one.
+    QString limitNote;
+    if (auto* spin = qobject_cast<SpinBoxEx*>(editor)) {
+        // An editor only opened and closed writes nothing: not the limit that replaced a number out of
+        // range in the file, not a shorter form of the same number, not a made-up one for an empty field.
+        if (!spin->changedByUser())
+            return;
+        // A half-typed number falls back to the last valid one; one out of range to its limit.
         spin->interpretText();
-        value = spin->text();
-    } else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor)) {
+        value = QString::number(spin->value());
+        limitNote = spin->limitNote();
+    } else if (auto* spin = qobject_cast<DoubleSpinBoxEx*>(editor)) {
+        if (!spin->changedByUser())
+            return;
         spin->interpretText();
         value = doubleText(spin->value());
+        limitNote = spin->limitNote();
     } else if (auto* combo = dynamic_cast<ComboBoxEx*>(editor)) {
+        // Left as it opened: a value of the file with a "[" in it must not lose its end.
+        if (combo->currentText() == combo->property(OpenedTextProperty).toString())
+            return;
         // "2 [two]" is shown, "2" is stored; a value typed freely is taken as it is.
         shown = combo->currentText();
         value = shown.section(QLatin1Char('['), 0, 0).trimmed();
@@ -203,6 +267,10 @@ void ParamDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, con
     row->m_pEntry->value = value;
     const bool changed = markChange(row);
     row->setText(ParamsTreeWidget::ValueColumn, shown);
+    // The cell keeps the note for a second look; a later commit without a limit clears it.
+    row->setToolTip(ParamsTreeWidget::ValueColumn, limitNote);
+    if (!limitNote.isEmpty())
+        showLimitNote(index, limitNote);
     // The view calls this through a const interface; announcing the change is the delegate's own state.
     if (changed)
         emit const_cast<ParamDelegate*>(this)->signalParamChanged(row);
@@ -212,7 +280,7 @@ void ParamDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionView
                                          const QModelIndex& index) const
 {
     Q_UNUSED(index);
-    editor->setGeometry(option.rect.adjusted(0, 0, 0, -1));
+    editor->setGeometry(editorRect(editor, option.rect, option.direction));
     if (auto* file = qobject_cast<FilePathWidget*>(editor))
         file->m_pButton->setFixedWidth(qMax(editor->height(), MinButtonWidth));
 }
@@ -236,6 +304,54 @@ void ParamDelegate::slotTextChanged()
     row->m_pEntry->value = lineEdit->text();
     if (markChange(row))
         emit signalParamChanged(row);
+}
+
+bool ParamDelegate::eventFilter(QObject* object, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel)) {
+        // Escape drops the edit. The text editor's line edit loses the focus as the editor closes, and
+        // its end of editing must not hand the dropped text to the entry on the way out.
+        if (auto* text = qobject_cast<EditWidget*>(object))
+            disconnect(text->m_pLineEdit, nullptr, this, nullptr);
+    }
+    return QItemDelegate::eventFilter(object, event);
+}
+
+void ParamDelegate::showLimitNote(const QModelIndex& index, const QString& note) const
+{
+    // Not a QToolTip: that one goes at the release of the Return key that committed the value.
+    QWidget* viewport = m_pTree->viewport();
+    auto* label = viewport->findChild<QLabel*>(QLatin1String(LimitNoteName), Qt::FindDirectChildrenOnly);
+    if (!label) {
+        label = new QLabel(viewport);
+        label->setObjectName(QLatin1String(LimitNoteName));
+        label->setForegroundRole(QPalette::ToolTipText);
+        label->setBackgroundRole(QPalette::ToolTipBase);
+        label->setAutoFillBackground(true);
+        label->setFrameShape(QFrame::Box);
+        label->setMargin(1);
+        auto* timer = new QTimer(label);
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, label, &QLabel::hide);
+    }
+    label->setText(note);
+    label->adjustSize();
+    // In the cell behind the value, where it covers no other row; under the cell (or above it at the
+    // bottom of the view) when the cell has no room for it. Always inside the view.
+    const QRect cell = m_pTree->visualRect(index);
+    const int valueEnd = cell.left() + m_pTree->fontMetrics().horizontalAdvance(index.data().toString()) + 2 * LabelGap;
+    QPoint at(qMax(valueEnd, cell.right() - label->width() - LabelGap),
+              cell.top() + (cell.height() - label->height()) / 2);
+    if (at.x() + label->width() > cell.right() || label->height() > cell.height()) {
+        at = cell.bottomLeft() + QPoint(0, 1);
+        if (at.y() + label->height() > viewport->height())
+            at.setY(cell.top() - label->height());
+    }
+    at.setX(qBound(0, at.x(), qMax(0, viewport->width() - label->width())));
+    label->move(at);
+    label->show();
+    label->raise();
+    label->findChild<QTimer*>()->start(LimitNoteMs);
 }
 
 ParamTreeItem* ParamDelegate::rowOf(const QModelIndex& index) const

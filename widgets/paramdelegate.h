@@ -24,8 +24,8 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    // The base fills the spin boxes from the cell text. The list editor is left as createEditor
-    // filled it: Qt 6 gives QComboBox a user property that would overwrite the chosen element's text.
+    // The number editors start from the cell's number. The list editor is left as createEditor filled
+    // it: Qt 6 gives QComboBox a user property that would overwrite the chosen element's text.
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
@@ -49,8 +49,13 @@ public slots:
     // A text editor's line edit finished editing: its text reaches the entry at once.
     void slotTextChanged();
 
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+
 private:
     ParamTreeItem* rowOf(const QModelIndex& index) const;
+    // Tells the user, beside the cell, that a limit replaced the number typed.
+    void showLimitNote(const QModelIndex& index, const QString& note) const;
     // Paints the value red or black against the saved value; true when it differs.
     static bool markChange(ParamTreeItem* row);
 };

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOption>
@@ -78,8 +79,10 @@ ParamTreeItem* ParamsTreeWidget::addParamItem(const QString& groupTitle, IniEntr
     auto* row = new ParamTreeItem;
     row->m_bGroup = false;
     row->m_color = group->m_color;
+    row->m_pEntry = entry;
     row->setEnabledLook(entry->enabled);
-    if (m_bCheckMode)
+    // A read-only key cannot be switched, so it shows no switch.
+    if (m_bCheckMode && !row->isReadOnly())
         row->setCheckState(TitleColumn, entry->enabled ? Qt::Checked : Qt::Unchecked);
 
     const ParamDescription* desc = entry->desc;
@@ -97,9 +100,9 @@ ParamTreeItem* ParamsTreeWidget::addParamItem(const QString& groupTitle, IniEntr
         row->setText(ValueColumn, ParamDelegate::valueText(desc, entry->value));
     }
 
-    row->m_pEntry = entry;
     row->m_pSaved->value = entry->value;
     row->m_pSaved->enabled = entry->enabled;
+    row->m_pSaved->absent = entry->absent;
 
     group->addChild(row);
     group->setExpanded(true);
@@ -126,7 +129,9 @@ bool ParamsTreeWidget::isModified() const
             const auto* row = dynamic_cast<const ParamTreeItem*>(group->child(j));
             if (!row || row->m_bGroup || !row->m_pEntry)
                 continue;
-            if (row->m_pEntry->value != row->m_pSaved->value || row->m_pEntry->enabled != row->m_pSaved->enabled)
+            // A key accepted into the files that lacked it counts as well.
+            if (row->m_pEntry->value != row->m_pSaved->value || row->m_pEntry->enabled != row->m_pSaved->enabled ||
+                row->m_pEntry->absent != row->m_pSaved->absent)
                 return true;
         }
     }
@@ -143,7 +148,8 @@ void ParamsTreeWidget::markSaved()
                 continue;
             row->m_pSaved->value = row->m_pEntry->value;
             row->m_pSaved->enabled = row->m_pEntry->enabled;
-            row->setForeground(ValueColumn, QColor(0, 0, 0, 255));
+            row->m_pSaved->absent = row->m_pEntry->absent;
+            row->setForeground(ValueColumn, row->restingValueColor());
         }
     }
 }
@@ -241,6 +247,46 @@ void ParamsTreeWidget::mouseDoubleClickEvent(QMouseEvent* event)
     const ParamTreeItem* param = dynamic_cast<ParamTreeItem*>(row);
     if (param && param->m_pEntry && param->m_pEntry->enabled && column == ValueColumn)
         editItem(row, ValueColumn);
+}
+
+void ParamsTreeWidget::keyPressEvent(QKeyEvent* event)
+{
+    // Space switches the current key on or off, as a click on its check box does; the current cell is
+    // the value, which has no box of its own.
+    auto* row = dynamic_cast<ParamTreeItem*>(currentItem());
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && m_bCheckMode && row &&
+        !row->m_bGroup && (row->flags() & Qt::ItemIsUserCheckable) &&
+        row->data(TitleColumn, Qt::CheckStateRole).isValid()) {
+        row->setCheckState(TitleColumn, row->checkState(TitleColumn) == Qt::Unchecked ? Qt::Checked : Qt::Unchecked);
+        emit itemClicked(row, TitleColumn);
+        return;
+    }
+
+    // "+", "-" and "*" open and close the current group. The view's own handling misses "-" and "*"
+    // while the value cell of the spanned group row is current.
+    const int key = event->key();
+    if (row && row->m_bGroup && (key == Qt::Key_Plus || key == Qt::Key_Minus || key == Qt::Key_Asterisk)) {
+        const bool open = key != Qt::Key_Minus;
+        if (row->isExpanded() != open) {
+            row->setExpanded(open);
+            emit signalGroupToggled(row);
+        }
+        return;
+    }
+    // Right and Left open and close groups in the view's own handling; the window remembers such a
+    // change as it remembers a double click.
+    QList<bool> wasOpen;
+    wasOpen.reserve(topLevelItemCount());
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        wasOpen.append(topLevelItem(i)->isExpanded());
+    QTreeWidget::keyPressEvent(event);
+    if (wasOpen.size() != topLevelItemCount())
+        return;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        auto* group = dynamic_cast<ParamTreeItem*>(topLevelItem(i));
+        if (group && group->isExpanded() != wasOpen.at(i))
+            emit signalGroupToggled(group);
+    }
 }
 
 void ParamsTreeWidget::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const

@@ -58,10 +58,13 @@ public:
 signals:
     void signalItemRightClicked();
     void signalParamChanged(ParamTreeItem* pItem);
+    // A group row was opened or closed from the keyboard; the row already shows its new state.
+    void signalGroupToggled(ParamTreeItem* pItem);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:

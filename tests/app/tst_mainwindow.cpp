@@ -1,16 +1,25 @@
 // The main window as a user meets it: its texts and keys, detachable tabs, files changed by other
 // programs, and closing with files open.
+#include "app/qttranslations.h"
 #include "app/tabwgt.h"
 #include "app/volmar.h"
 #include "control/qprocessex.h"
 #include "platform/processes.h"
+#include "settings/settings.h"
 #include "tests/common/testutil.h"
+#include "widgets/editdialog.h"
+#include "widgets/filepathwidget.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
 
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -73,20 +82,20 @@ private slots:
         for (QAction* menuAction : m_window->QMainWindow::menuBar()->actions()) {
             QStringList entries;
             for (QAction* entry : menuAction->menu()->actions())
-                entries << (entry->isSeparator() ? "-" : entry->text());
-            menus << menuAction->text() + ": " + entries.join(", ");
+                entries << (entry->isSeparator() ? "-" : TestUtil::shownText(entry->text()));
+            menus << TestUtil::shownText(menuAction->text()) + ": " + entries.join(", ");
         }
         QCOMPARE(menus, (QStringList{"Файл: Открыть..., -, Сохранить, Сохранить как.., -, Выход",
                                      "Параметры: Показать ключевые слова, Шрифт..., Настройки...",
                                      "Инструменты: Загрузить прошивку, Запустить Orvex", "Справка: О программе..."}));
-        QCOMPARE(m_window->m_pActionColorGroup->text(), "Изменить цвет группы...");
+        QCOMPARE(TestUtil::shownText(m_window->m_pActionColorGroup->text()), "Изменить цвет группы...");
 
         const Volmar& w = *m_window;
         QStringList bottom;
         for (const QObject* o : std::initializer_list<const QObject*>{
                  w.m_pTerminateButton, w.m_pNotepadButton, w.label_2, w.m_pStartButton, w.label, w.m_pHelpPld,
                  w.m_pPldButton, w.label_3, w.pushButton})
-            bottom << o->property("text").toString();
+            bottom << TestUtil::shownText(o->property("text").toString());
         QCOMPARE(bottom, (QStringList{"Завершить процессы", "Блокнот", "Программа ЦОС:", "Старт", "Прошивка:", "?",
                                       "Прошить", "Файл данных для Orvex:", "Выход"}));
 
@@ -97,6 +106,333 @@ private slots:
         QCOMPARE(box.title, "О программе Volmar");
         QVERIFY2(box.text.startsWith("Volmar, версия " VOLMAR_VERSION) && box.text.contains("ЦОС"),
                  qPrintable(box.text));
+    }
+
+    void accessKeys_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::newRow("menu bar") << "menu bar";
+        for (const char* menu : {"menu", "menu_5", "menu_2", "menu_6"})
+            QTest::newRow(menu) << menu;
+        QTest::newRow("window buttons and labels") << "window";
+        QTest::newRow("settings") << "settings";
+        QTest::newRow("text dialog") << "text dialog";
+    }
+
+    // Every menu, entry and button can be reached with Alt and a letter, and no two of one place
+    // share their letter.
+    void accessKeys()
+    {
+        QFETCH(QString, where);
+        QStringList texts;
+        const auto addTexts = [&](QWidget* parent) {
+            for (QAbstractButton* button : parent->findChildren<QAbstractButton*>())
+                if (!button->text().isEmpty() && button->text() != "?" && button->text() != "..." &&
+                    button != m_window->m_pStartButton) // its text is the program's state
+                    texts << button->text();
+            for (QLabel* label : parent->findChildren<QLabel*>())
+                if (label->buddy())
+                    texts << label->text();
+        };
+        std::unique_ptr<QDialog> dialog;
+        if (where == "menu bar") {
+            for (QAction* action : m_window->QMainWindow::menuBar()->actions())
+                texts << action->text();
+        } else if (where == "window") {
+            addTexts(m_window.get());
+        } else if (where == "settings") {
+            dialog = std::make_unique<Settings>();
+            addTexts(dialog.get());
+        } else if (where == "text dialog") {
+            dialog = std::make_unique<EditDialog>();
+            addTexts(dialog.get());
+        } else {
+            for (QAction* action : m_window->findChild<QMenu*>(where)->actions())
+                if (!action->isSeparator())
+                    texts << action->text();
+        }
+        QVERIFY(!texts.isEmpty());
+        QSet<QChar> keys;
+        for (const QString& text : texts) {
+            // The letter after a single "&" (QKeySequence::mnemonic() is switched off offscreen).
+            const qsizetype at = text.indexOf(QRegularExpression("&[^&]"));
+            QVERIFY2(at >= 0 && text.at(at + 1).isLetter(), qPrintable(text));
+            const QChar key = text.at(at + 1).toUpper();
+            QVERIFY2(!keys.contains(key), qPrintable(text));
+            keys.insert(key);
+        }
+    }
+
+    void treeHasTheFocusAfterOpening_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("tabs");
+        QTest::newRow("one file") << QStringList{"a.ini"} << false;
+        QTest::newRow("set of files") << QStringList{"a.ini", "b.ini", "c.ini"} << false;
+        QTest::newRow("section tabs") << QStringList{"a.ini"} << true;
+    }
+
+    void treeHasTheFocusAfterOpening()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, tabs);
+        if (tabs)
+            write("a.vlmr", "<settings><tabs>1</tabs></settings>");
+        QStringList paths;
+        for (const QString& name : files)
+            paths << path(name);
+        // As at start: the files are opened before the window is shown.
+        m_window->m_openList = m_window->m_fileList = paths;
+        m_window->openFiles();
+        show();
+        auto* tree = qobject_cast<ParamsTreeWidget*>(QApplication::focusWidget());
+        QVERIFY2(tree, QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
+        QVERIFY(tree->isVisible());
+        QVERIFY(m_window->tabWidget->currentWidget()->isAncestorOf(tree));
+
+        // And again after the Open dialog, wherever the focus was.
+        m_window->pushButton->setFocus();
+        Dialogs::setNextFileName(path("b.ini"));
+        m_window->m_pActionOpen->trigger();
+        QTRY_VERIFY(qobject_cast<ParamsTreeWidget*>(QApplication::focusWidget()));
+    }
+
+    void shortcutsInADetachedWindow()
+    {
+        write("a.vlmr", "<settings><tabs>1</tabs></settings>");
+        open({"a.ini"});
+        QCoreApplication::processEvents(); // the start-up pass, which activates the main window
+        TabWgt* w = detach("B");
+        QVERIFY(w);
+        w->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), w);
+        QWidget* inside = w->findChild<ParamsTreeWidget*>();
+        QVERIFY(inside);
+        inside->setFocus();
+        QTRY_VERIFY(inside->hasFocus());
+        m_window->m_pActionSave->setEnabled(true);
+        Dialogs::setNextFileName(QString()); // the Open dialog is cancelled
+        for (auto [action, keys] : {std::pair<QAction*, const char*>{m_window->m_pActionOpen, "Ctrl+O"},
+                                    {m_window->m_pActionSave, "Ctrl+S"}}) {
+            QSignalSpy triggered(action, &QAction::triggered);
+            QTest::keySequence(inside, QKeySequence(keys));
+            QCOMPARE(triggered.count(), 1);
+        }
+    }
+
+    // With nothing stored, the first window shows every title and the whole tree; what the user
+    // leaves behind at close wins from then on.
+    void firstLookFitsTheTree()
+    {
+        QByteArray ini = "[Gen]\r\n";
+        QByteArray description = "<settings><group title=\"Генератор\">";
+        QStringList titles;
+        for (int i = 0; i < 12; ++i) {
+            titles << QString("Частота дискретизации входного сигнала АЦП, канал %1").arg(i);
+            ini += "K" + QByteArray::number(i) + "=" + QByteArray(i == 5 ? 30 : 3, '7') + "\r\n";
+            description += "<param name=\"Gen.K" + QByteArray::number(i) + "\" title=\"" + titles.last().toUtf8() +
+                           "\" type=\"text\"/>";
+        }
+        write("gen.ini", ini);
+        write("gen.vlmr", description + "</group></settings>");
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+
+        m_window->m_openList = m_window->m_fileList = QStringList{path("gen.ini")};
+        m_window->openFiles();
+        show();
+        ParamsTreeWidget* tree = m_window->m_pParamsTree;
+        const int widest = tree->fontMetrics().horizontalAdvance(titles.last());
+        QVERIFY2(tree->columnWidth(ParamsTreeWidget::TitleColumn) > widest,
+                 qPrintable(QString::number(tree->columnWidth(ParamsTreeWidget::TitleColumn))));
+        QCOMPARE(tree->verticalScrollBar()->maximum(), 0); // every row in sight
+        QVERIFY(tree->viewport()->width() > tree->columnWidth(ParamsTreeWidget::TitleColumn) +
+                                                tree->fontMetrics().horizontalAdvance(QString(30, '7')));
+        QVERIFY(m_window->width() > 600 && m_window->height() > 426);
+        QVERIFY(screen.contains(m_window->frameGeometry()));
+        const QPoint off = m_window->frameGeometry().center() - screen.center();
+        QVERIFY2(qAbs(off.x()) <= 1 && qAbs(off.y()) <= 1, "centred on the screen");
+
+        tree->setColumnWidth(ParamsTreeWidget::TitleColumn, 150);
+        m_window->resize(640, 450);
+        m_window->saveSettings();
+        m_window = std::make_unique<Volmar>();
+        m_window->m_openList = m_window->m_fileList = QStringList{path("gen.ini")};
+        m_window->openFiles();
+        show();
+        QCOMPARE(m_window->m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn), 150);
+        QCOMPARE(m_window->size(), QSize(640, 450));
+    }
+
+    void buttonsShowTheirText()
+    {
+        show();
+        for (QPushButton* button : m_window->findChildren<QPushButton*>()) {
+            if (!button->isVisible() || button->text().isEmpty())
+                continue;
+            const int textWidth = button->fontMetrics().horizontalAdvance(TestUtil::shownText(button->text()));
+            QVERIFY2(button->width() >= button->sizeHint().width() || button->width() > textWidth + 8,
+                     qPrintable(button->text()));
+        }
+    }
+
+    void titleCountsFilesInRussian_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("2") << 2 << "Volmar - Редактируется 2 файла";
+        QTest::newRow("4") << 4 << "Volmar - Редактируется 4 файла";
+        QTest::newRow("5") << 5 << "Volmar - Редактируется 5 файлов";
+        QTest::newRow("11") << 11 << "Volmar - Редактируется 11 файлов";
+        QTest::newRow("14") << 14 << "Volmar - Редактируется 14 файлов";
+        QTest::newRow("21") << 21 << "Volmar - Редактируется 21 файл";
+        QTest::newRow("22") << 22 << "Volmar - Редактируется 22 файла";
+        QTest::newRow("25") << 25 << "Volmar - Редактируется 25 файлов";
+    }
+
+    void titleCountsFilesInRussian()
+    {
+        QFETCH(int, count);
+        QFETCH(QString, title);
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            names << QString("f%1.ini").arg(i);
+            write(names.last(), SectionsIni);
+        }
+        open(names);
+        QCOMPARE(m_window->windowTitle(), title);
+    }
+
+    void fileDialogsOfferFilesWithoutADot_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("open") << "open";
+        QTest::newRow("file parameter") << "file parameter";
+    }
+
+    void fileDialogsOfferFilesWithoutADot()
+    {
+        QFETCH(QString, dialog);
+        QString filter;
+        if (dialog == "open") {
+            Dialogs::setNextFileName(QString());
+            m_window->m_pActionOpen->trigger();
+            filter = Dialogs::shown().last().filter;
+        } else {
+            filter = FilePathWidget::fileFilter("*.bin");
+        }
+        const QString all = filter.split(";;").last();
+        QVERIFY2(all.startsWith("Все файлы ("), qPrintable(all));
+        const QStringList patterns = all.section('(', 1).chopped(1).split(' ');
+        for (const char* name : {"pld", "Makefile", "data.bin"})
+            QVERIFY2(QDir::match(patterns, name), name);
+    }
+
+    void messageBoxStandsOverTheWindow_data()
+    {
+        QTest::addColumn<bool>("parent");
+        QTest::newRow("box without a parent") << false;
+        QTest::newRow("box of the window") << true;
+    }
+
+    void messageBoxStandsOverTheWindow()
+    {
+        QFETCH(bool, parent);
+        show();
+        // Away from the middle of the screen, where a box without a parent would stand.
+        m_window->setGeometry(20, 30, 420, 330);
+        QTRY_COMPARE(m_window->geometry(), QRect(20, 30, 420, 330));
+        QPoint boxCentre;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            boxCentre = box->frameGeometry().center();
+            box->done(QMessageBox::No);
+        });
+        Dialogs::question(parent ? m_window.get() : nullptr, QString(), "Вопрос?", QMessageBox::Yes | QMessageBox::No,
+                          QMessageBox::Yes);
+        const QPoint off = boxCentre - m_window->frameGeometry().center();
+        QVERIFY2(off.manhattanLength() <= 2, qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
+    }
+
+    void qtTextsInRussian()
+    {
+        QVERIFY(QtTranslations::install());
+        QDialogButtonBox box(QDialogButtonBox::Yes | QDialogButtonBox::Cancel);
+        QCOMPARE(TestUtil::shownText(box.button(QDialogButtonBox::Yes)->text()), "Да");
+        QCOMPARE(TestUtil::shownText(box.button(QDialogButtonBox::Cancel)->text()), "Отмена");
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:").isEmpty(), false);
+        QVERIFY(QCoreApplication::translate("QFileDialog", "Look in:") != "Look in:");
+        // The text dialog's buttons keep access keys of their own.
+        EditDialog dialog;
+        const QList<QAbstractButton*> buttons = dialog.buttonBox->buttons();
+        QCOMPARE(buttons.size(), 2);
+        QVERIFY(buttons.at(0)->text().contains('&') && buttons.at(1)->text().contains('&'));
+        QStringList texts{TestUtil::shownText(buttons.at(0)->text()), TestUtil::shownText(buttons.at(1)->text())};
+        texts.sort();
+        QCOMPARE(texts, (QStringList{"OK", "Отмена"}));
+    }
+
+    void notepadSaysWhatIsMissing_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("notepad");     // the notepad stand-in on PATH
+        QTest::addColumn<QString>("editor");   // $EDITOR
+        QTest::addColumn<bool>("opener");      // an xdg-open on PATH, which notes its arguments
+        QTest::addColumn<QStringList>("told"); // parts of the message; none: the file is opened
+        for (const char* button : {"m_pNotepadButton", "m_pHelpPld"}) {
+            QTest::addRow("%s: nothing to open with", button)
+                << button << true << QString() << false
+                << QStringList{"не заданы $VISUAL и $EDITOR", "не найдена программа xdg-open"};
+            QTest::addRow("%s: editor without a terminal", button)
+                << button << true << "vi" << false
+                << QStringList{"нет терминала ($TERMINAL или x-terminal-emulator) для редактора vi"};
+            QTest::addRow("%s: no notepad", button)
+                << button << false << QString() << true << QStringList{"не найдена программа notepad.exe"};
+            QTest::addRow("%s: desktop default", button) << button << true << QString() << true << QStringList();
+        }
+    }
+
+    void notepadSaysWhatIsMissing()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, notepad);
+        QFETCH(QString, editor);
+        QFETCH(bool, opener);
+        QFETCH(QStringList, told);
+        write("pld.bat", "tprog -f top.bit\r\n");
+        QVERIFY(QDir(m_dir->path()).mkpath("bin"));
+        if (opener) {
+            write("bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + path("args.txt").toUtf8() + "'\n");
+            QVERIFY(QFile::setPermissions(path("bin/xdg-open"), QFile::ReadOwner | QFile::ExeOwner));
+        }
+        const QByteArray oldPath = qgetenv("PATH");
+        const auto restore = qScopeGuard([&] {
+            qputenv("PATH", oldPath);
+            qunsetenv("EDITOR");
+        });
+        qputenv("PATH", QFile::encodeName(path("bin") + (notepad ? ":" VOLMAR_BIN_DIR : "")));
+        qunsetenv("VISUAL");
+        qputenv("EDITOR", editor.toUtf8());
+        open({"a.ini"});
+        const QString file = button == "m_pHelpPld" ? QString("pld.bat") : path("a.ini");
+
+        auto* pressed = m_window->findChild<QPushButton*>(button);
+        QVERIFY(pressed && pressed->isEnabled());
+        Dialogs::setNextAnswer(QMessageBox::Ok);
+        QTest::mouseClick(pressed, Qt::LeftButton);
+        if (told.isEmpty()) {
+            QTRY_COMPARE(read("args.txt"), (file + "\n").toUtf8());
+            QVERIFY(Dialogs::shown().isEmpty());
+            Dialogs::clearPendingAnswers();
+            return;
+        }
+        QCOMPARE(Dialogs::shown().size(), 1);
+        const Dialogs::Shown box = Dialogs::shown().last();
+        QCOMPARE(box.kind, "warning");
+        QCOMPARE(box.title, "Volmar");
+        QVERIFY2(box.text.startsWith("Не удалось открыть " + file + " в текстовом редакторе: "), qPrintable(box.text));
+        for (const QString& part : told)
+            QVERIFY2(box.text.contains(part), qPrintable(box.text));
     }
 
     void initialState()
@@ -178,6 +514,78 @@ private slots:
         QCOMPARE(child.readAllStandardOutput(), "Все файлы\nB.ini\na10.ini\na9.ini\nb.ini\n");
     }
 
+    void descriptionAmongTheFiles_data()
+    {
+        QTest::addColumn<QStringList>("given"); // sorted, as the command line gives them
+        QTest::addColumn<QStringList>("tabs");  // empty: one file, no file tabs
+        QTest::addColumn<QStringList>("edited");
+        const QStringList setTabs{"Все файлы", "zz.ini", "a.ini"};
+        QTest::newRow("description and another file")
+            << QStringList{"t.vlmr", "zz.ini"} << setTabs << QStringList{"zz.ini", "a.ini"};
+        QTest::newRow("description and its own file")
+            << QStringList{"a.ini", "t.vlmr"} << QStringList() << QStringList{"a.ini"};
+        QTest::newRow("description alone") << QStringList{"t.vlmr"} << QStringList() << QStringList{"a.ini"};
+    }
+
+    void descriptionAmongTheFiles()
+    {
+        QFETCH(QStringList, given);
+        QFETCH(QStringList, tabs);
+        QFETCH(QStringList, edited);
+        const QByteArray description = "<settings><inifile name=\"a.ini\"/><param name=\"B.Beta\"/></settings>\n";
+        write("t.vlmr", description);
+        write("zz.ini", "[A]\r\nAlpha=1\r\n[B]\r\nBeta=2\r\n[D]\r\nDelta=4\r\n");
+        open(given);
+        QStringList files;
+        for (const QString& name : std::as_const(edited))
+            files << path(name);
+        QCOMPARE(m_window->m_fileList, files);
+        QStringList shownTabs;
+        for (int i = 0; m_window->m_pFileTabs && i < m_window->m_pFileTabs->count(); ++i)
+            shownTabs << m_window->m_pFileTabs->tabText(i);
+        QCOMPARE(shownTabs, tabs);
+        if (tabs.isEmpty())
+            return;
+
+        // Every tab edits INI files only; back on the first, an edit goes to the whole set.
+        for (int i : {1, 2, 0})
+            m_window->m_pFileTabs->setCurrentIndex(i);
+        QCOMPARE(m_window->m_fileList, files);
+        QTreeWidgetItem* delta = row("Delta");
+        QVERIFY(delta);
+        ParamsTreeWidget* tree = m_window->m_pParamsTree;
+        Dialogs::setNextAnswer(QMessageBox::Yes); // add the key missing from a.ini
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {},
+                           tree->visualRect(tree->indexFromItem(delta, ParamsTreeWidget::ValueColumn)).center());
+        QTRY_VERIFY(QApplication::focusWidget() && tree->viewport()->isAncestorOf(QApplication::focusWidget()));
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClicks(focused, "33");
+        QTest::keyClick(focused, Qt::Key_Return);
+        QTRY_VERIFY(read("a.ini").contains("[D]\r\nDelta=33"));
+        QVERIFY(read("zz.ini").contains("Delta=33"));
+        QCOMPARE(read("t.vlmr"), description);
+    }
+
+    void commentBelowTheTree_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("one file") << QStringList{"a.ini"};
+        QTest::newRow("several files") << QStringList{"a.ini", "b.ini", "c.ini"};
+    }
+
+    void commentBelowTheTree()
+    {
+        QFETCH(QStringList, files);
+        open(files);
+        QLabel* comment = m_window->m_pCommentLabel;
+        QTRY_VERIFY(comment->isVisible() && comment->height() > 0);
+        QWidget* tree = m_window->m_pFileTabs ? static_cast<QWidget*>(m_window->m_pFileTabs) : m_window->m_pParamsTree;
+        const int treeBottom = tree->mapTo(m_window.get(), QPoint(0, tree->height())).y();
+        const int commentTop = comment->mapTo(m_window.get(), QPoint(0, 0)).y();
+        QVERIFY2(commentTop >= treeBottom && commentTop - treeBottom < 20,
+                 qPrintable(QString("comment at %1, tree ends at %2").arg(commentTop).arg(treeBottom)));
+    }
+
     void sectionReturnsToItsPlace_data()
     {
         QTest::addColumn<QString>("title");
@@ -195,7 +603,7 @@ private slots:
         QWidget* page = m_window->tabWidget->widget(all.indexOf(title));
         TabWgt* w = detach(title);
         QVERIFY(w);
-        QCOMPARE(Dialogs::shown().last().text, "Показать в отдельном окне");
+        QCOMPARE(TestUtil::shownText(Dialogs::shown().last().text), "Показать в отдельном окне");
         QCOMPARE(w->windowTitle(), title);
         // The first detached window takes the main window's size, at the corner of the screen.
         QCOMPARE(QRect(w->pos(), w->size()), QRect(QPoint(0, 0), m_window->size()));
@@ -204,6 +612,63 @@ private slots:
         QCOMPARE(m_window->tabTitles(), all);
         QCOMPARE(m_window->tabWidget->currentWidget(), page);
         QVERIFY(page->isVisible());
+    }
+
+    void reloadKeepsDetachedPages_data()
+    {
+        QTest::addColumn<bool>("tabsBefore");
+        QTest::addColumn<QString>("detached");
+        QTest::addColumn<bool>("tabsAfter");
+        QTest::addColumn<bool>("withoutC");   // the reloaded file has lost section C
+        QTest::addColumn<QStringList>("row"); // the main window's tabs after the reload
+        QTest::addColumn<bool>("stays");      // the page's window is still open
+        QTest::newRow("section") << true << "B" << true << false << QStringList{"A", "C", "Log"} << true;
+        QTest::newRow("log") << true << "Log" << true << false << QStringList{"A", "B", "C"} << true;
+        QTest::newRow("ini") << false << "Ini" << false << false << QStringList{"Log"} << true;
+        QTest::newRow("section gone") << true << "C" << true << true << QStringList{"A", "B", "Log"} << false;
+        QTest::newRow("ini, then section tabs")
+            << false << "Ini" << true << false << QStringList{"A", "B", "C", "Log"} << false;
+    }
+
+    void reloadKeepsDetachedPages()
+    {
+        QFETCH(bool, tabsBefore);
+        QFETCH(QString, detached);
+        QFETCH(bool, tabsAfter);
+        QFETCH(bool, withoutC);
+        QFETCH(QStringList, row);
+        QFETCH(bool, stays);
+        const auto describe = [this](bool tabs) {
+            write("a.vlmr", tabs ? "<settings><tabs>1</tabs></settings>" : "<settings/>");
+        };
+        describe(tabsBefore);
+        open({"a.ini"});
+        QVERIFY(detach(detached));
+
+        describe(tabsAfter);
+        if (withoutC)
+            write("a.ini", QByteArray(SectionsIni).replace("[C]\r\nGamma=3\r\n", ""));
+        touch("a.ini");
+        Dialogs::setNextAnswer(QMessageBox::Yes);
+        cycleActivation();
+        QCOMPARE(questions().size(), 1);
+
+        QCOMPARE(m_window->tabTitles(), row);
+        QCOMPARE(m_window->m_tabWindows.keys(), stays ? QStringList{detached} : QStringList());
+        if (stays) {
+            // The window shows the rebuilt page: the tree the window now edits, or the log.
+            TabWgt* w = m_window->m_tabWindows.value(detached);
+            QWidget* shown = detached == "Log"   ? m_window->widget_2
+                             : detached == "Ini" ? static_cast<QWidget*>(m_window->m_pParamsTree)
+                                                 : m_window->m_sectionTrees.value(detached);
+            QVERIFY(shown && w->m_pPage && w->isAncestorOf(shown));
+            QTRY_VERIFY(shown->isVisible());
+            w->close();
+        }
+        QStringList all = tabsAfter ? QStringList{"A", "B", "C", "Log"} : QStringList{"Ini", "Log"};
+        if (withoutC)
+            all.removeOne("C");
+        QCOMPARE(m_window->tabTitles(), all);
     }
 
     void lastPageStays()
@@ -302,6 +767,30 @@ private slots:
         QVERIFY(read("gen.vlmr").contains("\t<curprog cmdline=\"gen.exe -n 5\"/>\n</settings>"));
     }
 
+    void closingLeavesAHandWrittenDescription()
+    {
+        // The demo's description, as a lab writes them: spaces, blank lines, comments, CRLF.
+        for (const char* name : {"demo.ini", "demo.vlmr"})
+            write(name, TestUtil::readBytes(QStringLiteral(VOLMAR_TEST_DATA "/../../examples/demo/") + name));
+        const QByteArray description = read("demo.vlmr");
+        QVERIFY(description.contains("<curprog cmdline=\"dsptest.exe\"/>"));
+        const QDateTime time = QFileInfo(path("demo.vlmr")).lastModified();
+        open({"demo.ini"});
+        QCOMPARE(m_window->m_pProgComboBox->currentText(), "dsptest.exe");
+        m_window->close();
+        QCOMPARE(read("demo.vlmr"), description);
+        QCOMPARE(QFileInfo(path("demo.vlmr")).lastModified(), time);
+
+        // Another program chosen: only the line of the program chosen last changes.
+        m_window = std::make_unique<Volmar>();
+        open({"demo.ini"});
+        m_window->m_pProgComboBox->setEditText("kelda.exe -u gen_test.ldr");
+        m_window->close();
+        QCOMPARE(read("demo.vlmr"),
+                 QByteArray(description)
+                     .replace("\"dsptest.exe\"/>\r\n</settings>", "\"kelda.exe -u gen_test.ldr\"/>\r\n</settings>"));
+    }
+
     void openEditorCommitsBeforeQuestion_data()
     {
         QTest::addColumn<int>("answer");
@@ -336,6 +825,26 @@ private slots:
             QCOMPARE(bytes, GenIni);
         else
             QVERIFY2(bytes.contains("Freq= 77") && bytes.endsWith("// Hz\r\nLevel=3\r\n"), bytes.constData());
+    }
+
+    void visualiserToldWhereTheWindowIs()
+    {
+        open({"a.ini"});
+        // A visualiser that only notes what it was told.
+        QVERIFY(QDir(m_dir->path()).mkpath("bin"));
+        write("bin/Orvex.exe", "#!/bin/sh\nprintf '%s' \"$VOLMAR_GEOMETRY\" > geometry.txt\n");
+        QVERIFY(QFile::setPermissions(path("bin/Orvex.exe"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        m_window->m_sOrvexDirectory = path("bin");
+        m_window->move(30, 40);
+        // Another test may have a visualiser running: start a second one.
+        Dialogs::setNextAnswer(QMessageBox::Yes);
+        m_window->runOrvex();
+        Dialogs::clearPendingAnswers();
+        const QRect frame = m_window->frameGeometry();
+        QTRY_COMPARE(
+            read("geometry.txt"),
+            QString("%1,%2,%3,%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()).toLatin1());
+        QVERIFY(m_window->m_pOrvexProcess->waitForFinished());
     }
 
     void programsEndedAsTheOptionsSay_data()

@@ -6,6 +6,7 @@
 #include "platform/textcodec.h"
 #include "tests/common/testutil.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
@@ -48,9 +49,8 @@ ino_t inodeOf(const QString& path)
 }
 
 // A hand-written description as the lab keeps them: CP1251, CRLF, four-space indentation, a blank
-// line and a comment, attributes in no particular order; and the same after "new.exe" was written back.
+// line and a comment, attributes in no particular order.
 const QByteArray HandWritten = readBytes(Data + "handwritten.vlmr");
-const QByteArray Rewritten = readBytes(Data + "handwritten-curprog.vlmr");
 } // namespace
 
 class TestDescription : public QObject
@@ -333,41 +333,73 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<bool>("ok");
-        QTest::newRow("layout, order and encoding kept") << HandWritten << "new.exe" << Rewritten << true;
-        QTest::newRow("escaped, in the code page")
-            << HandWritten << "тест.exe \"a<b\""
-            << QByteArray(Rewritten).replace("new.exe", TextCodec::toCp1251("тест.exe &quot;a&lt;b&quot;")) << true;
-        QTest::newRow("second write, same bytes") << Rewritten << "new.exe" << Rewritten << true;
-        QTest::newRow("outside the code page")
-            << QByteArray("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<settings/>\n") << "run ✓"
-            << QByteArray("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<settings>\n"
-                          "\t<curprog cmdline=\"run &#10003;\"/>\n</settings>\n")
-            << true;
-        // Ten blanks make a tab even inside a value.
-        QTest::newRow("element added")
-            << QByteArray(R"(<settings><check v="x          y">0</check></settings>)") << ""
-            << QByteArray("<settings>\n\t<check v=\"x\ty\">0</check>\n\t<curprog cmdline=\"\"/>\n</settings>\n")
-            << true;
-        QTest::newRow("other root unchanged") << QByteArray("<other><curprog cmdline=\"a\"/></other>") << "b"
-                                              << QByteArray("<other>\n\t<curprog cmdline=\"a\"/>\n</other>\n") << true;
-        QTest::newRow("missing file created empty") << QByteArray() << "x.exe" << QByteArray("") << false;
+        const auto row = [](const char* name, const QByteArray& before, const QString& value, const QByteArray& after,
+                            bool ok = true) { QTest::newRow(name) << before << value << after << ok; };
+        row("only its value changes", HandWritten, "new.exe", QByteArray(HandWritten).replace("old.exe", "new.exe"));
+        row("escaped, in the code page", HandWritten, "тест.exe \"a<b\"",
+            QByteArray(HandWritten).replace("old.exe", TextCodec::toCp1251("тест.exe &quot;a&lt;b&quot;")));
+        row("already there", HandWritten, "old.exe", HandWritten);
+        row("character outside the code page", "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<settings/>\n",
+            "run ✓",
+            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<settings>\n\t<curprog cmdline=\"run &#10003;\"/>\n"
+            "</settings>\n");
+        row("added with the file's indentation and line ends", "<settings>\r\n  <check>1</check>\r\n</settings>\r\n",
+            "a.exe", "<settings>\r\n  <check>1</check>\r\n  <curprog cmdline=\"a.exe\"/>\r\n</settings>\r\n");
+        row("added on the root's line", R"(<settings><check v="x          y">0</check></settings>)", "",
+            "<settings><check v=\"x          y\">0</check>\n\t<curprog cmdline=\"\"/>\n</settings>");
+        row("attribute added last", "<settings>\n <curprog other=\"1\" />\n</settings>", "x",
+            "<settings>\n <curprog other=\"1\" cmdline=\"x\" />\n</settings>");
+        row("single quotes kept", "<settings><curprog cmdline='a' /></settings>", "it's",
+            "<settings><curprog cmdline='it&apos;s' /></settings>");
+        row("start tag over lines", "<settings>\n<curprog\n   cmdline = \"a\"\n/>\n</settings>", "b",
+            "<settings>\n<curprog\n   cmdline = \"b\"\n/>\n</settings>");
+        row("nested one does not count", "<settings><group><curprog cmdline=\"a\"/></group>\n</settings>", "b",
+            "<settings><group><curprog cmdline=\"a\"/></group>\n\t<curprog cmdline=\"b\"/>\n</settings>");
+        row("end tag in a comment after the root", "<settings>\n</settings>\n<!-- </settings> -->\n", "b",
+            "<settings>\n\t<curprog cmdline=\"b\"/>\n</settings>\n<!-- </settings> -->\n");
+        row("after a character beyond 16 bits",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings>\n<!-- \xF0\x9F\x98\x80 -->\n<curprog "
+            "cmdline=\"a\"/>\n"
+            "</settings>\n",
+            "b",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings>\n<!-- \xF0\x9F\x98\x80 -->\n<curprog "
+            "cmdline=\"b\"/>\n"
+            "</settings>\n");
+        row("end tag in character data", "<settings><check><![CDATA[</settings>]]></check></settings>", "b",
+            "<settings><check><![CDATA[</settings>]]></check>\n\t<curprog cmdline=\"b\"/>\n</settings>");
+        const QByteArray entity =
+            "<!DOCTYPE settings [<!ENTITY cp \"<curprog cmdline='a'/>\">]>\n<settings>&cp;</settings>";
+        row("element from an entity", entity, "b", entity, false);
+        row("other root untouched", "<other><curprog cmdline=\"a\"/></other>", "b",
+            "<other><curprog cmdline=\"a\"/></other>", false);
+        row("missing file created empty", QByteArray(), "x.exe", "", false);
         for (const char* fixture : {"truncated.vlmr", "mismatched-tag.vlmr", "trailing-garbage.vlmr"})
-            QTest::newRow(fixture) << readBytes(Data + fixture) << "x.exe" << readBytes(Data + fixture) << false;
+            row(fixture, readBytes(Data + fixture), "x.exe", readBytes(Data + fixture), false);
     }
 
     void curprogWritten()
     {
         QFETCH(QByteArray, before);
         QFETCH(QString, value);
+        QFETCH(QByteArray, after);
         QFETCH(bool, ok);
         const QString path = before.isNull() ? m_dir->filePath("d.vlmr") : write("d.vlmr", before);
         const ino_t inode = inodeOf(path);
+        const QDateTime time = QFileInfo(path).lastModified();
         QCOMPARE(DescriptionWriter::writeDescription(path, "curprog", "cmdline", value), ok);
         QTEST(readBytes(path), "after");
         QVERIFY(QFileInfo(path).isFile());
-        // A file left alone is not even replaced by a copy.
-        if (!ok && !before.isNull())
+        // A file left as it was is not even replaced by a copy, nor its time moved.
+        if (before == after && !before.isNull()) {
             QCOMPARE(inodeOf(path), inode);
+            QCOMPARE(QFileInfo(path).lastModified(), time);
+        }
+        // What was written reads back.
+        if (ok) {
+            DescriptionModel model;
+            QVERIFY(model.readDescription(path, &m_sLastDir).read);
+            QCOMPARE(model.m_sCurProg, value);
+        }
     }
 
     void rewriteReplacesTheFile()

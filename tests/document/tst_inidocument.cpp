@@ -1,4 +1,5 @@
 #include "document/inidocument.h"
+#include "document/keychanges.h"
 #include "platform/textcodec.h"
 #include "tests/common/testutil.h"
 
@@ -38,6 +39,8 @@ private slots:
     void unreadableFilesAreEmptyDocuments();
     void cp1251AndUtf8Texts();
     void rememberTimesFollowsTheFiles();
+    void enabledMarkerMovesAlone_data();
+    void enabledMarkerMovesAlone();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -268,6 +271,43 @@ void TestIniDocument::rememberTimesFollowsTheFiles()
     QCOMPARE(doc.m_fileTimes.size(), 2);
     QVERIFY(doc.m_fileTimes.at(0).isValid());
     QVERIFY(!doc.m_fileTimes.at(1).isValid());
+}
+
+void TestIniDocument::enabledMarkerMovesAlone_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<bool>("enabled");     // the state the key takes
+    QTest::addColumn<QByteArray>("after"); // equal to before: nothing changed
+    const auto row = [](const char* name, const QByteArray& before, bool enabled, const QByteArray& after) {
+        QTest::newRow(name) << before << enabled << after;
+    };
+    row("plain", "[S]\r\nKey=1\r\n", false, "[S]\r\n@Key=1\r\n");
+    row("blanks around =", "[S]\r\nKey = v // c\r\n", false, "[S]\r\n@Key = v // c\r\n");
+    row("indented", "[S]\r\n  Key=v\r\n", false, "[S]\r\n  @Key=v\r\n");
+    row("switched on, tab and LF", "[S]\n\t@Key =v\n", true, "[S]\n\tKey =v\n");
+    row("names in another case", "[ s ]\r\nKEY=1\r\n", false, "[ s ]\r\n@KEY=1\r\n");
+    row("only its section", "[A]\r\nKey=1\r\n[S]\r\nKey=2\r\n", false, "[A]\r\nKey=1\r\n[S]\r\n@Key=2\r\n");
+    row("every line of the section", "[S]\r\nKey=1\r\nKey=2\r\n[T]\r\n", false, "[S]\r\n@Key=1\r\n@Key=2\r\n[T]\r\n");
+    row("no final line end", "[S]\r\nKey=1", false, "[S]\r\n@Key=1");
+    row("longer name", "[S]\r\nKeyX=1\r\n", false, "[S]\r\nKeyX=1\r\n");
+    row("no = is no key", "[S]\r\nKey\r\n", false, "[S]\r\nKey\r\n");
+    row("already off", "[S]\r\n@Key=1\r\n", false, "[S]\r\n@Key=1\r\n");
+    row("code page", TextCodec::toCp1251("[S]\r\nKey = Частота\r\n"), false,
+        TextCodec::toCp1251("[S]\r\n@Key = Частота\r\n"));
+    const auto utf16 = [](const QString& text) {
+        return QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    };
+    row("UTF-16", utf16("[S]\r\n Key=1\r\n"), false, utf16("[S]\r\n @Key=1\r\n"));
+}
+
+void TestIniDocument::enabledMarkerMovesAlone()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(bool, enabled);
+    QFETCH(QByteArray, after);
+    QByteArray bytes = before;
+    QCOMPARE(moveEnabledMarker(bytes, QStringLiteral("S"), QStringLiteral("Key"), enabled), after != before);
+    QCOMPARE(bytes, after);
 }
 
 QTEST_GUILESS_MAIN(TestIniDocument)

@@ -15,6 +15,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -39,7 +41,7 @@ const QByteArray Description = R"(<settings>
   <param name="Main.Freq" type="spin-int" min="0" max="100000"/>
   <param name="Main.Gain" type="spin-int" min="0" max="10"/>
   <param name="Main.Mode" type="spin-int" min="0" max="10"/>
-  <param name="Main.Level" type="list"><item val="1" descr="one"/><item val="2" descr="two"/><item val="3"/></param>
+  <param name="Main.Level" type="list"><item val="1" descr="one"/><item val="2" descr="two"/><item val="4096" descr="длинный"/></param>
   <param name="Main.Ratio" type="spin-double" min="0" max="10" inc="0"/>
   <param name="Main.Note"/>
   <param name="Main.Data" type="file" pattern="*.bin;*.dat"/>
@@ -107,10 +109,26 @@ private slots:
     void fileEdit();
     void focusLossCommits_data();
     void focusLossCommits();
+    void escapeCancels_data();
+    void escapeCancels();
+    void tabCommitsAndMovesOn_data();
+    void tabCommitsAndMovesOn();
+    void typingAfterFileDialog();
+    void typedNumbers_data();
+    void typedNumbers();
+    void shortestNumberShown_data();
+    void shortestNumberShown();
+    void spinArrowsBesideTheNumber();
+    void untouchedEditorWritesNothing_data();
+    void untouchedEditorWritesNothing();
     void autoSaveOnOff();
     void multiFileAllTabAndOneTab();
-    void checkBoxChangesWaitForSave();
+    void checkBoxSavedLikeAnEdit_data();
+    void checkBoxSavedLikeAnEdit();
     void keySwitchedOnAndEdited();
+    void readOnlyKeyHasNoSwitch();
+    void missingKeyAdded_data();
+    void missingKeyAdded();
     void continuationCommentStaysBelow();
     void thousandValuesOneRewritePerFile();
 
@@ -125,6 +143,18 @@ private:
     QWidget* openEditor(ParamTreeItem* item, bool byDoubleClick = true); // else by Return
     QWidget* openEditorAndType(const QString& key, const QString& text);
     QWidget* openedEditor() const;
+    // Widgets take the default locale when they are made: the window is made again under it.
+    void useLocale(const QString& name)
+    {
+        QLocale::setDefault(QLocale(name));
+        m_window = std::make_unique<Volmar>();
+    }
+    // What the window manager does when a dialog closes: the window it covered is active again.
+    void reactivate()
+    {
+        m_window->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), m_window.get());
+    }
     // As a click on a row's check box: the view switches the box, then reports the click.
     void clickCheckBox(ParamTreeItem* item, bool on)
     {
@@ -320,6 +350,7 @@ void TestEditing::listEdit_data()
     QTest::newRow("chosen") << QString() << QByteArray("2") << "2 [two]";
     QTest::newRow("typed freely") << "7" << QByteArray("7") << "7";
     QTest::newRow("typed with a description") << "abc [x]" << QByteArray("abc") << "abc [x]";
+    QTest::newRow("start of an element typed") << "4" << QByteArray("4") << "4";
 }
 
 void TestEditing::listEdit()
@@ -335,6 +366,14 @@ void TestEditing::listEdit()
     QCOMPARE(combo->currentText(), QStringLiteral("1 [one]"));
     QCOMPARE(combo->count(), 3);
     if (typed.isEmpty()) {
+        // Control as part of a shortcut leaves the list closed; pressed and released alone it opens it.
+        QSignalSpy saves(m_window->m_pActionSave, &QAction::triggered);
+        m_window->m_pActionSave->setEnabled(true);
+        QTest::keyPress(combo, Qt::Key_Control);
+        QTest::keySequence(combo, QKeySequence(QStringLiteral("Ctrl+S")));
+        QTest::keyRelease(combo, Qt::Key_Control);
+        QCOMPARE(saves.count(), 1);
+        QVERIFY(!combo->view()->isVisible());
         QTest::keyClick(combo, Qt::Key_Control);
         QTRY_VERIFY(combo->view()->isVisible());
         QTest::keyClick(combo->view(), Qt::Key_Down);
@@ -435,7 +474,7 @@ void TestEditing::fileEdit()
     const Dialogs::Shown asked = Dialogs::shown().constLast();
     QCOMPARE(asked.caption, QStringLiteral("Выберите файл"));
     QCOMPARE(asked.dir, path(QStringLiteral("start")));
-    QCOMPARE(asked.filter, QStringLiteral("(*.bin *.dat);;Все файлы (*.*)"));
+    QCOMPARE(asked.filter, QStringLiteral("(*.bin *.dat);;Все файлы (*)"));
     QCOMPARE(m_window->m_sLastDir, path(lastDir));
     QTest::keyClick(editor, Qt::Key_Return);
 
@@ -443,7 +482,7 @@ void TestEditing::fileEdit()
     QByteArray expected = Ini;
     expected.replace("Data=old.bin", "Data=" + stored);
     QTRY_COMPARE(read(TestIni), expected);
-    QCOMPARE(FilePathWidget::fileFilter(QString()), QStringLiteral("Все файлы (*.*)"));
+    QCOMPARE(FilePathWidget::fileFilter(QString()), QStringLiteral("Все файлы (*)"));
 }
 
 void TestEditing::focusLossCommits_data()
@@ -465,6 +504,345 @@ void TestEditing::focusLossCommits()
     tree()->setFocus(); // as the closing window does
     QTRY_VERIFY(read(TestIni).contains("\r\n" + line + "\r\n"));
     QVERIFY(!editor || !editor->isVisible());
+}
+
+void TestEditing::escapeCancels_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("how"); // "typed", or "dialog": through the editor's button
+    QTest::addColumn<bool>("autoSave");
+    for (const bool autoSave : {true, false}) {
+        const char* const save = autoSave ? ", Auto Save" : "";
+        QTest::addRow("text typed%s", save) << "Note"
+                                            << "typed" << autoSave;
+        QTest::addRow("text from the dialog%s", save) << "Note"
+                                                      << "dialog" << autoSave;
+        QTest::addRow("path typed%s", save) << "Data"
+                                            << "typed" << autoSave;
+        QTest::addRow("path from the dialog%s", save) << "Data"
+                                                      << "dialog" << autoSave;
+    }
+}
+
+void TestEditing::escapeCancels()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, how);
+    QFETCH(bool, autoSave);
+    openTestSet();
+    m_window->m_bAutoSave = autoSave;
+    ParamTreeItem* item = row(key);
+    const QString shown = item->text(ParamsTreeWidget::ValueColumn);
+    const QString value = item->m_pEntry->value;
+    QSignalSpy changes(tree(), &ParamsTreeWidget::signalParamChanged);
+
+    QWidget* editor = openEditor(item);
+    QVERIFY(editor);
+    auto* lineEdit = editor->findChild<QLineEdit*>();
+    if (how == QLatin1String("typed")) {
+        lineEdit->selectAll();
+        QTest::keyClicks(lineEdit, QStringLiteral("zzz"));
+    } else if (auto* text = qobject_cast<EditWidget*>(editor)) {
+        QTimer::singleShot(0, this, [] {
+            if (auto* dialog = qobject_cast<EditDialog*>(QApplication::activeModalWidget())) {
+                dialog->m_pTextEdit->setPlainText(QStringLiteral("zzz"));
+                dialog->accept();
+            }
+        });
+        QTest::mouseClick(text->m_pButton, Qt::LeftButton);
+    } else {
+        Dialogs::setNextFileName(path(QStringLiteral("set/zzz.bin")));
+        QTest::mouseClick(qobject_cast<FilePathWidget*>(editor)->m_pButton, Qt::LeftButton);
+    }
+    QVERIFY(lineEdit->text().contains(QLatin1String("zzz")));
+    reactivate();
+
+    QVERIFY(QApplication::focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!openedEditor());
+    QVERIFY(m_window->isVisible()); // the editor took the key, not the window
+    QCOMPARE(item->m_pEntry->value, value);
+    QCOMPARE(item->text(ParamsTreeWidget::ValueColumn), shown);
+    QCOMPARE(changes.count(), 0);
+    QVERIFY(!tree()->isModified());
+    m_window->slotActionSave();
+    QCOMPARE(read(TestIni), Ini);
+}
+
+void TestEditing::tabCommitsAndMovesOn_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("next");
+    QTest::newRow("spin box") << "Mode"
+                              << "5" << QByteArray("Mode= 5\t\t// 2") << "Level";
+    QTest::newRow("text editor") << "Note"
+                                 << "xy" << QByteArray("Note=xy") << "Data";
+    QTest::newRow("path editor") << "Data"
+                                 << "new.bin" << QByteArray("Data=new.bin") << QString();
+}
+
+void TestEditing::tabCommitsAndMovesOn()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, line);
+    QFETCH(QString, next);
+    openTestSet();
+
+    QPointer<QWidget> editor = openEditor(row(key));
+    QVERIFY(editor);
+    if (auto* lineEdit = editor->findChild<QLineEdit*>(); lineEdit && !qobject_cast<QAbstractSpinBox*>(editor)) {
+        lineEdit->selectAll();
+        QTest::keyClicks(lineEdit, typed);
+    } else {
+        QTest::keyClicks(editor, typed);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+
+    QTRY_VERIFY(read(TestIni).contains("\r\n" + line + "\r\n"));
+    QTRY_VERIFY(!editor || !editor->isVisible());
+    // The focus stays in the tree: on the next row's editor, or on the tree after the last row.
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus && (focus == tree() || tree()->isAncestorOf(focus)));
+    if (!next.isEmpty()) {
+        QCOMPARE(tree()->currentItem(), row(next));
+        QVERIFY(openedEditor());
+    }
+}
+
+void TestEditing::typingAfterFileDialog()
+{
+    openTestSet();
+    auto* editor = qobject_cast<FilePathWidget*>(openEditor(row(QStringLiteral("Data"))));
+    QVERIFY(editor);
+    write(QStringLiteral("set/chosen.bin"), "x");
+    // The real dialog: it takes the window's focus away while it runs.
+    QTimer::singleShot(0, this, [this] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        if (auto* files = qobject_cast<QFileDialog*>(dialog))
+            files->selectFile(path(QStringLiteral("set/chosen.bin")));
+        dialog->accept();
+    });
+    QTest::mouseClick(editor->m_pButton, Qt::LeftButton);
+    QCOMPARE(editor->m_pLineEdit->text(), QStringLiteral("chosen.bin"));
+    reactivate();
+
+    QTRY_COMPARE(QApplication::focusWidget(), editor->m_pLineEdit);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_VERIFY(read(TestIni).contains("\r\nData=chosen.bix\r\n"));
+}
+
+void TestEditing::typedNumbers_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("note"); // beside the cell when a limit replaced the number; empty: none
+    for (const char* locale : {"C", "ru_RU"}) {
+        QTest::addRow("%s: comma", locale) << locale << "Ratio"
+                                           << "2,5" << QByteArray("Ratio=2.5") << QString();
+        QTest::addRow("%s: point", locale) << locale << "Ratio"
+                                           << "3.75" << QByteArray("Ratio=3.75") << QString();
+        QTest::addRow("%s: above the maximum", locale) << locale << "Freq"
+                                                       << "200000" << QByteArray("Freq= 100000\t\t// frequency")
+                                                       << "Значение 200000 больше допустимого: записан максимум 100000";
+        QTest::addRow("%s: below the minimum", locale)
+            << locale << "Gain"
+            << "-5" << QByteArray("Gain=0") << "Значение -5 меньше допустимого: записан минимум 0";
+        QTest::addRow("%s: fraction above the maximum", locale)
+            << locale << "Ratio"
+            << "12.5" << QByteArray("Ratio=10")
+            << "Значение 12" + QString(QLocale(locale).decimalPoint()) + "5 больше допустимого: записан максимум 10";
+        // A whole number takes no separator, rather than reading "2,5" as 25 with grouping.
+        QTest::addRow("%s: separator in a whole number", locale) << locale << "Gain"
+                                                                 << "2,5" << QByteArray("Gain=25") << QString();
+    }
+    QTest::newRow("C: too many decimals") << "C"
+                                          << "Ratio"
+                                          << "0.123456789012" << QByteArray("Ratio=0.123456789") << QString();
+}
+
+void TestEditing::typedNumbers()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, key);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, line);
+    QFETCH(QString, note);
+    useLocale(locale);
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+    QByteArray description = Description;
+    description.replace(R"(name="Main.Gain" type="spin-int" min="0" max="10")",
+                        R"(name="Main.Gain" type="spin-int" min="0" max="100")");
+    openTestSet(Ini, description);
+
+    commit(key, typed);
+    QTRY_VERIFY2(read(TestIni).contains("\r\n" + line + "\r\n"), read(TestIni).constData());
+    ParamTreeItem* item = row(key);
+    QCOMPARE(item->toolTip(ParamsTreeWidget::ValueColumn), note);
+    auto* shown = tree()->viewport()->findChild<QLabel*>(QStringLiteral("volmarLimitNote"));
+    QCOMPARE(shown && shown->isVisible(), !note.isEmpty());
+    if (shown && !note.isEmpty()) {
+        QCOMPARE(shown->text(), note);
+        const QRect cell = tree()->visualRect(tree()->indexFromItem(item, ParamsTreeWidget::ValueColumn));
+        QVERIFY(tree()->viewport()->rect().contains(shown->geometry()));
+        // Beside the value in its cell, or right under or over the cell.
+        QVERIFY(cell.contains(shown->geometry()) || qAbs(shown->y() - cell.bottom()) <= 2 ||
+                qAbs(shown->geometry().bottom() - cell.top()) <= 2);
+        QVERIFY(!shown->geometry().intersects(QRect(
+            cell.topLeft(),
+            QSize(tree()->fontMetrics().horizontalAdvance(item->text(ParamsTreeWidget::ValueColumn)), cell.height()))));
+    }
+}
+
+void TestEditing::shortestNumberShown_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("C: half") << "C"
+                             << "0.5"
+                             << "0.5";
+    QTest::newRow("C: whole") << "C"
+                              << "3"
+                              << "3";
+    QTest::newRow("C: ten decimals") << "C"
+                                     << "0.0000000001"
+                                     << "0.0000000001";
+    QTest::newRow("ru: half") << "ru_RU"
+                              << "0.5"
+                              << "0,5";
+    QTest::newRow("ru: whole") << "ru_RU"
+                               << "10"
+                               << "10";
+    QTest::newRow("ru: negative zero") << "ru_RU"
+                                       << "-0"
+                                       << "0";
+}
+
+void TestEditing::shortestNumberShown()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    useLocale(locale);
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+    QByteArray description = Description;
+    description.replace(R"(min="0" max="10" inc="0")", R"(min="-1" max="10" inc="0")");
+    openTestSet(QByteArray(Ini).replace("Ratio=0.25", "Ratio=" + stored.toUtf8()), description);
+
+    auto* spin = qobject_cast<DoubleSpinBoxEx*>(openEditor(row(QStringLiteral("Ratio"))));
+    QVERIFY(spin);
+    QCOMPARE(spin->text(), shown);
+    QCOMPARE(spin->singleStep(), 0.1); // a step of 0 in the description keeps the default
+}
+
+void TestEditing::spinArrowsBesideTheNumber()
+{
+    openTestSet();
+    tree()->setColumnWidth(ParamsTreeWidget::TitleColumn, 100);
+    m_window->resize(900, m_window->height());
+    for (const char* key : {"Freq", "Ratio"}) {
+        auto* spin = qobject_cast<QAbstractSpinBox*>(openEditor(row(QString::fromLatin1(key))));
+        QVERIFY(spin);
+        const QRect cell = tree()->visualRect(tree()->indexFromItem(row(QString::fromLatin1(key)), 1));
+        QVERIFY2(cell.width() > 500, "a wide value column");
+        QCOMPARE(spin->geometry().topLeft(), cell.topLeft());
+        // Wide enough for the number and its arrows, far from the cell's end.
+        QCOMPARE(spin->width(), spin->sizeHint().width());
+        QVERIFY(spin->width() > spin->fontMetrics().horizontalAdvance(spin->text()));
+        QVERIFY2(spin->width() < cell.width() / 3, qPrintable(QString::number(spin->width())));
+        QTest::keyClick(spin, Qt::Key_Escape);
+        QTRY_VERIFY(!openedEditor());
+    }
+}
+
+void TestEditing::untouchedEditorWritesNothing_data()
+{
+    QTest::addColumn<QStringList>("values"); // Gain in each file of the set
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("action"); // typed text then Return, or: "click", "return", "tab", "up"
+    QTest::addColumn<QStringList>("after");
+    const QStringList differing{"1.0", "1.25", "1.0"};
+    QTest::newRow("differing, click elsewhere") << differing << "Gain"
+                                                << "click" << differing;
+    QTest::newRow("differing, Return") << differing << "Gain"
+                                       << "return" << differing;
+    QTest::newRow("differing, Tab") << differing << "Gain"
+                                    << "tab" << differing;
+    QTest::newRow("differing whole numbers") << QStringList{"3", "4", "3"} << "Count"
+                                             << "click" << QStringList{"3", "4", "3"};
+    QTest::newRow("differing, list") << differing << "Level"
+                                     << "click" << differing;
+    QTest::newRow("differing, text") << differing << "Note"
+                                     << "click" << differing;
+    QTest::newRow("differing, minimum typed") << differing << "Gain"
+                                              << "0.5" << QStringList(3, "0.5");
+    // The first step out of the empty field shows a value, the lowest; that one is written.
+    QTest::newRow("differing, Up") << differing << "Gain"
+                                   << "up" << QStringList(3, "0.5");
+    QTest::newRow("longer form of a number") << QStringList{"2.50"} << "Gain"
+                                             << "return" << QStringList{"2.50"};
+    QTest::newRow("above the maximum") << QStringList{"50"} << "Count"
+                                       << "click" << QStringList{"50"};
+    QTest::newRow("not a number") << QStringList{"abc"} << "Count"
+                                  << "return" << QStringList{"abc"};
+    QTest::newRow("list value with a bracket") << QStringList{"a[1]"} << "Level"
+                                               << "return" << QStringList{"a[1]"};
+    QTest::newRow("same number typed") << QStringList{"2.50"} << "Gain"
+                                       << "2.5" << QStringList{"2.5"};
+}
+
+void TestEditing::untouchedEditorWritesNothing()
+{
+    QFETCH(QStringList, values);
+    QFETCH(QString, key);
+    QFETCH(QString, action);
+    QFETCH(QStringList, after);
+    const QByteArray description = R"(<settings><group title="Main">
+  <param name="Main.Gain" type="spin-double" min="0.5" max="10"/>
+  <param name="Main.Count" type="spin-int" min="1" max="10"/>
+  <param name="Main.Level" type="list"><item val="1.0" descr="one"/><item val="2"/></param>
+  <param name="Main.Note"/>
+  <param name="Main.Other" type="spin-int" min="0" max="10"/>
+ </group></settings>
+)";
+    const auto fileText = [&](const QString& value) {
+        QByteArray text = "[Main]\r\nGain=1\r\nCount=1\r\nLevel=1\r\nNote=1\r\nOther=0\r\n";
+        return text.replace(key.toUtf8() + "=1\r\n", key.toUtf8() + '=' + value.toUtf8() + "\r\n");
+    };
+    QStringList names;
+    for (int i = 0; i < values.size(); ++i) {
+        names << QStringLiteral("set/f%1.ini").arg(i);
+        write(names.last(), fileText(values.at(i)));
+    }
+    write(QStringLiteral("set/f0.vlmr"), description);
+    openSet(names);
+
+    QPointer<QWidget> editor = openEditor(row(key));
+    QVERIFY(editor);
+    if (action == QLatin1String("click")) {
+        const QModelIndex other = tree()->indexFromItem(row(QStringLiteral("Other")), ParamsTreeWidget::TitleColumn);
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualRect(other).center());
+    } else if (action == QLatin1String("tab")) {
+        QTest::keyClick(editor, Qt::Key_Tab);
+    } else {
+        if (action == QLatin1String("up"))
+            QTest::keyClick(editor, Qt::Key_Up);
+        else if (action != QLatin1String("return"))
+            QTest::keyClicks(editor, action);
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+    QTRY_VERIFY(!editor || !editor->isVisible());
+    QVERIFY(!tree()->isModified()); // nothing held for a later save either
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(read(names.at(i)), fileText(after.at(i)));
 }
 
 void TestEditing::autoSaveOnOff()
@@ -535,27 +913,48 @@ void TestEditing::multiFileAllTabAndOneTab()
     QCOMPARE(read(QStringLiteral("set/c.ini")), c);
 }
 
-void TestEditing::checkBoxChangesWaitForSave()
+void TestEditing::checkBoxSavedLikeAnEdit_data()
 {
-    const QByteArray ini = "[00]\r\nGain=1\r\n[01]\r\nGain=2\r\nFreq=5\r\n";
+    QTest::addColumn<bool>("autoSave");
+    QTest::newRow("Auto Save") << true;
+    QTest::newRow("Save") << false;
+}
+
+void TestEditing::checkBoxSavedLikeAnEdit()
+{
+    QFETCH(bool, autoSave);
+    // The key of section 01 is indented and has blanks around "=".
+    const QByteArray ini = "[00]\r\nGain=1\r\n[01]\r\n  gain = 2\r\nFreq=5\r\n";
+    const QByteArray off = "[00]\r\nGain=1\r\n[01]\r\n  @gain = 2\r\nFreq=5\r\n";
     openTestSet(ini, "<settings><check>1</check></settings>\n");
-    QVERIFY(tree()->m_bCheckMode);
+    m_window->m_bAutoSave = autoSave;
+    const auto save = [&](const QByteArray& expected) {
+        if (autoSave) {
+            QVERIFY(!m_window->m_pActionSave->isEnabled());
+        } else {
+            QCOMPARE(read(TestIni), expected == ini ? off : ini);
+            QVERIFY(m_window->m_pActionSave->isEnabled());
+            m_window->m_pActionSave->trigger();
+        }
+        QCOMPARE(read(TestIni), expected);
+        QVERIFY(!tree()->isModified());
+    };
 
-    // A click on the box: the key is off in memory only.
-    clickCheckBox(row(QStringLiteral("Gain"), QStringLiteral("01")), false);
-    QVERIFY(!row(QStringLiteral("Gain"), QStringLiteral("01"))->m_pEntry->enabled);
-    QCOMPARE(read(TestIni), ini);
+    clickCheckBox(row(QStringLiteral("gain"), QStringLiteral("01")), false);
+    save(off);
+    QCOMPARE(row(QStringLiteral("gain"), QStringLiteral("01"))->foreground(ParamsTreeWidget::ValueColumn).color(),
+             QColor(120, 120, 120));
 
-    Dialogs::setNextAnswer(QMessageBox::No);
-    m_window->askSave();
-    QCOMPARE(Dialogs::shown().constLast().text, QStringLiteral("Параметры были изменены. Хотите сохранить изменения?"));
-    QCOMPARE(read(TestIni), ini);
-
-    m_window->slotActionSave();
-    QCOMPARE(read(TestIni), QByteArray("[00]\nGain=1\n[01]\n@Gain=2\nFreq=5\n"));
-    const int asked = Dialogs::shown().size();
-    m_window->askSave();
-    QCOMPARE(Dialogs::shown().size(), asked);
+    // Read again, the key stays off; Space on its row switches it on.
+    m_window->loadFiles();
+    ParamTreeItem* gain = row(QStringLiteral("gain"), QStringLiteral("01"));
+    QCOMPARE(gain->checkState(ParamsTreeWidget::TitleColumn), Qt::Unchecked);
+    tree()->setCurrentItem(gain);
+    tree()->setFocus();
+    QTest::keyClick(tree(), Qt::Key_Space);
+    QCOMPARE(gain->checkState(ParamsTreeWidget::TitleColumn), Qt::Checked);
+    QVERIFY(gain->m_pEntry->enabled && (gain->flags() & Qt::ItemIsEditable));
+    save(ini);
 }
 
 void TestEditing::keySwitchedOnAndEdited()
@@ -566,7 +965,69 @@ void TestEditing::keySwitchedOnAndEdited()
     QVERIFY(!row(QStringLiteral("Gain"))->m_pEntry->enabled);
     clickCheckBox(row(QStringLiteral("Gain")), true);
     commit(QStringLiteral("Gain"), QStringLiteral("8"));
-    QTRY_COMPARE(read(TestIni), QByteArray("[Main]\nGain=8\nFreq=5\n"));
+    QTRY_COMPARE(read(TestIni), QByteArray("[Main]\r\nGain=8\r\nFreq=5\r\n"));
+}
+
+void TestEditing::readOnlyKeyHasNoSwitch()
+{
+    const QByteArray ini = "[Main]\r\nGain=2\r\nFreq=5\r\n";
+    openTestSet(ini, "<settings><check>1</check><param name=\"Main.Gain\" noedit=\"1\"/></settings>\n");
+    ParamTreeItem* gain = row(QStringLiteral("Gain"));
+    QVERIFY(!gain->data(ParamsTreeWidget::TitleColumn, Qt::CheckStateRole).isValid());
+    QVERIFY(!(gain->flags() & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)));
+
+    // A click where a box would be, Space and a double click on the value change nothing.
+    const QRect rect = tree()->visualItemRect(gain);
+    QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, QPoint(rect.left() + 8, rect.center().y()));
+    tree()->setCurrentItem(gain);
+    QTest::keyClick(tree(), Qt::Key_Space);
+    QVERIFY(!openEditor(gain));
+    QVERIFY(!(gain->flags() & Qt::ItemIsEditable));
+    QVERIFY(!tree()->isModified());
+    QCOMPARE(read(TestIni), ini);
+}
+
+void TestEditing::missingKeyAdded_data()
+{
+    QTest::addColumn<bool>("checkMode"); // by the check box; else by a double click
+    QTest::addColumn<bool>("autoSave");
+    QTest::newRow("check box, Auto Save") << true << true;
+    QTest::newRow("check box, Save") << true << false;
+    QTest::newRow("double click, no check mode") << false << true;
+}
+
+void TestEditing::missingKeyAdded()
+{
+    QFETCH(bool, checkMode);
+    QFETCH(bool, autoSave);
+    const QByteArray a = "[Main]\r\nFreq=100\r\nGain=1\r\n";
+    write(QStringLiteral("set/a.ini"), a);
+    write(QStringLiteral("set/b.ini"), "[Main]\r\nFreq=100\r\n");
+    write(QStringLiteral("set/a.vlmr"), checkMode ? "<settings><check>1</check></settings>" : "<settings/>");
+    openSet({QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini")});
+    m_window->m_bAutoSave = autoSave;
+    ParamTreeItem* gain = row(QStringLiteral("Gain"));
+    QVERIFY(gain->m_pEntry->absent);
+
+    Dialogs::setNextAnswer(QMessageBox::Yes);
+    if (checkMode) {
+        clickCheckBox(gain, true);
+    } else {
+        QVERIFY(openEditor(gain));
+        QTest::keyClick(openedEditor(), Qt::Key_Escape);
+    }
+    QCOMPARE(Dialogs::shown().constLast().informativeText, QStringLiteral("Добавить параметр во все файлы?"));
+    // Without check mode there is no box to tick.
+    QCOMPARE(gain->data(ParamsTreeWidget::TitleColumn, Qt::CheckStateRole).isValid(), checkMode);
+    QVERIFY(gain->flags() & Qt::ItemIsEditable);
+    if (!autoSave) {
+        QVERIFY(m_window->m_pActionSave->isEnabled());
+        m_window->m_pActionSave->trigger();
+    }
+    // Added where it was missing; the file that has it keeps its value.
+    QCOMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=\r\n"));
+    QCOMPARE(read(QStringLiteral("set/a.ini")), a);
+    QVERIFY(!tree()->isModified());
 }
 
 void TestEditing::continuationCommentStaysBelow()
@@ -600,5 +1061,13 @@ void TestEditing::thousandValuesOneRewritePerFile()
     }
 }
 
-QTEST_MAIN(TestEditing)
+int main(int argc, char** argv)
+{
+    // The window opens the files named in the application's arguments; the test functions named on a
+    // command line must not become INI files in the current folder.
+    int appArgc = 1;
+    QApplication app(appArgc, argv);
+    TestEditing test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_editing.moc"

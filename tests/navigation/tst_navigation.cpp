@@ -1,3 +1,4 @@
+#include "app/tabwgt.h"
 #include "app/volmar.h"
 #include "document/inientry.h"
 #include "platform/textcodec.h"
@@ -5,9 +6,12 @@
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
 
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QSettings>
 #include <QStyle>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -94,8 +98,8 @@ private slots:
         QVERIFY(!(level->flags() & Qt::ItemIsEditable));
         QVERIFY(m_window->m_pParamsTree->isModified());
         m_window->slotActionSave();
-        // Switching a key off rewrites the file with LF line ends; only the [Gen] line gains the marker.
-        QCOMPARE(readBytes(m_ini), QByteArray(AIni).replace("\r\n", "\n").replace("Level=3", "@Level=3"));
+        // Only the [Gen] line gains the marker; every other byte stays.
+        QCOMPARE(readBytes(m_ini), QByteArray(AIni).replace("Level=3", "@Level=3"));
     }
 
     void missingKeyAskedBeforeAdding()
@@ -135,6 +139,40 @@ private slots:
         QTest::mouseDClick(m_window->m_pParamsTree->viewport(), Qt::LeftButton, {}, centreOf(adc));
         QVERIFY(!adc->isExpanded());
         QCOMPARE(readBytes(m_desc), description());
+    }
+
+    void keyboardStoresOpen_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("open"); // the state the key leaves the closed or opened group in
+        QTest::newRow("Right") << int(Qt::Key_Right) << true;
+        QTest::newRow("plus") << int(Qt::Key_Plus) << true;
+        QTest::newRow("asterisk") << int(Qt::Key_Asterisk) << true;
+        QTest::newRow("Left") << int(Qt::Key_Left) << false;
+        QTest::newRow("minus") << int(Qt::Key_Minus) << false;
+    }
+
+    void keyboardStoresOpen()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, open);
+        ParamsTreeWidget* tree = m_window->m_pParamsTree;
+        const QByteArray opened = description().replace("200\" open=\"0\"", "200\" open=\"1\"");
+        ParamTreeItem* adc = row("АЦП");
+        // The group starts in the other state, in the tree and in the file.
+        adc->setExpanded(!open);
+        if (!open)
+            TestUtil::writeBytes(m_desc, opened);
+        tree->setCurrentItem(adc);
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key(key));
+        QCOMPARE(adc->isExpanded(), open);
+        QCOMPARE(readBytes(m_desc), open ? opened : description());
+        // A key that opens or closes nothing writes nothing.
+        TestUtil::writeBytes(m_desc, "unchanged");
+        QTest::keyClick(tree, Qt::Key(key));
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(readBytes(m_desc), "unchanged");
     }
 
     void groupColour()
@@ -208,12 +246,93 @@ private slots:
         QCOMPARE(m_window->m_font.pointSize(), 23);
     }
 
+    void rootParametersFindTheirGroup_data()
+    {
+        QTest::addColumn<QString>("rootTitle");
+        QTest::addColumn<QString>("levelGroup"); // where the root parameter Gen.Level is shown
+        QTest::newRow("titled root") << "Корень"
+                                     << "[Gen]";
+        QTest::newRow("untitled root") << ""
+                                       << "[Gen]";
+        QTest::newRow("titled like a group") << "АЦП"
+                                             << "АЦП";
+    }
+
+    void rootParametersFindTheirGroup()
+    {
+        QFETCH(QString, rootTitle);
+        QFETCH(QString, levelGroup);
+        TestUtil::writeBytes(m_desc, QString("<settings title=\"%1\">"
+                                             "<group title=\"АЦП\"><param name=\"Adc.Mode\"/></group>"
+                                             "<param name=\"Gen.Level\" title=\"Уровень\"/>"
+                                             "<param name=\"Adc.Gain\"/></settings>")
+                                         .arg(rootTitle)
+                                         .toUtf8());
+        open({m_ini});
+        ParamTreeItem* level = row("Уровень");
+        QVERIFY(level);
+        QCOMPARE(level->parent()->text(0), levelGroup);
+        QCOMPARE(row("Gain")->parent()->text(0), QString(rootTitle == "АЦП" ? "АЦП" : "[Adc]"));
+        QCOMPARE(row("Freq")->parent()->text(0), "[Gen]");
+    }
+
+    void sectionTabs()
+    {
+        TestUtil::writeBytes(m_desc, QByteArray(description()).replace("<check>1</check>", "<tabs>1</tabs>"));
+        open({m_ini});
+        ParamsTreeWidget* gen = m_window->m_sectionTrees.value("Gen");
+        QVERIFY(gen);
+        m_window->tabWidget->setCurrentWidget(gen->parentWidget());
+        // Laid out once the page is shown.
+        QTRY_VERIFY(gen->viewport()->height() > 100);
+        QTreeWidgetItem* freq = gen->findItems("Частота", Qt::MatchRecursive, 0).value(0);
+        QVERIFY(freq);
+        QTest::mouseClick(gen->viewport(), Qt::LeftButton, {}, gen->visualItemRect(freq).center());
+        QCOMPARE(m_window->m_pCurTree, gen);
+        gen->setCurrentItem(freq->parent());
+
+        // A new colour reaches the screen at once, and the keyboard stays with the tree in view.
+        QWidget* window = m_window.get();
+        const auto onScreen = [&] {
+            const QPoint at = gen->viewport()->mapTo(window, gen->visualItemRect(freq).center());
+            return QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage().pixelColor(at);
+        };
+        const auto changeColour = [&](const QColor& colour) {
+            Dialogs::setNextColor(colour);
+            m_window->m_pActionColorGroup->trigger();
+            QTRY_COMPARE(onScreen(), colour);
+        };
+        changeColour(QColor(1, 2, 3));
+        QTRY_COMPARE(QApplication::focusWidget(), gen);
+        QCOMPARE(gen->currentItem(), freq->parent());
+
+        // Also in a separate window.
+        QTabBar* bar = m_window->tabWidget->tabBar();
+        const QPoint tab = bar->tabRect(m_window->tabTitles().indexOf("Gen")).center();
+        Dialogs::setNextMenuChoice(m_window->m_pTopAction);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, tab, bar->mapToGlobal(tab));
+        QCoreApplication::sendEvent(bar, &menu);
+        window = m_window->m_tabWindows.value("Gen");
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTRY_VERIFY(gen->viewport()->height() > 100);
+        changeColour(QColor(4, 5, 6));
+
+        // Key names switch the section trees too.
+        m_window->m_pActionName->trigger();
+        QCOMPARE(freq->text(0), "Freq");
+        QVERIFY(!gen->findItems("Hidden", Qt::MatchRecursive, 0).value(0)->isHidden());
+        m_window->m_pActionName->trigger();
+        QCOMPARE(freq->text(0), "Частота");
+        window->close();
+    }
+
 private:
     void open(const QStringList& files)
     {
         m_window->m_openList = m_window->m_fileList = files;
         m_window->openFiles();
-        QTRY_VERIFY(m_window->m_pParamsTree->isVisible());
+        QTRY_VERIFY(m_window->m_nTabs != 0 || m_window->m_pParamsTree->isVisible());
     }
 
     ParamTreeItem* row(const QString& title) const
@@ -249,5 +368,13 @@ private:
     std::unique_ptr<Volmar> m_window;
 };
 
-QTEST_MAIN(TestNavigation)
+int main(int argc, char** argv)
+{
+    // The window opens the files named in the application's arguments; the test functions named on a
+    // command line must not become INI files in the current folder.
+    int appArgc = 1;
+    QApplication app(appArgc, argv);
+    TestNavigation test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_navigation.moc"

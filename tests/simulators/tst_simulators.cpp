@@ -2,6 +2,7 @@
 // the test folder, not told the INI file), firmware tool, text editor launcher, visualiser.
 #include "control/logstream.h"
 #include "platform/textcodec.h"
+#include "simulators/windowplacement.h"
 #include "tests/common/testutil.h"
 
 #include <QDir>
@@ -350,6 +351,60 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(orvex.output.contains("ready\n"), 30000);
         QVERIFY2(orvex.output.contains(shown + "\n"), orvex.output.constData());
         QCOMPARE(orvex.state(), QProcess::Running);
+    }
+
+    void visualiserPlacement_data()
+    {
+        QTest::addColumn<QRect>("editor"); // invalid: not known
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QRect>("placed");
+        const QRect screen(0, 0, 1280, 800);
+        QTest::newRow("editor unknown") << QRect() << screen << QRect(480, 0, 800, 600);
+        QTest::newRow("editor centred") << QRect(340, 187, 600, 426) << screen << QRect(940, 187, 340, 600);
+        QTest::newRow("editor on the left") << QRect(0, 0, 700, 800) << screen << QRect(700, 0, 580, 600);
+        QTest::newRow("editor on the right") << QRect(680, 300, 600, 500) << screen << QRect(0, 200, 680, 600);
+        QTest::newRow("editor along the top") << QRect(0, 0, 1280, 300) << screen << QRect(0, 300, 800, 500);
+        QTest::newRow("no room anywhere") << QRect(0, 0, 1280, 800) << screen << QRect(480, 0, 800, 600);
+        QTest::newRow("strips below the minimum") << QRect(100, 100, 1080, 650) << screen << QRect(480, 0, 800, 600);
+        QTest::newRow("second screen") << QRect(1600, 200, 600, 400) << QRect(1280, 0, 1920, 1080)
+                                       << QRect(2200, 200, 800, 600);
+        QTest::newRow("editor off the area") << QRect(-900, 0, 600, 400) << screen << QRect(480, 0, 800, 600);
+        QTest::newRow("small screen") << QRect(0, 0, 400, 300) << QRect(0, 0, 640, 480) << QRect(0, 0, 640, 480);
+    }
+
+    void visualiserPlacement()
+    {
+        QFETCH(QRect, editor);
+        QFETCH(QRect, area);
+        QTEST(WindowPlacement::besideEditor(editor, area, QSize(800, 600), QSize(320, 240)), "placed");
+    }
+
+    void visualiserOpensBesideTheEditor_data()
+    {
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QRect>("editor"); // invalid: not passed or unreadable
+        QTest::newRow("passed") << "0,0,460,600" << QRect(0, 0, 460, 600);
+        QTest::newRow("unreadable") << "0,0,big,600" << QRect();
+    }
+
+    void visualiserOpensBesideTheEditor()
+    {
+        QFETCH(QString, frame);
+        QFETCH(QRect, editor);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VOLMAR_GEOMETRY"), frame);
+        // A long path and the figures of a loaded file must not widen the window beyond its place.
+        const QString data = path(QString(120, 'd') + ".bin");
+        QVERIFY(TestUtil::writeBytes(data, QByteArray(1000, 1)));
+        Program orvex({"Orvex.exe", "-r", data}, m_dir->path(), 0, env);
+        QTRY_VERIFY_WITH_TIMEOUT(orvex.output.contains("ready\n"), 30000);
+        const QRegularExpressionMatch m =
+            QRegularExpression("window (-?\\d+),(-?\\d+) (\\d+)x(\\d+)\n").match(QString::fromLatin1(orvex.output));
+        QVERIFY2(m.hasMatch(), orvex.output.constData());
+        const QRect window(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+        // The offscreen screen is 800 by 600: beside a 460 pixel wide editor there is room for 340.
+        QCOMPARE(window, editor.isValid() ? QRect(460, 0, 340, 600) : QRect(0, 0, 800, 600));
+        QVERIFY(!window.intersects(editor));
     }
 
     void visualiserFollowsRewritesAndKeepsItsFolder()

@@ -1,0 +1,146 @@
+// volmar-ini check and diff as a script or an editor runs them: what they print, where, and the exit
+// status that tells "nothing found", "found something", "wrong arguments" and "cannot read".
+#include "tests/common/testutil.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace
+{
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs volmar-ini in dir, so that file names are printed as given.
+Run volmarIni(const QString& dir, const QStringList& arguments)
+{
+    QProcess tool;
+    tool.setWorkingDirectory(dir);
+    tool.start(QStringLiteral(VOLMAR_BIN_DIR "/volmar-ini"), arguments);
+    if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {tool.exitCode(), tool.readAllStandardOutput(), tool.readAllStandardError()};
+}
+
+const QByteArray Description = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings>\n"
+                               "<param name=\"Adc.Freq\" type=\"spin-int\" min=\"1\" max=\"100\"/>\n"
+                               "</settings>\n";
+// "[Частота]" in CP1251 with one key.
+const QByteArray Cp1251Ini = "[\xD7\xE0\xF1\xF2\xEE\xF2\xE0]\r\nFreq=5\r\n";
+} // namespace
+
+class TestReports : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(TestUtil::writeBytes(m_dir.filePath("good.vlmr"), Description));
+        QVERIFY(TestUtil::writeBytes(m_dir.filePath("good.ini"), "[Adc]\r\nFreq=5\r\n"));
+        QByteArray broken = Description;
+        broken.replace("</settings>", "</setings>");
+        QVERIFY(TestUtil::writeBytes(m_dir.filePath("broken.vlmr"), broken));
+        QVERIFY(TestUtil::writeBytes(m_dir.filePath("other.ini"), "[Adc]\r\n@Freq=7\r\nGain=1\r\n"));
+        QVERIFY(TestUtil::writeBytes(m_dir.filePath("cyrillic.ini"), Cp1251Ini));
+        QVERIFY(QDir(m_dir.path()).mkdir("folder"));
+    }
+
+    void exitStatusAndOutput_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QByteArray>("err"); // the start of standard error
+
+        QTest::newRow("check: nothing found") << QStringList{"check", "good.vlmr"} << 0 << QByteArray() << QByteArray();
+        QTest::newRow("check: XML error at its line and column")
+            << QStringList{"check", "broken.vlmr", "good.ini"} << 1
+            << QByteArray("broken.vlmr:4:10: XML error: Opening and ending tag mismatch; the editor ignores the whole "
+                          "file\n")
+            << QByteArray();
+        QTest::newRow("check: keys of the INI file named")
+            << QStringList{"check", "good.vlmr", "other.ini", "cyrillic.ini"} << 1
+            << QStringLiteral("other.ini:3: key Gain of [Adc] has no description\n"
+                              "cyrillic.ini:2: key Freq of [Частота] has no description\n")
+                   .toUtf8()
+            << QByteArray();
+        QTest::newRow("check: no description")
+            << QStringList{"check"} << 2 << QByteArray() << QByteArray("Usage: volmar-ini check");
+        QTest::newRow("check: missing description") << QStringList{"check", "gone.vlmr"} << 3 << QByteArray()
+                                                    << QByteArray("volmar-ini: cannot read gone.vlmr\n");
+        QTest::newRow("check: folder as INI file") << QStringList{"check", "good.vlmr", "folder"} << 3 << QByteArray()
+                                                   << QByteArray("volmar-ini: cannot read folder\n");
+
+        QTest::newRow("diff: no differences")
+            << QStringList{"diff", "good.ini", "good.ini"} << 0 << QByteArray() << QByteArray();
+        QTest::newRow("diff: table") << QStringList{"diff", "good.ini", "other.ini"} << 1
+                                     << QByteArray("section  key   good.ini   other.ini\n"
+                                                   "Adc      Freq  5          @7\n"
+                                                   "Adc      Gain  (missing)  1\n")
+                                     << QByteArray();
+        QTest::newRow("diff: one file") << QStringList{"diff", "good.ini"} << 2 << QByteArray()
+                                        << QByteArray("Usage: volmar-ini diff");
+        QTest::newRow("diff: missing file") << QStringList{"diff", "good.ini", "gone.ini"} << 3 << QByteArray()
+                                            << QByteArray("volmar-ini: cannot read gone.ini\n");
+    }
+
+    void exitStatusAndOutput()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        const Run run = volmarIni(m_dir.path(), arguments);
+        QCOMPARE(run.out, out);
+        QVERIFY2(run.err.startsWith(err) && (err.isEmpty() == run.err.isEmpty()), run.err.constData());
+        QCOMPARE(run.exitCode, exitCode);
+    }
+
+    void diffAsJson()
+    {
+        const Run run = volmarIni(m_dir.path(), {"diff", "--json", "good.ini", "other.ini"});
+        QCOMPARE(run.exitCode, 1);
+        QJsonParseError error;
+        const QJsonObject root = QJsonDocument::fromJson(run.out, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(root.value("a").toString(), "good.ini");
+        QCOMPARE(root.value("b").toString(), "other.ini");
+        const QJsonArray differences = root.value("differences").toArray();
+        QCOMPARE(differences.size(), 2);
+        const QJsonObject freq = differences.at(0).toObject();
+        QCOMPARE(freq.value("section").toString(), "Adc");
+        QCOMPARE(freq.value("key").toString(), "Freq");
+        QCOMPARE(freq.value("changes").toArray(), (QJsonArray{"value", "switched"}));
+        QCOMPARE(freq.value("a").toObject(), (QJsonObject{{"value", "5"}, {"enabled", true}, {"line", 2}}));
+        QCOMPARE(freq.value("b").toObject(), (QJsonObject{{"value", "7"}, {"enabled", false}, {"line", 2}}));
+        const QJsonObject gain = differences.at(1).toObject();
+        QCOMPARE(gain.value("changes").toArray(), QJsonArray{"missing"});
+        QVERIFY(gain.value("a").isNull());
+
+        const Run same = volmarIni(m_dir.path(), {"diff", "good.ini", "good.ini", "--json"});
+        QCOMPARE(same.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(same.out).object().value("differences").toArray(), QJsonArray());
+    }
+
+    void helpNamesTheCommands()
+    {
+        const Run help = volmarIni(m_dir.path(), {"--help"});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.contains("volmar-ini check DESCRIPTION.vlmr [INI...]"));
+        QVERIFY(help.out.contains("volmar-ini diff [--json] A.ini B.ini"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReports)
+#include "tst_reports.moc"

@@ -1,0 +1,3 @@
+#include "widgets/spinboxex.h"
+
+SpinBoxEx::SpinBoxEx(QWidget* parent) : NumberSpin<QSpinBox>(parent) {}
