@@ -1,5 +1,6 @@
 #pragma once
 
+#include "control/outputdecoder.h"
 #include "description/descriptionmodel.h"
 #include "document/inidocument.h"
 #include "ui_volmar.h"
@@ -66,6 +67,7 @@ public slots:
     void slotFinishedExam(int exitCode, QProcess::ExitStatus exitStatus);
     void slotShowTabBarContextMenu(QPoint point);
     void slotAuxButton();
+    void slotTerminationSignal(int signalNumber);
 
 public:
     // Window set-up (app/)
@@ -122,8 +124,10 @@ public:
     void fillBinList();
     static QString findInPath(const QString& name);
     bool loadPld();
+    void setPldControlsEnabled(bool enabled);
 
     // Program runner (control/)
+    void setUpProgramControl();
     void restartAfterChange();
     void updateStartButton();
     void startProgram();
@@ -166,7 +170,8 @@ public:
     bool m_bStart = false;
     qint64 m_progPid = 0;
     QString m_sPendingCr;
-    LogPane* m_pLogPane = nullptr; // created with the first program start
+    LogPane* m_pLogPane = nullptr;   // created with the first program start
+    bool m_bUnattendedClose = false; // a signal asked the editor to end: no questions
 
     // Options
     QFont m_font;
@@ -184,4 +189,7 @@ public:
     bool m_bShowProgWindow = false;
     bool m_bRestart = false;
     uint m_nRestartTimeout = 0;
+    int m_nLogMaxLines = 50000;
+    int m_nLogMaxMb = 32;
+    OutputDecoder::Encoding m_outputEncoding = OutputDecoder::Encoding::Auto;
 };
