@@ -20,7 +20,6 @@
 Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files) : QMainWindow(parent, flags)
 {
     setupUi(this);
-    m_pStartButton->setStyleSheet(QStringLiteral("background-color: #00FF00"));
 
     m_bDescFromIni = false;
     m_sLastDir = QString();
@@ -55,6 +54,7 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     // No parent: with "Auto Exit Orvex" off the visualiser outlives the window.
     m_pOrvexProcess = new QProcessEx();
     m_pAuxProcess = new QProcessEx(this);
+    setUpProgramControl();
 
     loadSettings();
     openFiles();
@@ -190,7 +190,9 @@ void Volmar::closeEvent(QCloseEvent* e)
     if (m_pCurTree)
         m_pCurTree->setFocus();
     saveSettings();
-    askSave();
+    // Ended by a signal, nobody is there to answer.
+    if (!m_bUnattendedClose)
+        askSave();
     writeDescription(QStringLiteral("curprog"), QStringLiteral("cmdline"), m_pProgComboBox->currentText());
 
     if (m_bAutoExitOrvex && m_pOrvexProcess) {

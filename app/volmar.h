@@ -1,5 +1,6 @@
 #pragma once
 
+#include "control/outputdecoder.h"
 #include "description/descriptionmodel.h"
 #include "document/inidocument.h"
 #include "ui_volmar.h"
@@ -68,6 +69,7 @@ public slots:
     void slotFinishedExam(int exitCode, QProcess::ExitStatus exitStatus);
     void slotShowTabBarContextMenu(QPoint point);
     void slotAuxButton();
+    void slotTerminationSignal(int signalNumber);
 
 public:
     // Window set-up (app/)
@@ -125,8 +127,10 @@ public:
     void fillBinList();
     static QString findInPath(const QString& name);
     bool loadPld();
+    void setPldControlsEnabled(bool enabled);
 
     // Program runner (control/)
+    void setUpProgramControl();
     void restartAfterChange();
     void updateStartButton();
     void startProgram();
@@ -169,7 +173,8 @@ public:
     bool m_bStart = false;
     qint64 m_progPid = 0;
     QString m_sPendingCr;
-    LogPane* m_pLogPane = nullptr; // created with the first program start
+    LogPane* m_pLogPane = nullptr;   // created with the first program start
+    bool m_bUnattendedClose = false; // a signal asked the editor to end: no questions
 
     // Options
     QFont m_font;
@@ -187,4 +192,7 @@ public:
     bool m_bShowProgWindow = false;
     bool m_bRestart = false;
     uint m_nRestartTimeout = 0;
+    int m_nLogMaxLines = 50000;
+    int m_nLogMaxMb = 32;
+    OutputDecoder::Encoding m_outputEncoding = OutputDecoder::Encoding::Auto;
 };

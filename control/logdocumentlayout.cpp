@@ -10,8 +10,9 @@
 
 namespace
 {
-// Enough lines to fill a tall pane at its end.
+// Enough lines to fill a tall pane at its end: lines of text, or fewer blocks that wrap into as many.
 constexpr int EagerTailBlocks = 200;
+constexpr qreal EagerTailHeight = 4000;
 } // namespace
 
 LogDocumentLayout::LogDocumentLayout(QTextDocument* document) : QAbstractTextDocumentLayout(document)
@@ -103,32 +104,30 @@ void LogDocumentLayout::documentChanged(int from, int, int charsAdded)
         resetAll();
     } else {
         // Blocks before the change and after the block where the inserted text ends keep their
-        // layout; the ones between count as one line each until they are shown.
+        // layout; the ones between count as one line each until they are shown. Lines dropped from
+        // the top of a long log cost as little as lines added at its end.
         const int oldCount = m_heights.size();
         first = qBound(0, doc->findBlock(from).blockNumber(), qMin(oldCount, newCount - 1));
         int last = doc->findBlock(from + charsAdded).blockNumber();
         if (last < first)
             last = newCount - 1;
         const int tail = qMax(0, qMin(newCount - 1 - last, oldCount - first));
-        std::vector<qreal> tailHeights;
-        std::vector<char> tailLaidOut(m_laidOut.end() - tail, m_laidOut.end());
-        for (int i = oldCount - tail; i < oldCount; ++i)
-            tailHeights.push_back(m_heights.at(i));
-        m_heights.truncate(first);
-        m_laidOut.resize(size_t(first));
-        for (int i = first; i < newCount - tail; ++i) {
-            m_heights.append(m_lineHeight);
-            m_laidOut.push_back(0);
-        }
-        for (int i = 0; i < tail; ++i) {
-            m_heights.append(tailHeights[size_t(i)]);
-            m_laidOut.push_back(tailLaidOut[size_t(i)]);
-        }
+        const int removed = oldCount - tail - first;
+        const int inserted = newCount - tail - first;
+        m_heights.replace(first, removed, inserted, m_lineHeight);
+        const auto at = m_laidOut.begin() + first;
+        m_laidOut.insert(m_laidOut.erase(at, at + removed), size_t(inserted), 0);
     }
-    for (QTextBlock block = doc->findBlockByNumber(qMax(first, newCount - EagerTailBlocks)); block.isValid();
-         block = block.next()) {
+    // From the end up: long lines wrap into many, and laying out more than the pane shows costs time
+    // whenever output arrives.
+    qreal height = 0;
+    int count = 0;
+    for (QTextBlock block = doc->lastBlock();
+         block.isValid() && block.blockNumber() >= first && count < EagerTailBlocks && height < EagerTailHeight;
+         block = block.previous(), ++count) {
         if (!m_laidOut[size_t(block.blockNumber())])
             layoutBlock(block);
+        height += m_heights.at(block.blockNumber());
     }
     if (documentSize() != before)
         emit documentSizeChanged(documentSize());

@@ -4,7 +4,7 @@
 
 #include <QAbstractTextDocumentLayout>
 
-#include <vector>
+#include <deque>
 
 class QTextBlock;
 
@@ -39,7 +39,7 @@ private:
     void announceSizeChange() const;
 
     BlockHeights m_heights;
-    std::vector<char> m_laidOut;
+    std::deque<char> m_laidOut;
     qreal m_textWidth = -1; // the width lines wrap at; 0 or less: no wrapping
     qreal m_lineHeight = 0; // of a line not laid out yet
     qreal m_maxLineWidth = 0;

@@ -11,9 +11,10 @@ namespace
 {
 // Long enough to gather a fast program's chunks into one layout, short enough to look immediate.
 constexpr qint64 FlushIntervalMs = 40;
-// At most this much text goes into the pane at once, so that the window keeps answering while a
-// burst of output is taken in.
-constexpr qsizetype MaxFlushChars = 512 * 1024;
+// At most this much goes into the pane at once, so that the window keeps answering while a burst of
+// output is taken in; every line costs a text block, whatever its length.
+constexpr qsizetype MaxFlushChars = 256 * 1024;
+constexpr qsizetype MaxFlushLines = 4000;
 } // namespace
 
 LogPane::LogPane(QTextEdit* edit, QObject* parent) : QObject(parent), m_pEdit(edit)
@@ -26,46 +27,49 @@ LogPane::LogPane(QTextEdit* edit, QObject* parent) : QObject(parent), m_pEdit(ed
     m_sinceFlush.start();
 }
 
-void LogPane::clear()
+QString LogPane::droppedNote(qint64 lines)
+{
+    return tr("… пропущено строк: %1 …").arg(lines);
+}
+
+void LogPane::clear(OutputDecoder::Encoding encoding, const QString& pendingCr)
 {
     m_flushTimer.stop();
-    m_bPending = false;
-    m_pending = LogConsole::Edit();
-    m_console.clear();
-    m_decoder.reset();
+    m_stream.reset(encoding, pendingCr);
+    m_buffer.clear();
+    m_nNoted = 0;
     m_pEdit->setPlainText(QString());
+}
+
+void LogPane::setLimits(const LogBuffer::Limits& limits)
+{
+    m_buffer.setLimits(limits);
 }
 
 void LogPane::append(const QByteArray& bytes, QString& pendingCr)
 {
-    appendText(m_decoder.decode(bytes), pendingCr);
+    take(m_stream.append(bytes, pendingCr));
 }
 
 void LogPane::finish(QString& pendingCr)
 {
-    appendText(m_decoder.finish(), pendingCr);
+    take(m_stream.finish(pendingCr));
 }
 
-void LogPane::appendText(const QString& text, QString& pendingCr)
+void LogPane::take(const LogStream::Update& update)
 {
-    // Bytes held back for a character's next chunk are not output yet; an empty chunk would
-    // wipe the last line.
-    if (text.isEmpty())
+    if (!update.changed)
         return;
-    const LogConsole::Edit edit = m_console.append(text, pendingCr);
-    if (m_bPending) {
-        m_pending.then(edit);
-    } else {
-        m_pending = edit;
-        m_bPending = true;
-    }
+    if (update.restart)
+        m_buffer.restart();
+    m_buffer.add(update.edit);
     if (!m_flushTimer.isActive())
         m_flushTimer.start(int(qMax<qint64>(0, FlushIntervalMs - m_sinceFlush.elapsed())));
 }
 
 void LogPane::flush()
 {
-    while (m_bPending)
+    while (m_buffer.hasPending())
         flushSome();
     m_flushTimer.stop();
 }
@@ -73,35 +77,42 @@ void LogPane::flush()
 void LogPane::flushSome()
 {
     m_flushTimer.stop();
-    if (!m_bPending)
+    if (!m_buffer.hasPending())
         return;
-    LogConsole::Edit now;
-    if (m_pending.text.size() > MaxFlushChars) {
-        // The first part ends after a line feed if it can; the rest continues the line it ends with.
-        qsizetype cut = m_pending.text.lastIndexOf(QLatin1Char('\n'), MaxFlushChars - 1) + 1;
-        if (cut <= 0) {
-            cut = MaxFlushChars;
-            if (m_pending.text.at(cut - 1).isHighSurrogate())
-                --cut;
-        }
-        now.keep = m_pending.keep;
-        now.text = m_pending.text.left(cut);
-        const qsizetype lastFeed = now.text.lastIndexOf(QLatin1Char('\n'));
-        m_pending.keep = lastFeed < 0 ? m_pending.keep + cut : cut - lastFeed - 1;
-        m_pending.text.remove(0, cut);
+    applyStep(m_buffer.takeStep(MaxFlushChars, MaxFlushLines));
+    if (m_buffer.hasPending())
         m_flushTimer.start(0);
-    } else {
-        now = std::move(m_pending);
-        m_pending = LogConsole::Edit();
-        m_bPending = false;
-    }
-
-    QTextDocument* document = m_pEdit->document();
-    QTextCursor cursor(document);
-    const QTextBlock last = document->lastBlock();
-    cursor.setPosition(last.position() + int(qMin<qsizetype>(now.keep, last.length() - 1)));
-    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    cursor.insertText(now.text);
     m_pEdit->moveCursor(QTextCursor::End);
     m_sinceFlush.restart();
+}
+
+void LogPane::applyStep(const LogBuffer::Step& step)
+{
+    // The pane holds the note about dropped lines, when there is one, then the lines of the log; the
+    // last of them is the console's last line.
+    QTextDocument* document = m_pEdit->document();
+    if (step.clearAll) {
+        QTextCursor all(document);
+        all.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        all.removeSelectedText();
+        m_nNoted = 0;
+    }
+
+    const QTextBlock last = document->lastBlock();
+    QTextCursor end(document);
+    end.setPosition(last.position() + int(qMin<qsizetype>(step.keep, last.length() - 1)));
+    end.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    end.insertText(step.text, QTextCharFormat());
+
+    // The dropped lines and the old note give way to the new note in one edit of the top.
+    if (step.dropLines == 0 && step.droppedTotal == m_nNoted)
+        return;
+    const QTextBlock firstKept = document->findBlockByNumber((m_nNoted > 0 ? 1 : 0) + int(step.dropLines));
+    QTextCursor top(document);
+    top.setPosition(firstKept.position(), QTextCursor::KeepAnchor);
+    QTextCharFormat noteFormat;
+    noteFormat.setForeground(m_pEdit->palette().color(QPalette::Disabled, QPalette::Text));
+    noteFormat.setFontItalic(true);
+    top.insertText(droppedNote(step.droppedTotal) + QLatin1Char('\n'), noteFormat);
+    m_nNoted = step.droppedTotal;
 }

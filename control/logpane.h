@@ -1,7 +1,7 @@
 #pragma once
 
-#include "control/logconsole.h"
-#include "control/outputdecoder.h"
+#include "control/logbuffer.h"
+#include "control/logstream.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -12,6 +12,8 @@ class QTextEdit;
 // Shows a program's output in the window's log pane. Chunks are decoded and applied to the console
 // model at once; the pane itself is edited at its end only, and at most every few tens of
 // milliseconds, so a program that writes fast costs one layout per interval, not one per chunk.
+// The pane keeps the newest lines within the log's limits; a line at its top tells how many older
+// ones were dropped.
 class LogPane : public QObject
 {
     Q_OBJECT
@@ -19,25 +21,31 @@ class LogPane : public QObject
 public:
     explicit LogPane(QTextEdit* edit, QObject* parent = nullptr);
 
-    // Empties the pane for a new program.
-    void clear();
+    // Empties the pane for a new program whose output is read with `encoding`; pendingCr as it
+    // stands when the program starts.
+    void clear(OutputDecoder::Encoding encoding = OutputDecoder::Encoding::Auto, const QString& pendingCr = {});
+    void setLimits(const LogBuffer::Limits& limits);
     // Output bytes of the program; pendingCr is carried between chunks (see LogConsole).
     void append(const QByteArray& bytes, QString& pendingCr);
-    // The program ended: a character cut short at its end is shown as it is.
+    // The program ended: what was held back for the rest of its line is shown as it is.
     void finish(QString& pendingCr);
     // Brings the pane up to date now and scrolls to its end.
     void flush();
 
+    qint64 droppedLines() const { return m_buffer.droppedLines(); }
+    // The text of the line at the top that tells how many lines were dropped.
+    static QString droppedNote(qint64 lines);
+
 private:
     // Takes in at most a slice of the gathered output; the rest follows on the next pass.
     void flushSome();
-    void appendText(const QString& text, QString& pendingCr);
+    void take(const LogStream::Update& update);
+    void applyStep(const LogBuffer::Step& step);
 
     QTextEdit* m_pEdit;
-    OutputDecoder m_decoder;
-    LogConsole m_console;
-    LogConsole::Edit m_pending;
-    bool m_bPending = false;
+    LogStream m_stream;
+    LogBuffer m_buffer;
+    qint64 m_nNoted = 0; // the count the note at the top tells; 0: there is no note
     QTimer m_flushTimer;
     QElapsedTimer m_sinceFlush;
 };

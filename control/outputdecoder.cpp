@@ -52,30 +52,104 @@ qsizetype OutputDecoder::completeUtf8Length(const QByteArray& bytes)
     return size;
 }
 
-QString OutputDecoder::decode(const QByteArray& bytes)
+qsizetype OutputDecoder::withoutCutCharacter(const QByteArray& bytes)
 {
-    if (m_bCp1251)
-        return TextCodec::fromCp1251(bytes);
-    const QByteArray data = m_held.isEmpty() ? bytes : m_held + bytes;
-    m_held.clear();
-    const qsizetype complete = completeUtf8Length(data);
-    if (complete < 0) {
-        m_bCp1251 = true;
-        return TextCodec::fromCp1251(data);
+    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+    const qsizetype size = bytes.size();
+    // A character is at most 4 bytes long: its lead byte stands among the last 3.
+    for (qsizetype i = size - 1; i >= 0 && i >= size - 3; --i) {
+        const uchar c = data[i];
+        if (c < 0x80)
+            break;
+        if (c >= 0xC0) {
+            const qsizetype length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+            return i + length > size ? i : size;
+        }
     }
+    return size;
+}
+
+QString OutputDecoder::decodeUtf8(const QByteArray& bytes)
+{
+    const QByteArray data = m_held.isEmpty() ? bytes : m_held + bytes;
+    const qsizetype complete = withoutCutCharacter(data);
     m_held = data.mid(complete);
     return QString::fromUtf8(data.constData(), complete);
+}
+
+void OutputDecoder::keepForReplay(const QByteArray& bytes)
+{
+    for (const char c : bytes) {
+        if (uchar(c) >= 0x80) {
+            m_bNonAscii = true;
+            break;
+        }
+    }
+    if (!m_bReplayable)
+        return;
+    m_replay.append(bytes);
+    m_replayBytes += bytes.size();
+    if (m_replayBytes <= ReplayLimit)
+        return;
+    // That much valid UTF-8 with non-ASCII text in it is not CP1251 by chance.
+    m_replay.clear();
+    m_bReplayable = false;
+    if (m_bNonAscii)
+        m_state = State::Utf8;
+}
+
+OutputDecoder::Decoded OutputDecoder::decode(const QByteArray& bytes)
+{
+    Decoded decoded;
+    if (m_state == State::Cp1251) {
+        decoded.text = TextCodec::fromCp1251(bytes);
+        return decoded;
+    }
+    if (m_state == State::Utf8) {
+        decoded.text = decodeUtf8(bytes);
+        return decoded;
+    }
+
+    const QByteArray data = m_held.isEmpty() ? bytes : m_held + bytes;
+    const qsizetype complete = completeUtf8Length(data);
+    if (complete >= 0) {
+        m_held = data.mid(complete);
+        decoded.text = QString::fromUtf8(data.constData(), complete);
+        keepForReplay(bytes);
+        return decoded;
+    }
+
+    m_state = State::Cp1251;
+    if (m_bReplayable) {
+        // The held bytes belong to the chunks kept, each of which is whole in CP1251.
+        decoded.restart = true;
+        for (const QByteArray& earlier : std::as_const(m_replay))
+            decoded.earlier.append(TextCodec::fromCp1251(earlier));
+        decoded.text = TextCodec::fromCp1251(bytes);
+    } else {
+        decoded.text = TextCodec::fromCp1251(data);
+    }
+    m_held.clear();
+    m_replay.clear();
+    return decoded;
 }
 
 QString OutputDecoder::finish()
 {
     const QByteArray held = m_held;
     m_held.clear();
-    return TextCodec::fromCp1251(held);
+    return m_state == State::Utf8 ? QString::fromUtf8(held) : TextCodec::fromCp1251(held);
 }
 
-void OutputDecoder::reset()
+void OutputDecoder::reset(Encoding encoding)
 {
+    m_encoding = encoding;
+    m_state = encoding == Encoding::Cp1251 ? State::Cp1251
+              : encoding == Encoding::Utf8 ? State::Utf8
+                                           : State::Undecided;
     m_held.clear();
-    m_bCp1251 = false;
+    m_replay.clear();
+    m_replayBytes = 0;
+    m_bReplayable = true;
+    m_bNonAscii = false;
 }

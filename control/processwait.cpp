@@ -1,5 +1,7 @@
 #include "control/processwait.h"
 
+#include "control/terminationsignals.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -141,7 +143,8 @@ bool waitForFinished(QProcess* process, int msecs)
             finished = true;
             break;
         }
-        if (process->state() == QProcess::NotRunning)
+        // The editor is asked to end: the caller ends the program rather than wait for it.
+        if (process->state() == QProcess::NotRunning || TerminationSignals::arrived())
             break;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
     }

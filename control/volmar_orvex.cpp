@@ -1,5 +1,6 @@
 // The visualiser launch and the termination of stray processes of the selected program.
 #include "app/volmar.h"
+#include "control/processgroup.h"
 #include "control/qprocessex.h"
 #include "platform/processes.h"
 #include "widgets/messagebox.h"
@@ -30,6 +31,10 @@ void Volmar::runOrvex()
         if (answer != QMessageBox::Yes)
             return;
     }
+    // Ended with the editor, even one killed outright, unless it is to outlive it.
+    ProcessGroup::of(m_pOrvexProcess)
+        ->setLifetime(m_bAutoExitOrvex ? ProcessGroup::Lifetime::EndsWithEditor
+                                       : ProcessGroup::Lifetime::OutlivesEditor);
     // Its output is never read; a pipe nobody empties would only fill memory.
     m_pOrvexProcess->setStandardOutputFile(QProcess::nullDevice());
     m_pOrvexProcess->setStandardErrorFile(QProcess::nullDevice());

@@ -1,9 +1,11 @@
 // Firmware loading: the command lines of "pld.bat", running the chosen one and judging its output.
 #include "app/notepad.h"
 #include "app/volmar.h"
+#include "control/processgroup.h"
 #include "control/processwait.h"
 #include "control/programlist.h"
 #include "control/qprocessex.h"
+#include "control/terminationsignals.h"
 #include "platform/processes.h"
 #include "platform/textcodec.h"
 #include "platform/userfile.h"
@@ -16,9 +18,19 @@ namespace
 constexpr int PldTimeoutMs = 30000;
 } // namespace
 
+void Volmar::setPldControlsEnabled(bool enabled)
+{
+    m_pActionLoadPld->setEnabled(enabled);
+    m_pPldComboBox->setEnabled(enabled);
+    m_pPldButton->setEnabled(enabled);
+    m_pHelpPld->setEnabled(enabled);
+}
+
 void Volmar::fillPldList()
 {
     m_pPldComboBox->clear();
+    // Without a firmware command there is nothing to load.
+    setPldControlsEnabled(false);
     QString batchName = QStringLiteral("pld.bat");
     if (!QFile::exists(batchName)) {
         batchName = QStringLiteral("pldload.bat");
@@ -31,12 +43,7 @@ void Volmar::fillPldList()
         return;
     const QStringList entries = ProgramList::pldEntries(TextCodec::decode(batch));
     m_pPldComboBox->addItems(entries);
-    if (!entries.isEmpty()) {
-        m_pActionLoadPld->setEnabled(true);
-        m_pPldComboBox->setEnabled(true);
-        m_pPldButton->setEnabled(true);
-        m_pHelpPld->setEnabled(true);
-    }
+    setPldControlsEnabled(!entries.isEmpty());
 }
 
 bool Volmar::loadPld()
@@ -47,6 +54,11 @@ bool Volmar::loadPld()
     // A tool still running after the limit keeps running; what it wrote so far decides.
     if (!ProcessWait::waitForFinished(m_pPldProcess, PldTimeoutMs))
         m_pPldProcess->waitForReadyRead(0);
+    if (TerminationSignals::arrived()) {
+        // The editor is asked to end: the tool goes with it, without a word.
+        ProcessGroup::end(m_pPldProcess);
+        return false;
+    }
     const QString output = TextCodec::fromCp1251(m_pPldProcess->readAllStandardOutput());
     if (output.contains(QLatin1String("OK: PLD is progammed"))) {
         Dialogs::information(this, QStringLiteral("Volmar"), tr("\nПрошивка успешно загружена!"));
@@ -60,7 +72,7 @@ void Volmar::slotLoadPld()
 {
     const bool wasRunning = m_pProgProcess->state() == QProcess::Running;
     if (m_pPldProcess->state() == QProcess::Running)
-        m_pPldProcess->close();
+        ProcessGroup::end(m_pPldProcess);
     if (wasRunning)
         stopProgram();
     if (loadPld() && wasRunning)

@@ -5,13 +5,42 @@
 #include <QIntValidator>
 #include <QToolButton>
 
+namespace
+{
+// Integers from bottom to top: a key that would take the number past the top is refused, as one
+// that makes it no number at all; text left out of range when the edit is done is brought into it.
+class BoundedIntValidator : public QIntValidator
+{
+public:
+    using QIntValidator::QIntValidator;
+
+    State validate(QString& input, int& pos) const override
+    {
+        const State state = QIntValidator::validate(input, pos);
+        bool ok = false;
+        const qlonglong value = input.toLongLong(&ok);
+        return state == Intermediate && ok && value > top() ? Invalid : state;
+    }
+
+    void fixup(QString& input) const override
+    {
+        bool ok = false;
+        const qlonglong value = input.toLongLong(&ok);
+        if (ok)
+            input = QString::number(qBound(qlonglong(bottom()), value, qlonglong(top())));
+    }
+};
+} // namespace
+
 Settings::Settings(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags | Qt::WindowCloseButtonHint)
 {
     setupUi(this);
     // Made here rather than in the form: the form's connection to a slot it does not know would be
     // string-based.
     connect(toolButton, &QToolButton::clicked, this, &Settings::slotClicked);
-    m_pRestartTimeoutEdit->setValidator(new QIntValidator(0, 1000000, m_pRestartTimeoutEdit));
+    m_pRestartTimeoutEdit->setValidator(new BoundedIntValidator(0, MaxRestartTimeout, m_pRestartTimeoutEdit));
+    m_pLogLinesSpin->setRange(MinLogLines, MaxLogLines);
+    m_pLogMbSpin->setRange(MinLogMb, MaxLogMb);
 }
 
 void Settings::setOrvexDir(const QString& dir)
@@ -116,12 +145,43 @@ bool Settings::restart() const
 
 void Settings::setRestartTimeout(int ms)
 {
-    m_pRestartTimeoutEdit->setText(QString::number(ms));
+    m_pRestartTimeoutEdit->setText(QString::number(qBound(0, ms, MaxRestartTimeout)));
 }
 
 int Settings::restartTimeout() const
 {
-    return m_pRestartTimeoutEdit->text().toInt(nullptr, 10);
+    return qBound(0, m_pRestartTimeoutEdit->text().toInt(nullptr, 10), MaxRestartTimeout);
+}
+
+void Settings::setLogMaxLines(int lines)
+{
+    m_pLogLinesSpin->setValue(lines);
+}
+
+int Settings::logMaxLines() const
+{
+    return m_pLogLinesSpin->value();
+}
+
+void Settings::setLogMaxMb(int megabytes)
+{
+    m_pLogMbSpin->setValue(megabytes);
+}
+
+int Settings::logMaxMb() const
+{
+    return m_pLogMbSpin->value();
+}
+
+void Settings::setOutputEncoding(OutputDecoder::Encoding encoding)
+{
+    // The list holds the choices in the order of the enumeration.
+    m_pOutputEncodingCombo->setCurrentIndex(int(encoding));
+}
+
+OutputDecoder::Encoding Settings::outputEncoding() const
+{
+    return OutputDecoder::Encoding(qMax(0, m_pOutputEncodingCombo->currentIndex()));
 }
 
 void Settings::slotClicked()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "control/outputdecoder.h"
 #include "ui_settings.h"
 
 #include <QDialog>
@@ -33,9 +34,22 @@ public:
     bool showProgWindow() const;
     void setRestart(bool on);
     bool restart() const;
+    // Values out of the edit's range 0 to 1000000 are brought into it.
     void setRestartTimeout(int ms);
     // Empty or unparsable text gives 0.
     int restartTimeout() const;
+    void setLogMaxLines(int lines);
+    int logMaxLines() const;
+    void setLogMaxMb(int megabytes);
+    int logMaxMb() const;
+    void setOutputEncoding(OutputDecoder::Encoding encoding);
+    OutputDecoder::Encoding outputEncoding() const;
+
+    static constexpr int MaxRestartTimeout = 1000000;
+    static constexpr int MinLogLines = 100;
+    static constexpr int MaxLogLines = 1000000;
+    static constexpr int MinLogMb = 1;
+    static constexpr int MaxLogMb = 512;
 
 public slots:
     void slotClicked();

@@ -18,6 +18,47 @@ bool readFlag(const QSettings& store, const QString& key, bool defaultOn)
 {
     return store.value(key, flagValue(defaultOn)).toInt() != 0;
 }
+
+// A missing or unreadable number gives the default; one out of range the nearest limit.
+int readBounded(const QSettings& store, const QString& key, int defaultValue, int lowest, int highest)
+{
+    bool ok = false;
+    const int value = store.value(key).toInt(&ok);
+    return ok ? qBound(lowest, value, highest) : defaultValue;
+}
+
+// The program's output encoding, stored by name.
+const struct EncodingName
+{
+    OutputDecoder::Encoding encoding;
+    const char* name;
+} encodingNames[] = {
+    {OutputDecoder::Encoding::Auto, "Auto"},
+    {OutputDecoder::Encoding::Cp1251, "CP1251"},
+    {OutputDecoder::Encoding::Utf8, "UTF-8"},
+};
+
+OutputDecoder::Encoding encodingFromName(const QString& name)
+{
+    for (const EncodingName& entry : encodingNames) {
+        if (name.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0)
+            return entry.encoding;
+    }
+    return OutputDecoder::Encoding::Auto;
+}
+
+QString encodingName(OutputDecoder::Encoding encoding)
+{
+    for (const EncodingName& entry : encodingNames) {
+        if (entry.encoding == encoding)
+            return QLatin1String(entry.name);
+    }
+    return QStringLiteral("Auto");
+}
+
+const QString LogMaxLinesKey = QStringLiteral("Log Max Lines");
+const QString LogMaxMbKey = QStringLiteral("Log Max MB");
+const QString OutputEncodingKey = QStringLiteral("Output Encoding");
 } // namespace
 
 void Volmar::loadSettings()
@@ -60,6 +101,10 @@ void Volmar::loadSettings()
     m_bShowProgWindow = readFlag(store, QStringLiteral("Show Prog Window"), false);
     m_bRestart = readFlag(store, QStringLiteral("Restart"), false);
     m_nRestartTimeout = store.value(QStringLiteral("Restart Timeout"), 0).toUInt();
+
+    m_nLogMaxLines = readBounded(store, LogMaxLinesKey, 50000, Settings::MinLogLines, Settings::MaxLogLines);
+    m_nLogMaxMb = readBounded(store, LogMaxMbKey, 32, Settings::MinLogMb, Settings::MaxLogMb);
+    m_outputEncoding = encodingFromName(store.value(OutputEncodingKey).toString());
 }
 
 void Volmar::saveSettings()
@@ -88,6 +133,9 @@ void Volmar::saveSettings()
     store.setValue(QStringLiteral("Show Prog Window"), flagValue(m_bShowProgWindow));
     store.setValue(QStringLiteral("Restart"), flagValue(m_bRestart));
     store.setValue(QStringLiteral("Restart Timeout"), m_nRestartTimeout);
+    store.setValue(LogMaxLinesKey, m_nLogMaxLines);
+    store.setValue(LogMaxMbKey, m_nLogMaxMb);
+    store.setValue(OutputEncodingKey, encodingName(m_outputEncoding));
 }
 
 void Volmar::slotActionSettings()
@@ -103,7 +151,10 @@ void Volmar::slotActionSettings()
     dialog.setSingleModeOff(m_bSingleModeOff);
     dialog.setShowProgWindow(m_bShowProgWindow);
     dialog.setRestart(m_bRestart);
-    dialog.setRestartTimeout(static_cast<int>(m_nRestartTimeout));
+    dialog.setRestartTimeout(static_cast<int>(qMin<uint>(m_nRestartTimeout, Settings::MaxRestartTimeout)));
+    dialog.setLogMaxLines(m_nLogMaxLines);
+    dialog.setLogMaxMb(m_nLogMaxMb);
+    dialog.setOutputEncoding(m_outputEncoding);
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The options apply where they are next read; the store is written at close.
@@ -118,4 +169,7 @@ void Volmar::slotActionSettings()
     m_bShowProgWindow = dialog.showProgWindow();
     m_bRestart = dialog.restart();
     m_nRestartTimeout = static_cast<uint>(qMax(0, dialog.restartTimeout()));
+    m_nLogMaxLines = dialog.logMaxLines();
+    m_nLogMaxMb = dialog.logMaxMb();
+    m_outputEncoding = dialog.outputEncoding();
 }

@@ -13,6 +13,13 @@ void put(std::FILE* stream, const QString& text)
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
     std::fflush(stream);
 }
+
+QString consoleLines(const QString& text)
+{
+    QString lines = text;
+    lines.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return lines + QLatin1String("\r\n");
+}
 } // namespace
 
 namespace SimConsole
@@ -22,8 +29,13 @@ void write(const QString& text)
     put(stdout, text);
 }
 
+void line(const QString& text)
+{
+    put(stdout, consoleLines(text));
+}
+
 void error(const QString& text)
 {
-    put(stderr, text + QLatin1Char('\n'));
+    put(stderr, consoleLines(text));
 }
 } // namespace SimConsole

@@ -15,10 +15,25 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/file.h>
+
 namespace
 {
 const QString Hang = QStringLiteral("sh -c \"echo Ready; exec sleep 600\"");
 const QString Sleep = QStandardPaths::findExecutable(QStringLiteral("sleep"));
+
+// The user's processes whose environment holds the line `mark`.
+QList<qint64> markedProcesses(const QByteArray& mark)
+{
+    QList<qint64> found;
+    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const qint64 pid = name.toLongLong();
+        if (pid > 0 && Processes::isOpen(pid) &&
+            TestUtil::readBytes(QStringLiteral("/proc/%1/environ").arg(pid)).split('\0').contains(mark))
+            found.append(pid);
+    }
+    return found;
+}
 
 QString lastShown()
 {
@@ -140,25 +155,132 @@ private slots:
         QTRY_VERIFY(!Processes::isOpen(second));
     }
 
-    void autoReloadAndAutoStart()
+    void autoStartedProgramRuns()
     {
-        // Started automatically after opening: the button still offers a start, Auto Reload stays quiet.
+        // Started by the options after opening, the program is running as if the button started it.
         m_window->m_bAutoLoadOrvex = false;
+        m_window->m_bAutoRunProgram = true;
         setProgram(Hang);
         m_window->slotPrepare();
-        QCOMPARE(m_window->m_pStartButton->text(), QStringLiteral("Старт"));
+        QPushButton* button = m_window->m_pStartButton;
+        QCOMPARE(button->text(), QStringLiteral("Стоп"));
+        QCOMPARE(button->styleSheet(), QStringLiteral("background-color: red"));
+        QTRY_COMPARE(logText(), QStringLiteral("Ready\n"));
+
+        // A changed parameter restarts it with a fresh log.
         const qint64 autoPid = m_window->m_pProgProcess->processId();
         m_window->restartAfterChange();
-        QCOMPARE(m_window->m_pProgProcess->processId(), autoPid);
-
-        // Started by the button, a change restarts it with a fresh log.
-        m_window->m_pStartButton->click();
-        QTRY_VERIFY(m_window->m_pProgProcess->processId() != autoPid);
-        const qint64 pid = m_window->m_pProgProcess->processId();
-        m_window->restartAfterChange();
-        QVERIFY(m_window->m_pProgProcess->processId() != pid);
-        QVERIFY(!Processes::isOpen(pid));
+        QVERIFY(m_window->m_pProgProcess->processId() != autoPid);
+        QVERIFY(!Processes::isOpen(autoPid));
         QTRY_COMPARE(logText(), QStringLiteral("Ready\n"));
+
+        // One press stops it for good.
+        const qint64 pid = m_window->m_pProgProcess->processId();
+        button->click();
+        QCOMPARE(button->text(), QStringLiteral("Старт"));
+        QCOMPARE(m_window->m_pProgProcess->state(), QProcess::NotRunning);
+        QCoreApplication::processEvents();
+        QCOMPARE(m_window->m_pProgProcess->state(), QProcess::NotRunning);
+        QVERIFY(!Processes::isOpen(pid));
+        m_window->restartAfterChange();
+        QCOMPARE(m_window->m_pProgProcess->state(), QProcess::NotRunning);
+    }
+
+    void startButtonLooksDisabled()
+    {
+        QPushButton* button = m_window->m_pStartButton;
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        // The colour behind the text, as the user sees it.
+        const auto look = [button] {
+            const QImage image = button->grab().toImage();
+            const QColor c = image.pixelColor(image.width() / 8, image.height() / 2);
+            return c.green() > 200 && c.red() < 150   ? QStringLiteral("green")
+                   : c.red() > 200 && c.green() < 150 ? QStringLiteral("red")
+                                                      : QStringLiteral("other");
+        };
+        QCOMPARE(look(), QStringLiteral("green"));
+        button->setEnabled(false);
+        QCOMPARE(look(), QStringLiteral("other"));
+        // Disabled through its parent too.
+        button->setEnabled(true);
+        button->parentWidget()->setEnabled(false);
+        QCOMPARE(look(), QStringLiteral("other"));
+        button->parentWidget()->setEnabled(true);
+        QCOMPARE(look(), QStringLiteral("green"));
+        start(Hang);
+        QCOMPARE(look(), QStringLiteral("red"));
+    }
+
+    void groupEndsAfterLeaderExited_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("stop button") << "stop";
+        QTest::newRow("restart after a change") << "change";
+        QTest::newRow("restart period") << "period";
+        QTest::newRow("window closed") << "close";
+    }
+
+    void groupEndsAfterLeaderExited()
+    {
+        // The program's first process exits at once and leaves a child behind.
+        QFETCH(QString, action);
+        // Every process started from here on carries this mark in its environment.
+        const QByteArray mark = "VOLMAR_TEST_RUN=" + QByteArray::number(QCoreApplication::applicationPid()) + '.' +
+                                QByteArray(QTest::currentDataTag()).toHex();
+        qputenv("VOLMAR_TEST_RUN", mark.mid(mark.indexOf('=') + 1));
+        const auto unmark = qScopeGuard([] { qunsetenv("VOLMAR_TEST_RUN"); });
+        start(QStringLiteral("sh -c \"sleep 600 & echo $!\""));
+        QTRY_COMPARE(m_window->m_pProgProcess->state(), QProcess::NotRunning);
+        QTRY_VERIFY(logText().endsWith(QLatin1Char('\n')));
+        const qint64 child = logText().trimmed().toLongLong();
+        QVERIFY(Processes::isOpen(child));
+        if (action == QLatin1String("stop"))
+            m_window->m_pStartButton->click();
+        else if (action == QLatin1String("change"))
+            m_window->restartAfterChange();
+        else if (action == QLatin1String("period"))
+            m_window->slotStartButton(); // as the restart timer calls it
+        else
+            m_window.reset();
+        QTRY_VERIFY(!Processes::isOpen(child));
+        // A run started again goes with the window, however far it has come.
+        m_window.reset();
+        QTRY_COMPARE(markedProcesses(mark), QList<qint64>());
+    }
+
+    void fastPrinterLinesArriveWhole()
+    {
+        // Pipe reads end anywhere in a line; every line still arrives whole and in order.
+        start(QStringLiteral("seq 1 40000"));
+        QString expected;
+        for (int i = 1; i <= 40000; ++i)
+            expected += QString::number(i) + QLatin1Char('\n');
+        QTRY_COMPARE(m_window->m_pProgProcess->state(), QProcess::NotRunning);
+        QTRY_COMPARE(logText().size(), expected.size());
+        QCOMPARE(logText(), expected);
+    }
+
+    void logKeepsNewestLines()
+    {
+        // The limit of the options: the newest lines stay, the line at the top counts the others.
+        m_window->m_nLogMaxLines = 1000;
+        start(QStringLiteral("seq 1 100000"));
+        QTRY_COMPARE(m_window->m_pProgProcess->state(), QProcess::NotRunning);
+        QTRY_VERIFY(logText().endsWith(QStringLiteral("\n100000\n")));
+        const QStringList lines = logText().split(QLatin1Char('\n'));
+        // The note, the lines kept (an eighth of the limit goes at a time), and the empty last line.
+        const int kept = int(lines.size()) - 1;
+        QVERIFY2(kept >= 875 && kept <= 1000, qPrintable(QString::number(kept)));
+        const int first = 100000 - kept + 2;
+        QCOMPARE(lines.first(), LogPane::droppedNote(first - 1));
+        for (int i = 1; i < kept; ++i)
+            QCOMPARE(lines.at(i).toInt(), first + i - 1);
+        QCOMPARE(m_window->m_pLogTextEdit->document()->blockCount(), int(lines.size()));
+        // The next run starts with an empty log again.
+        m_window->m_pStartButton->click();
+        start(QStringLiteral("echo next"));
+        QTRY_COMPARE(logText(), QStringLiteral("next\n"));
     }
 
     void separateWindowMode()
@@ -188,6 +310,7 @@ private slots:
         // clicks cover every line.
         QTextEdit edit;
         LogPane pane(&edit);
+        pane.setLimits({100000, 64 * 1024 * 1024});
         QString pendingCr;
         QByteArray output;
         for (int i = 1; i <= 60000; ++i)
@@ -212,18 +335,40 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("timeout");
+        QTest::addColumn<bool>("serverRunning"); // another board server holds the board
         QTest::addColumn<QString>("shown");
-        QTest::newRow("not started") << "no-such-command" << -1 << QString("warning|Volmar|\nПроверка не запустилась!");
-        QTest::newRow("slow") << "sleep 600" << 200
+        QTest::newRow("not started") << "no-such-command" << -1 << false
+                                     << QString("warning|Volmar|\nПроверка не запустилась!");
+        QTest::newRow("slow") << "sleep 600" << 200 << false
                               << QString("warning|Volmar|\nПроверка не завершилась в отведенное время!");
-        QTest::newRow("finished") << "sleep 0.05" << -1 << QString("about|Volmar|\nПроверка завершилась.");
+        QTest::newRow("finished") << "sleep 0.05" << -1 << false << QString("about|Volmar|\nПроверка завершилась.");
+        // A failure is told as what happened, with the last lines the command wrote.
+        QTest::newRow("exit code") << "sh -c \"echo 1 of 2; echo >&2 Ошибка: плата занята; exit 3\"" << -1 << false
+                                   << QString("warning|Volmar|\nПроверка завершилась с ошибкой (код 3).\n\n"
+                                              "1 of 2\nОшибка: плата занята");
+        QTest::newRow("killed") << "sh -c \"kill -9 $$\"" << -1 << false
+                                << QString("warning|Volmar|\nПроверка завершилась аварийно (сигнал 9).");
+        QTest::newRow("board server refuses")
+            << QStringLiteral(VOLMAR_BIN_DIR "/kelda.exe -reset") << -1 << true
+            << QString("warning|Volmar|\nПроверка завершилась с ошибкой (код 3).\n\nОшибка: сервер kelda уже "
+                       "запущен (процесс 4242). Одиночный режим: завершите его и повторите.");
     }
 
     void auxButtonMessages()
     {
         QFETCH(QString, command);
         QFETCH(int, timeout);
+        QFETCH(bool, serverRunning);
         QFETCH(QString, shown);
+        // The board server's single-mode lock, held as a running server holds it.
+        const QByteArray runtimeDir = qgetenv("XDG_RUNTIME_DIR");
+        const auto restoreRuntimeDir = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", runtimeDir); });
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_work->path()));
+        QFile lock(work(QStringLiteral("kelda.lock")));
+        if (serverRunning) {
+            QVERIFY(lock.open(QIODevice::ReadWrite) && lock.write("4242\n") == 5 && lock.flush());
+            QCOMPARE(flock(lock.handle(), LOCK_EX | LOCK_NB), 0);
+        }
         m_window->m_sAuxTitle = QStringLiteral("Проверка");
         m_window->m_sAuxCmdLine = command;
         m_window->m_nAuxTimeout = timeout;
@@ -271,6 +416,35 @@ private slots:
         QCOMPARE(m_window->m_pProgProcess->state(), loaded ? QProcess::Running : QProcess::NotRunning);
         QCOMPARE(m_window->m_pStartButton->text(), QStringLiteral("Стоп"));
         QCOMPARE(Dialogs::shown().isEmpty() ? QString() : lastShown(), shown);
+    }
+
+    void firmwareControlsFollowList_data()
+    {
+        QTest::addColumn<QByteArray>("batch"); // pld.bat; empty: there is none
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("no batch file") << QByteArray() << false;
+        QTest::newRow("no firmware command") << QByteArray("@echo off\r\nrem nothing to load\r\n") << false;
+        QTest::newRow("one command") << QByteArray("call tprog.exe -f board.rbf\r\n") << true;
+    }
+
+    void firmwareControlsFollowList()
+    {
+        // Whatever an earlier file left enabled, an empty list offers nothing to load.
+        QFETCH(QByteArray, batch);
+        QFETCH(bool, enabled);
+        if (!batch.isEmpty())
+            QVERIFY(TestUtil::writeBytes(work(QStringLiteral("pld.bat")), batch));
+        for (QWidget* control :
+             {static_cast<QWidget*>(m_window->m_pPldComboBox), static_cast<QWidget*>(m_window->m_pPldButton),
+              static_cast<QWidget*>(m_window->m_pHelpPld)})
+            control->setEnabled(true);
+        m_window->m_pActionLoadPld->setEnabled(true);
+        m_window->fillPldList();
+        QCOMPARE(m_window->m_pPldComboBox->count(), enabled ? 1 : 0);
+        QCOMPARE(m_window->m_pPldButton->isEnabled(), enabled);
+        QCOMPARE(m_window->m_pActionLoadPld->isEnabled(), enabled);
+        QCOMPARE(m_window->m_pPldComboBox->isEnabled(), enabled);
+        QCOMPARE(m_window->m_pHelpPld->isEnabled(), enabled);
     }
 
     void runOrvex()

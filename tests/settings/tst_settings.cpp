@@ -142,6 +142,9 @@ private slots:
         row("decimal point, chooser cancelled", "4.5", "45", "", true, 45, "/opt/orvex");
         row("only letters: empty is 0", "abc", "", "", true, 0, "/opt/orvex");
         row("upper limit", "1000000", "1000000", "", true, 1000000, "/opt/orvex");
+        // A key that would take the period past its limit is refused.
+        row("past the limit", "9999999", "999999", "", true, 999999, "/opt/orvex");
+        row("one past the limit", "1000001", "100000", "", true, 100000, "/opt/orvex");
     }
 
     void dialogEdits()
@@ -179,6 +182,65 @@ private slots:
         QCOMPARE(Dialogs::shown().size(), 1);
         const Dialogs::Shown& asked = Dialogs::shown().constFirst();
         QCOMPARE(asked.kind + '|' + asked.caption + '|' + asked.dir, "directory|Выберите директорию Orvex|/opt/orvex");
+    }
+
+    void logAndEncodingOptions_data()
+    {
+        QTest::addColumn<QStringList>("stored"); // "Log Max Lines", "Log Max MB", "Output Encoding"; empty: missing
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("megabytes");
+        QTest::addColumn<OutputDecoder::Encoding>("encoding");
+        QTest::newRow("first start") << QStringList{"", "", ""} << 50000 << 32 << OutputDecoder::Encoding::Auto;
+        QTest::newRow("chosen") << QStringList{"20000", "8", "UTF-8"} << 20000 << 8 << OutputDecoder::Encoding::Utf8;
+        QTest::newRow("name in other case")
+            << QStringList{"", "", "cp1251"} << 50000 << 32 << OutputDecoder::Encoding::Cp1251;
+        QTest::newRow("out of range") << QStringList{"0", "100000", "koi8-r"} << 100 << 512
+                                      << OutputDecoder::Encoding::Auto;
+        QTest::newRow("not numbers") << QStringList{"many", "lots", ""} << 50000 << 32 << OutputDecoder::Encoding::Auto;
+    }
+
+    void logAndEncodingOptions()
+    {
+        QFETCH(QStringList, stored);
+        const QStringList keys{"Log Max Lines", "Log Max MB", "Output Encoding"};
+        for (int i = 0; i < keys.size(); ++i) {
+            if (!stored.at(i).isEmpty())
+                store().setValue(keys.at(i), stored.at(i));
+        }
+        m_window = std::make_unique<Volmar>();
+        QTEST(m_window->m_nLogMaxLines, "lines");
+        QTEST(m_window->m_nLogMaxMb, "megabytes");
+        QTEST(m_window->m_outputEncoding, "encoding");
+
+        // The dialog shows them and hands its edits back on OK; the store takes them at the close.
+        QFETCH(int, lines);
+        runDialog([&](Settings* dialog) {
+            QCOMPARE(dialog->m_pLogLinesSpin->value(), lines);
+            QCOMPARE(dialog->m_pOutputEncodingCombo->currentIndex(), int(m_window->m_outputEncoding));
+            dialog->m_pLogLinesSpin->setValue(1000);
+            dialog->m_pLogMbSpin->setValue(4);
+            dialog->m_pOutputEncodingCombo->setCurrentIndex(1);
+            QCOMPARE(dialog->m_pOutputEncodingCombo->currentText(), "CP1251");
+            dialog->okButton->click();
+        });
+        QCOMPARE(m_window->m_nLogMaxLines, 1000);
+        QCOMPARE(m_window->m_nLogMaxMb, 4);
+        QCOMPARE(m_window->m_outputEncoding, OutputDecoder::Encoding::Cp1251);
+        m_window->saveSettings();
+        QCOMPARE(store().value("Log Max Lines").toInt(), 1000);
+        QCOMPARE(store().value("Log Max MB").toInt(), 4);
+        QCOMPARE(store().value("Output Encoding").toString(), "CP1251");
+    }
+
+    void storedPeriodPastLimitShownAtLimit()
+    {
+        m_window = std::make_unique<Volmar>();
+        m_window->m_nRestartTimeout = 4000000000u;
+        runDialog([&](Settings* dialog) {
+            QCOMPARE(dialog->m_pRestartTimeoutEdit->text(), "1000000");
+            dialog->okButton->click();
+        });
+        QCOMPARE(m_window->m_nRestartTimeout, 1000000u);
     }
 
 private:

@@ -1,5 +1,6 @@
 // The lab's stand-in programs run as the editor starts them: board server and native demo program (in
 // the test folder, not told the INI file), firmware tool, text editor launcher, visualiser.
+#include "control/logstream.h"
 #include "platform/textcodec.h"
 #include "simulators/windowplacement.h"
 #include "tests/common/testutil.h"
@@ -27,7 +28,10 @@ struct Program : QProcess
         setProcessEnvironment(env);
         setWorkingDirectory(folder);
         setProcessChannelMode(MergedChannels);
-        connect(this, &QProcess::readyReadStandardOutput, this, [this] { output += readAllStandardOutput(); });
+        connect(this, &QProcess::readyReadStandardOutput, this, [this] {
+            reads.append(readAllStandardOutput());
+            output += reads.last();
+        });
         start(QStringLiteral(VOLMAR_BIN_DIR "/") + words.takeFirst(), words);
     }
     ~Program() override
@@ -44,7 +48,30 @@ struct Program : QProcess
     bool has(const QString& text) const { return output.contains(TextCodec::toCp1251(text)); }
 
     QByteArray output;
+    QList<QByteArray> reads; // the output as the pipe gave it
 };
+
+// The lines of the log pane after the output arrived in these reads.
+QStringList logLines(const QList<QByteArray>& reads)
+{
+    LogStream stream;
+    stream.reset(OutputDecoder::Encoding::Auto, QString());
+    QString pendingCr;
+    QString log;
+    const auto apply = [&log](const LogStream::Update& update) {
+        if (update.restart)
+            log.clear();
+        if (!update.changed)
+            return;
+        const qsizetype lineStart = log.lastIndexOf(QLatin1Char('\n')) + 1;
+        log.truncate(lineStart + qMin(update.edit.keep, log.size() - lineStart));
+        log += update.edit.text;
+    };
+    for (const QByteArray& read : reads)
+        apply(stream.append(read, pendingCr));
+    apply(stream.finish(pendingCr));
+    return log.split(QLatin1Char('\n'));
+}
 
 // Sets the value of the line "KEY=..." up to its comment (a tab), or the whole line.
 void setIniLine(const QString& path, const QString& key, const QByteArray& text, bool wholeLine = false)
@@ -114,7 +141,52 @@ private slots:
         QVERIFY2(std::fabs(measured - freq) < 0.02 * freq, qPrintable(QString::number(measured)));
         // Progress returns the carriage; each block's result then overwrites it on a line of its own.
         QVERIFY2(run.has(QStringLiteral("Блок 3 из 8\rБлок 3 из 8: ")), run.output.constData());
-        QVERIFY(run.has(QStringLiteral("\rБлок 8 из 8: ")) && run.has(QStringLiteral("\nТест завершён.\n")));
+        QVERIFY(run.has(QStringLiteral("\rБлок 8 из 8: ")) && run.has(QStringLiteral("\r\nТест завершён.\r\n")));
+    }
+
+    void outputReadsInLog_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("server") << "kelda.exe -u adc_test.x55";
+        QTest::newRow("server, generator") << "kelda.exe -u gen_test.ldr";
+        QTest::newRow("native program") << "dsptest.exe";
+    }
+
+    void outputReadsInLog()
+    {
+        // The log shows every block's result on a line of its own, whatever the reads were: as the
+        // pipe gave them, a line a read, or a byte a read.
+        QFETCH(QString, command);
+        setIniLine(ini(), "Blocks", "12");
+        Program run(command.split(' '), m_dir->path());
+        QCOMPARE(run.finish(), 0);
+        QList<QByteArray> lineReads;
+        for (qsizetype start = 0; start < run.output.size();) {
+            const qsizetype end = run.output.indexOf('\n', start);
+            lineReads.append(run.output.mid(start, end < 0 ? -1 : end + 1 - start));
+            start = end < 0 ? run.output.size() : end + 1;
+        }
+        QList<QByteArray> byteReads;
+        for (const char c : std::as_const(run.output))
+            byteReads.append(QByteArray(1, c));
+
+        // One result a line, and nothing of the next block's progress after it.
+        const QRegularExpression blockLine(QStringLiteral("^Блок (\\d+) из 12: (?!.*Блок)[^\\r]*$"));
+        for (const QList<QByteArray>& reads : {run.reads, lineReads, byteReads}) {
+            const QStringList lines = logLines(reads);
+            QStringList blocks;
+            for (const QString& line : lines) {
+                if (line.contains(QRegularExpression(QStringLiteral("Блок \\d"))))
+                    blocks.append(line);
+            }
+            QCOMPARE(blocks.size(), 12);
+            for (int n = 1; n <= 12; ++n) {
+                const QRegularExpressionMatch match = blockLine.match(blocks.at(n - 1));
+                QVERIFY2(match.hasMatch() && match.captured(1).toInt() == n, qPrintable(blocks.at(n - 1)));
+            }
+            QCOMPARE(lines.value(lines.size() - 2), QStringLiteral("Тест завершён."));
+            QCOMPARE(lines.last(), QString());
+        }
     }
 
     void settingsAsTheEditorReadsThem_data()
@@ -212,7 +284,7 @@ private slots:
         QCOMPARE(run.finish(), exitCode);
         QVERIFY2(run.has(message), run.output.constData());
         // The editor takes only this line for a loaded firmware.
-        QCOMPARE(run.output.contains("\nOK: PLD is progammed\n"), message.startsWith("OK"));
+        QCOMPARE(run.output.contains("\nOK: PLD is progammed\r\n"), message.startsWith("OK"));
         QVERIFY(!QFileInfo::exists(path("data.bin")));
     }
 
