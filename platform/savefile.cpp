@@ -176,6 +176,7 @@ struct Publish
     const char* tempName = nullptr;
     const char* targetName = nullptr;
     int error = 0;
+    bool finished = false; // the child got to its end
 };
 
 #if defined(__clang__) || defined(__GNUC__)
@@ -205,25 +206,30 @@ VOLMAR_NO_SANITIZE bool linkAndRename(Publish* p)
 
 VOLMAR_NO_SANITIZE int publishChild(void* arg)
 {
-    _exit(linkAndRename(static_cast<Publish*>(arg)) ? 0 : 1);
+    auto* p = static_cast<Publish*>(arg);
+    const bool done = linkAndRename(p);
+    p->finished = true;
+    _exit(done ? 0 : 1);
 }
 
 bool publish(Publish* p)
 {
     constexpr size_t StackSize = 64 * 1024;
     std::vector<char> stack(StackSize);
-    // The parent is suspended until the child exits (CLONE_VFORK); the child's results land in *p.
+    // The parent is suspended until the child exits (CLONE_VFORK). Its exit status tells the outcome;
+    // should another handler have reaped it, what it left in *p does.
+    p->error = 0;
+    p->finished = false;
     const pid_t child = ::clone(publishChild, stack.data() + StackSize, CLONE_VM | CLONE_VFORK | SIGCHLD, p);
     if (child < 0)
         return linkAndRename(p);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            p->error = errno;
-            return false;
-        }
+    pid_t reaped;
+    while ((reaped = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (reaped == child)
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return p->finished && p->error == 0;
 }
 
 // Owner first, since changing it clears set-id bits. Only root may give a file away; for anyone
