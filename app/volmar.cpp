@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -18,7 +17,7 @@
 #include <QSettings>
 #include <QTabBar>
 
-Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
+Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files) : QMainWindow(parent, flags)
 {
     setupUi(this);
 
@@ -34,15 +33,15 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, fla
 
     centreOnScreen();
 
-    m_openList = QCoreApplication::arguments();
-    if (!m_openList.isEmpty())
-        m_openList.removeFirst();
+    m_openList = files;
     m_openList.sort();
     // Opening moves the current directory to the first file's folder; names typed relative to the
     // shell's folder must still find their files after that.
     for (QString& name : m_openList)
         if (QFileInfo(name).isRelative())
             name = QFileInfo(name).absoluteFilePath();
+    // A folder, a FIFO or a file that cannot be read is named in a message and left out.
+    m_openList = openableFiles(m_openList);
     m_fileList = m_openList;
 
     m_pFileTabs = nullptr;

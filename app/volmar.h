@@ -30,7 +30,9 @@ class Volmar : public QMainWindow, public Ui::VolmarClass, public IniDocument, p
     Q_OBJECT
 
 public:
-    explicit Volmar(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+    // `files` are the names given on the command line: main reads them, so that a window made by a
+    // test or a benchmark never takes that program's own arguments for files.
+    explicit Volmar(QWidget* parent = nullptr, Qt::WindowFlags flags = {}, const QStringList& files = {});
     ~Volmar() override;
 
 protected:
@@ -78,6 +80,7 @@ public:
     void rehomeDetachedPages();
 
     // Opening (document/)
+    QStringList openableFiles(const QStringList& files);
     void openFiles();
     void loadFiles();
     QString iniNameFromDesc();

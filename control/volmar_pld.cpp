@@ -8,6 +8,7 @@
 #include "control/terminationsignals.h"
 #include "platform/processes.h"
 #include "platform/textcodec.h"
+#include "platform/userfile.h"
 #include "widgets/messagebox.h"
 
 #include <QFile>
@@ -36,10 +37,11 @@ void Volmar::fillPldList()
         if (!QFile::exists(batchName))
             return;
     }
-    QFile batch(batchName);
-    if (!batch.open(QIODevice::ReadOnly))
+    // A FIFO or a folder named like the batch file is not read.
+    QByteArray batch;
+    if (UserFile::read(batchName, &batch) != UserFile::Status::Regular)
         return;
-    const QStringList entries = ProgramList::pldEntries(TextCodec::decode(batch.readAll()));
+    const QStringList entries = ProgramList::pldEntries(TextCodec::decode(batch));
     m_pPldComboBox->addItems(entries);
     setPldControlsEnabled(!entries.isEmpty());
 }

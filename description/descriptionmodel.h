@@ -2,6 +2,7 @@
 
 #include "description/paramdescription.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -37,6 +38,9 @@ public:
     // outline, when given, records every element met and the XML error, if any.
     DescriptionReadResult readDescription(const QString& descPath, QString* lastDir,
                                           DescriptionOutline* outline = nullptr);
+    // The same from a description's bytes.
+    DescriptionReadResult readDescriptionFrom(const QByteArray& bytes, QString* lastDir,
+                                              DescriptionOutline* outline = nullptr);
 
     // The INI file a description names ("inifile" element), as written in the file; relative
     // names are relative to the description's folder. "" when the file is unreadable, broken

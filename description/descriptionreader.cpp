@@ -1,6 +1,7 @@
 #include "description/descriptionmodel.h"
 
 #include "description/descriptionoutline.h"
+#include "platform/userfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -192,9 +193,9 @@ Element::Role settingRole(QStringView name, const ParsedDescription& parsed, boo
     return seen ? Element::Repeated : Element::Setting;
 }
 
-bool parseDescription(QIODevice* device, QString* lastDir, ParsedDescription& parsed, DescriptionOutline* outline)
+bool parseDescription(const QByteArray& bytes, QString* lastDir, ParsedDescription& parsed, DescriptionOutline* outline)
 {
-    QXmlStreamReader xml(device);
+    QXmlStreamReader xml(bytes);
     if (!isRootSettings(xml, outline))
         return false;
     const QString rootTitle = attribute(xml.attributes(), QLatin1String("title"));
@@ -254,18 +255,24 @@ bool parseDescription(QIODevice* device, QString* lastDir, ParsedDescription& pa
 DescriptionReadResult DescriptionModel::readDescription(const QString& descPath, QString* lastDir,
                                                         DescriptionOutline* outline)
 {
+    // The bytes as they are: the parser normalises line ends itself, and dropping CR bytes would
+    // break a UTF-16 file. A FIFO or a folder named like a description is not read at all.
+    QByteArray bytes;
+    if (UserFile::read(descPath, &bytes) != UserFile::Status::Regular) {
+        clearDescriptions();
+        return DescriptionReadResult();
+    }
+    return readDescriptionFrom(bytes, lastDir, outline);
+}
+
+DescriptionReadResult DescriptionModel::readDescriptionFrom(const QByteArray& bytes, QString* lastDir,
+                                                            DescriptionOutline* outline)
+{
     DescriptionReadResult result;
     clearDescriptions();
-
-    // Not in text mode: the parser normalises line ends itself, and dropping CR bytes would
-    // break a UTF-16 file.
-    QFile file(descPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return result;
     ParsedDescription parsed;
-    if (!parseDescription(&file, lastDir, parsed, outline))
+    if (!parseDescription(bytes, lastDir, parsed, outline))
         return result;
-    file.close();
 
     m_bCheck = parsed.check && lowByteSet(toInt(*parsed.check));
     m_nTabs = parsed.tabs ? toInt(*parsed.tabs) : 0;
@@ -300,10 +307,10 @@ DescriptionReadResult DescriptionModel::readDescription(const QString& descPath,
 
 QString DescriptionModel::iniFileNamedBy(const QString& descPath)
 {
-    QFile file(descPath);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (UserFile::read(descPath, &bytes) != UserFile::Status::Regular)
         return QString();
-    QXmlStreamReader xml(&file);
+    QXmlStreamReader xml(bytes);
     if (!isRootSettings(xml))
         return QString();
 

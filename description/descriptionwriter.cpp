@@ -2,6 +2,7 @@
 
 #include "platform/profile.h"
 #include "platform/textcodec.h"
+#include "platform/userfile.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -10,6 +11,9 @@
 
 #include <algorithm>
 #include <optional>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace DescriptionWriter
 {
@@ -152,11 +156,17 @@ std::optional<ElementPlace> placeOf(const QString& text, const QString& element,
                 place.rootTagBegin = begin;
                 place.rootTagEnd = end;
             } else if (depth == 2) {
-                const qsizetype lineStart = text.lastIndexOf(QLatin1Char('\n'), begin - 1) + 1;
-                const QStringView before = QStringView(text).mid(lineStart, begin - lineStart);
-                if (literal && !place.indentKnown && before.trimmed().isEmpty()) {
-                    place.indent = before.toString();
-                    place.indentKnown = true;
+                // Only the blanks right before the tag are looked at: searching back to the line start
+                // for every child of a file on one long line would cost the square of its length.
+                if (literal && !place.indentKnown) {
+                    qsizetype lineStart = begin;
+                    while (lineStart > 0 && text.at(lineStart - 1) != QLatin1Char('\n') &&
+                           text.at(lineStart - 1).isSpace())
+                        --lineStart;
+                    if (lineStart == 0 || text.at(lineStart - 1) == QLatin1Char('\n')) {
+                        place.indent = text.mid(lineStart, begin - lineStart);
+                        place.indentKnown = true;
+                    }
                 }
                 if (!place.found && xml.qualifiedName() == element) {
                     if (!literal)
@@ -261,16 +271,29 @@ QString escapeAttribute(const QString& value, QChar quote, const Storage& storag
     return out;
 }
 
-// Reads a file the way the original opened it for reading and writing: a missing file is created
-// empty, and a file that cannot be opened so (a folder, a file without write permission) is not read.
+// Reads a description to change it. A missing file is created empty, as opening it for reading and
+// writing would; a folder, a FIFO, a file that may not be read or written is left alone, and a FIFO
+// is never opened.
 std::optional<QByteArray> readForUpdate(const QString& path)
 {
     if (path.isEmpty())
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
+    QByteArray bytes;
+    switch (UserFile::read(path, &bytes)) {
+    case UserFile::Status::Regular:
+        if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
+            return std::nullopt;
+        return bytes;
+    case UserFile::Status::Missing: {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return std::nullopt;
+        ::close(fd);
+        return bytes;
+    }
+    default:
         return std::nullopt;
-    return file.readAll();
+    }
 }
 
 bool replaceIfChanged(const QString& path, const QByteArray& old, const QByteArray& bytes)
@@ -279,24 +302,22 @@ bool replaceIfChanged(const QString& path, const QByteArray& old, const QByteArr
 }
 } // namespace
 
-bool writeDescription(const QString& path, const QString& element, const QString& attribute, const QString& value)
+std::optional<QByteArray> withAttribute(const QByteArray& bytes, const QString& element, const QString& attribute,
+                                        const QString& value)
 {
-    const std::optional<QByteArray> bytes = readForUpdate(path);
-    if (!bytes)
-        return false;
-    const Storage storage(*bytes);
+    const Storage storage(bytes);
     if (!storage.isValid())
-        return false;
-    std::optional<QString> decoded = storage.decode(*bytes);
+        return std::nullopt;
+    std::optional<QString> decoded = storage.decode(bytes);
     if (!decoded)
-        return false;
+        return std::nullopt;
     QString& text = *decoded;
     const std::optional<ElementPlace> place = placeOf(text, element, attribute);
     if (!place)
-        return false;
+        return std::nullopt;
     // Already there: the file is not touched at all.
     if (place->found && place->hasAttribute && place->value == value)
-        return true;
+        return bytes;
 
     const QString eol = lineEnd(text);
     if (place->found) {
@@ -331,7 +352,16 @@ bool writeDescription(const QString& path, const QString& element, const QString
                 text.insert(place->rootEndTag, eol + line + eol);
         }
     }
-    return replaceIfChanged(path, *bytes, storage.encode(text));
+    return storage.encode(text);
+}
+
+bool writeDescription(const QString& path, const QString& element, const QString& attribute, const QString& value)
+{
+    const std::optional<QByteArray> bytes = readForUpdate(path);
+    if (!bytes)
+        return false;
+    const std::optional<QByteArray> rewritten = withAttribute(*bytes, element, attribute, value);
+    return rewritten && replaceIfChanged(path, *bytes, *rewritten);
 }
 
 QString fixDescriptionIndent(const QString& text)
@@ -342,17 +372,15 @@ QString fixDescriptionIndent(const QString& text)
     return fixed;
 }
 
-bool saveGroupState(const QString& path, const QString& title, bool open, int red, int green, int blue)
+std::optional<QByteArray> withGroupState(const QByteArray& bytes, const QString& title, bool open, int red, int green,
+                                         int blue)
 {
-    const std::optional<QByteArray> bytes = readForUpdate(path);
-    if (!bytes)
-        return false;
-    const Storage storage(*bytes);
+    const Storage storage(bytes);
     if (!storage.isValid())
-        return false;
-    std::optional<QString> decoded = storage.decode(*bytes);
+        return std::nullopt;
+    std::optional<QString> decoded = storage.decode(bytes);
     if (!decoded)
-        return false;
+        return std::nullopt;
     QString& text = *decoded;
 
     bool found = false;
@@ -381,7 +409,16 @@ bool saveGroupState(const QString& path, const QString& title, bool open, int re
             text += eol;
         text += eol;
     }
-    return replaceIfChanged(path, *bytes, storage.encode(text));
+    return storage.encode(text);
+}
+
+bool saveGroupState(const QString& path, const QString& title, bool open, int red, int green, int blue)
+{
+    const std::optional<QByteArray> bytes = readForUpdate(path);
+    if (!bytes)
+        return false;
+    const std::optional<QByteArray> rewritten = withGroupState(*bytes, title, open, red, green, blue);
+    return rewritten && replaceIfChanged(path, *bytes, *rewritten);
 }
 
 void setAttrInLine(QString& line, const QString& attr, const QString& value)

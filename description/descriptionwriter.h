@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 // What the window writes back into a description file: the program chosen last, and a group's open
 // state and colour. Both edit the text of the one element concerned, so that the rest of a
@@ -27,6 +30,13 @@ QString fixDescriptionIndent(const QString& text);
 // leaving every other byte of the file as it was. When no line matches, the file only gains one empty
 // line at its end.
 bool saveGroupState(const QString& path, const QString& title, bool open, int red, int green, int blue);
+
+// What the two writes make of a description's bytes, without the file: the new bytes (the same bytes
+// when nothing changes), or nothing when the file would be left alone.
+std::optional<QByteArray> withAttribute(const QByteArray& bytes, const QString& element, const QString& attribute,
+                                        const QString& value);
+std::optional<QByteArray> withGroupState(const QByteArray& bytes, const QString& title, bool open, int red, int green,
+                                         int blue);
 
 // Sets attr="value" in one line of XML text: replaces the value of the first "attr=" in place, or
 // appends the attribute to the first start tag of the line. A line without ">" stays as it is.

@@ -2,10 +2,9 @@
 
 #include "platform/profile.h"
 #include "platform/textcodec.h"
+#include "platform/userfile.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -33,12 +32,12 @@ QStringList splitComment(const QString& raw)
     return parts;
 }
 
+// A folder, a FIFO or a file that cannot be read gives no text, and never makes the caller wait.
 QByteArray readAll(const QString& fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    QByteArray bytes;
+    UserFile::read(fileName, &bytes);
+    return bytes;
 }
 } // namespace
 
@@ -248,23 +247,25 @@ void IniDocument::collectSections()
     }
 }
 
-// A file without any section gets the header "[00]" in front, so its keys become editable.
+// A file without any section gets the header "[00]" in front, so its keys become editable. Only a
+// text file read whole, or one that is not there at all, gets it: a file that could not be read (a
+// folder, a FIFO, a link loop, no read permission) or a binary one is never written.
 void IniDocument::addDefaultSection()
 {
     if (m_fileList.isEmpty())
         return;
     const QString fileName = m_fileList.first();
-    const QByteArray bytes = readAll(fileName);
+    QByteArray bytes;
+    if (!UserFile::canOpen(UserFile::read(fileName, &bytes)))
+        return;
     const TextCodec::Encoding encoding = TextCodec::detect(bytes);
+    // A NUL byte outside UTF-16 means a binary file, not a settings file without its header.
+    if (encoding != TextCodec::Encoding::Utf16Le && bytes.contains('\0'))
+        return;
     const int bom = TextCodec::bomLength(encoding);
 
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(bytes.left(bom));
-    file.write(TextCodec::encode(QStringLiteral("[00]\n"), encoding));
-    file.write(bytes.mid(bom));
-    if (!file.commit())
+    const QByteArray content = bytes.left(bom) + TextCodec::encode(QStringLiteral("[00]\n"), encoding) + bytes.mid(bom);
+    if (!Profile::replaceFile(absolutePath(fileName), content))
         return;
     if (!m_fileTexts.isEmpty())
         m_fileTexts[0] = QStringLiteral("[00]\n") + m_fileTexts.at(0);

@@ -1,6 +1,7 @@
 // Opening files and file sets, reloading them, and switching between the file tabs of a set.
 #include "app/firstlook.h"
 #include "app/volmar.h"
+#include "platform/userfile.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
 
@@ -40,7 +41,46 @@ QString filesCount(qsizetype n)
         word = Volmar::tr(" файлов");
     return QString::number(n) + word;
 }
+
+QString reasonText(UserFile::Status status)
+{
+    switch (status) {
+    case UserFile::Status::Folder:
+        return Volmar::tr("это папка, а не файл");
+    case UserFile::Status::Special:
+        return Volmar::tr("это не обычный файл, а канал, устройство или сокет");
+    case UserFile::Status::LinkLoop:
+        return Volmar::tr("символические ссылки замкнуты в кольцо");
+    case UserFile::Status::NoPermission:
+        return Volmar::tr("нет права на чтение");
+    default:
+        return Volmar::tr("файл не читается");
+    }
+}
 } // namespace
+
+// Only regular files that can be read, and files that are not there yet, are opened. Anything else
+// is named with its reason in one message and left out, so that it is neither read (a FIFO would
+// never answer) nor written.
+QStringList Volmar::openableFiles(const QStringList& files)
+{
+    QStringList openable;
+    QStringList refused;
+    for (const QString& file : files) {
+        const UserFile::Status status = UserFile::probe(file);
+        if (UserFile::canOpen(status))
+            openable.append(file);
+        else
+            refused.append(QDir::toNativeSeparators(file) + QStringLiteral(": ") + reasonText(status));
+    }
+    if (refused.size() == 1)
+        Dialogs::warning(this, QStringLiteral("Volmar"), tr("Файл не открыт: ") + refused.first() + QLatin1Char('.'));
+    else if (!refused.isEmpty())
+        Dialogs::warning(this, QStringLiteral("Volmar"),
+                         tr("Файлы не открыты:") + QLatin1Char('\n') + refused.join(QStringLiteral(".\n")) +
+                             QLatin1Char('.'));
+    return openable;
+}
 
 void Volmar::slotActionOpen()
 {
@@ -49,7 +89,8 @@ void Volmar::slotActionOpen()
         m_sLastDir = QDir::currentPath();
     const QString name = Dialogs::getOpenFileName(this, tr("Открыть файл"), m_sLastDir,
                                                   tr("ini files (*.ini *.ax);;vlmr files (*.vlmr);;Все файлы (*)"));
-    if (!name.isEmpty()) {
+    // A file that cannot be opened leaves the open document as it was.
+    if (!name.isEmpty() && !openableFiles({name}).isEmpty()) {
         m_sLastDir = QFileInfo(name).absolutePath();
         m_openList = QStringList{name};
         m_fileList = m_openList;
@@ -83,6 +124,9 @@ void Volmar::openFiles()
     if (!m_fileList.isEmpty())
         QDir::setCurrent(QFileInfo(m_fileList.first()).absolutePath());
     takeDescription();
+    // The INI file a description names is looked at like one named directly, before its tab exists.
+    if (!m_bDescFromIni)
+        m_openList = m_fileList = openableFiles(m_fileList);
     const int n = m_fileList.size();
 
     if (m_pFileTabs)
@@ -153,6 +197,8 @@ void Volmar::openFiles()
 
 void Volmar::loadFiles()
 {
+    // At every reload: a file that has become a folder or a FIFO since it was opened is left out.
+    m_fileList = openableFiles(m_fileList);
     rememberTimes();
 
     if (m_fileList.size() == 1) {

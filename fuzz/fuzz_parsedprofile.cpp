@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 
 namespace
 {
@@ -31,6 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                              QStringLiteral("ж"),       QStringLiteral("Ω"),
                              QStringLiteral(" \"q\" "), QStringLiteral("a]"),
                              QStringLiteral("x\ny")};
+    // The bytes are compared after every edit; everything the parse answers after the last one, which
+    // rests on every index the edits before it kept up to date.
+    std::optional<ParsedProfile> fresh;
     for (int round = 0; round < 4; ++round) {
         const QString section = sections.value(round % 2);
         const QStringList keys = parsed.keyNames(section);
@@ -42,10 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             splice = parsed.putValue(section, key, values.at((size + round) % values.size()));
         if (!splice)
             continue;
-        const ParsedProfile fresh(ParsedProfile::spliced(parsed.bytes(), *splice));
+        fresh.emplace(ParsedProfile::spliced(parsed.bytes(), *splice));
         parsed.apply(*splice);
-        if (parsed.bytes() != fresh.bytes() || everything(parsed) != everything(fresh))
+        if (parsed.bytes() != fresh->bytes())
             std::abort();
     }
+    if (fresh && everything(parsed) != everything(*fresh))
+        std::abort();
     return 0;
 }

@@ -246,8 +246,10 @@ QByteArray ParsedProfile::encodeText(const QString& text, QStringView decidingTe
         // A file of plain ASCII has no code page yet: rather than turn what CP1251 lacks into "?",
         // it becomes UTF-8, which the next read recognises. Lines added together decide together,
         // or the file would be part CP1251, part UTF-8.
+        // CP1251 bytes that happen to form valid UTF-8 ("Жё" is C6 B8) would read back as UTF-8 too.
         const QString deciding = decidingText.isNull() ? text : decidingText.toString();
-        if (TextCodec::fromCp1251(TextCodec::toCp1251(deciding)) != deciding)
+        const QByteArray cp1251 = TextCodec::toCp1251(deciding);
+        if (TextCodec::fromCp1251(cp1251) != deciding || TextCodec::detect(cp1251) != Encoding::Cp1251)
             return text.toUtf8();
         return TextCodec::toCp1251(text);
     }
@@ -399,13 +401,18 @@ std::optional<ParsedProfile::Splice> ParsedProfile::putValue(const QString& sect
 
     const int index = findSection(trimmed(sectionName).toString());
     if (index < 0) {
+        // A UTF-16 file cut after half a code unit keeps that byte last, so the new lines stay aligned.
+        const qsizetype end = m_start + (size - m_start) / m_width * m_width;
+        qsizetype last = m_lines.size() - 1;
+        if (last >= 0 && m_lines.at(last).begin >= end)
+            --last;
         QByteArray added;
-        if (!m_lines.isEmpty() && m_lines.last().end == m_lines.last().contentEnd)
+        if (last >= 0 && m_lines.at(last).end == m_lines.at(last).contentEnd)
             added += m_lineEnd;
         const QString header = u'[' + leftTrimmed(sectionName).toString() + u']';
         const QString both = header + entryText;
         added += encodeText(header, both) + m_lineEnd + encodeText(entryText, both) + m_lineEnd;
-        return Splice{size, size, added};
+        return Splice{end, end, added};
     }
 
     const Section& s = m_sections.at(index);

@@ -3,6 +3,7 @@
 #include "platform/parsedprofile.h"
 #include "platform/profilewrite.h"
 #include "platform/savefile.h"
+#include "platform/userfile.h"
 
 #include <QFile>
 #include <QHash>
@@ -76,38 +77,20 @@ enum class FileState
     Present
 };
 
-// O_NONBLOCK: opening a FIFO named like an INI file must not hang the caller.
+// Through the user-file reader: a FIFO, a device or a folder named like an INI file is refused
+// before it is opened, so the caller never waits on it.
 FileState readFile(const QByteArray& native, QByteArray* bytes, Stamp* stamp)
 {
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? FileState::Missing : FileState::Unusable;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    switch (UserFile::readNative(native, bytes, &st)) {
+    case UserFile::Status::Regular:
+        *stamp = stampOf(st);
+        return FileState::Present;
+    case UserFile::Status::Missing:
+        return FileState::Missing;
+    default:
         return FileState::Unusable;
     }
-    *stamp = stampOf(st);
-    QByteArray data(qMax<qsizetype>(st.st_size + 1, 4096), Qt::Uninitialized);
-    qsizetype used = 0;
-    for (;;) {
-        if (used == data.size())
-            data.resize(data.size() * 2);
-        const ssize_t got = ::read(fd, data.data() + used, size_t(data.size() - used));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            ::close(fd);
-            return FileState::Unusable;
-        }
-        if (got == 0)
-            break;
-        used += got;
-    }
-    ::close(fd);
-    data.truncate(used);
-    *bytes = std::move(data);
-    return FileState::Present;
 }
 
 // Parsed files by identity (device and inode, so every path and link to one file shares one

@@ -4,9 +4,10 @@
 #include "platform/profile.h"
 #include "platform/profilewrite.h"
 #include "platform/textcodec.h"
+#include "platform/userfile.h"
 #include "tools/commands.h"
+#include "tools/volmarini.h"
 
-#include <QFile>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -16,13 +17,7 @@
 
 namespace
 {
-enum ExitCode
-{
-    ExitOk = 0,
-    ExitNotFound = 1,
-    ExitUsage = 2,
-    ExitFailed = 3
-};
+using namespace VolmarIni;
 
 const char UsageText[] = "Usage: volmar-ini sections FILE\n"
                          "       volmar-ini keys FILE SECTION\n"
@@ -32,6 +27,7 @@ const char UsageText[] = "Usage: volmar-ini sections FILE\n"
                          "       volmar-ini run FILE OPS\n"
                          "       volmar-ini check DESCRIPTION.vlmr [INI...]\n"
                          "       volmar-ini diff [--json] A.ini B.ini\n"
+                         "       volmar-ini --help | --version\n"
                          "Try 'volmar-ini --help' for more.\n";
 
 const char HelpText[] = R"help(volmar-ini - read and write INI files exactly as Volmar does
@@ -47,6 +43,10 @@ Usage:
                                          report what Volmar would silently ignore (see below)
   volmar-ini diff [--json] A.ini B.ini   list the keys that differ between two files
   volmar-ini --help                      show this text
+  volmar-ini --version                   show the version
+
+Options come before the command; "--" ends them. Everything after the
+command is an argument, so values such as -5 need no quoting.
 
 What it reads
   Section and key names match without regard to case, Cyrillic letters included
@@ -75,14 +75,22 @@ What it writes
 Encodings
   A file is UTF-8 when it starts with a UTF-8 byte-order mark, or holds
   non-ASCII text that is valid UTF-8; UTF-16LE when it starts with that mark;
-  otherwise CP1251, as the lab's Windows tools write. Arguments are taken as
-  UTF-8, written in the file's own encoding, and everything printed is UTF-8.
+  otherwise CP1251, as the lab's Windows tools write. SECTION, KEY and VALUE
+  are taken as UTF-8 when they are valid UTF-8, else as CP1251; they are
+  written in the file's own encoding, and everything printed is UTF-8. FILE
+  and OPS are taken byte for byte; a name whose bytes are not valid in the
+  system's encoding is refused rather than replaced by another name.
 
 Exit status
   0  done (for set also when the value was already there)
-  1  get: no such key or section; delete: nothing to delete
-  2  wrong arguments or a malformed OPS script (nothing is changed)
-  3  the file could not be written, or OPS could not be read (message on stderr)
+  1  get: no such key or section (also when FILE does not exist);
+     delete: nothing to delete
+  2  wrong arguments, an unknown option or a malformed OPS script
+     (nothing is changed)
+  3  FILE or OPS could not be read (a folder, a FIFO, a device, a link loop,
+     no permission to read it, a name not valid in the system's encoding), or
+     FILE could not be written (it is left as it was); stderr says which
+  check and diff have exit codes of their own, given below.
 
 Scripts (run)
   OPS holds one operation per line, fields separated by a TAB:
@@ -145,27 +153,10 @@ Examples
   volmar-ini diff --json test.ini test.rev2.ini
 )help";
 
-void print(const QByteArray& bytes, FILE* stream = stdout)
-{
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
-
-void printLines(const QStringList& lines)
-{
-    for (const QString& line : lines)
-        print(line.toUtf8() + '\n');
-}
-
 int usage()
 {
     print(UsageText, stderr);
     return ExitUsage;
-}
-
-int failed(const QString& message)
-{
-    print("volmar-ini: " + message.toUtf8() + '\n', stderr);
-    return ExitFailed;
 }
 
 // ---- the OPS script ----------------------------------------------------------------------------
@@ -338,21 +329,71 @@ QByteArray jsonList(const QStringList& names)
 
 QByteArray fileHex(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (UserFile::read(path, &bytes) != UserFile::Status::Regular)
         return "null";
-    return '"' + file.readAll().toHex() + '"';
+    return '"' + bytes.toHex() + '"';
 }
 
-int run(const QString& path, const QString& scriptPath)
+int writeFailed(const QString& path, const QString& error)
 {
-    QFile scriptFile(scriptPath);
-    if (!scriptFile.open(QIODevice::ReadOnly))
-        return failed(QStringLiteral("cannot read %1: %2").arg(scriptPath, scriptFile.errorString()));
+    return fail(ExitFailed, QStringLiteral("cannot write %1: %2").arg(path, error));
+}
+
+// ---- the commands --------------------------------------------------------------------------------
+
+int sectionsCommand(const QString& path, const Arguments&)
+{
+    printLines(Profile::sectionNames(path));
+    return ExitOk;
+}
+
+int keysCommand(const QString& path, const Arguments& args)
+{
+    printLines(Profile::keyNames(path, args.text(1)));
+    return ExitOk;
+}
+
+int getCommand(const QString& path, const Arguments& args)
+{
+    const std::optional<QString> value = Profile::readString(path, args.text(1), args.text(2));
+    if (!value)
+        return ExitNotFound;
+    print(value->toUtf8() + '\n');
+    return ExitOk;
+}
+
+int setCommand(const QString& path, const Arguments& args)
+{
+    QString error;
+    if (Profile::putString(path, args.text(1), args.text(2), args.text(3), &error) == Profile::WriteResult::Failed)
+        return writeFailed(path, error);
+    return ExitOk;
+}
+
+int deleteCommand(const QString& path, const Arguments& args)
+{
+    QString error;
+    const Profile::WriteResult result = args.size() == 2 ? Profile::removeSection(path, args.text(1), &error)
+                                                         : Profile::removeKey(path, args.text(1), args.text(2), &error);
+    if (result == Profile::WriteResult::Failed)
+        return writeFailed(path, error);
+    return result == Profile::WriteResult::Written ? ExitOk : ExitNotFound;
+}
+
+int runCommand(const QString& path, const Arguments& args)
+{
+    const std::optional<QString> scriptPath = args.fileName(1);
+    if (!scriptPath)
+        return ExitFailed;
+    QByteArray script;
+    const UserFile::Status status = UserFile::read(*scriptPath, &script);
+    if (status != UserFile::Status::Regular)
+        return fail(ExitFailed, QStringLiteral("cannot read %1: %2").arg(*scriptPath, UserFile::describe(status)));
     QList<Operation> operations;
     QString error;
-    if (!parseScript(scriptFile.readAll(), &operations, &error)) {
-        print(QStringLiteral("volmar-ini: %1: %2\n").arg(scriptPath, error).toUtf8(), stderr);
+    if (!parseScript(script, &operations, &error)) {
+        fail(ExitUsage, QStringLiteral("%1: %2").arg(*scriptPath, error));
         return ExitUsage;
     }
 
@@ -378,67 +419,95 @@ int run(const QString& path, const QString& scriptPath)
             json += "\"file_hex\":" + fileHex(path);
         }
         print(json + "}\n");
-        if (result == Profile::WriteResult::Failed) {
-            failed(QStringLiteral("line %1: cannot write %2: %3").arg(o.line).arg(path, error));
-            exitCode = ExitFailed;
-        }
+        if (result == Profile::WriteResult::Failed)
+            exitCode = writeFailed(path, QStringLiteral("line %1: %2").arg(o.line).arg(error));
     }
     return exitCode;
 }
+
+// A command on one INI file: FILE comes first, and a file that cannot be opened stops it before it
+// starts.
+template <int (*Run)(const QString& path, const Arguments& args)>
+int onFile(const Arguments& args)
+{
+    const std::optional<QString> path = args.fileName(0);
+    if (!path)
+        return ExitFailed;
+    if (const int unreadable = checkReadable(*path))
+        return unreadable;
+    return Run(*path, args);
+}
+
+// A command that reports on files (check, diff): its arguments are names and options as given.
+template <int (*Run)(const QStringList& arguments)>
+int onNames(const Arguments& args)
+{
+    QStringList names;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const std::optional<QString> name = args.fileName(i);
+        if (!name)
+            return ExitFailed;
+        names.append(*name);
+    }
+    return Run(names);
+}
+
+// The counts are of all the arguments after the command's name; -1: the command counts them itself.
+struct Command
+{
+    const char* name;
+    int minArguments;
+    int maxArguments;
+    int (*run)(const Arguments& args);
+};
+
+const Command Commands[] = {
+    {"sections", 1, 1, onFile<sectionsCommand>}, {"keys", 2, 2, onFile<keysCommand>},
+    {"get", 3, 3, onFile<getCommand>},           {"set", 4, 4, onFile<setCommand>},
+    {"delete", 2, 3, onFile<deleteCommand>},     {"run", 2, 2, onFile<runCommand>},
+    {"check", 0, -1, onNames<checkCommand>},     {"diff", 0, -1, onNames<diffCommand>},
+};
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
-    if (args.isEmpty())
+    // Options stand before the command; after it everything is an argument ("-5" is a value).
+    int next = 1;
+    for (; next < argc && argv[next][0] == '-'; ++next) {
+        const QByteArray option(argv[next]);
+        if (option == "--") {
+            ++next;
+            break;
+        }
+        if (option == "--help" || option == "-h") {
+            print(HelpText);
+            return ExitOk;
+        }
+        if (option == "--version") {
+            print("volmar-ini " VOLMAR_VERSION "\n");
+            return ExitOk;
+        }
+        fail(ExitUsage, QStringLiteral("unknown option '%1'").arg(QString::fromLocal8Bit(option)));
         return usage();
-
-    const QString command = args.takeFirst();
-    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
+    }
+    if (next >= argc)
+        return usage();
+    const QByteArray name(argv[next]);
+    if (name == "help") {
         print(HelpText);
         return ExitOk;
     }
-    if (command == QLatin1String("check"))
-        return checkCommand(args);
-    if (command == QLatin1String("diff"))
-        return diffCommand(args);
-    if (args.isEmpty())
-        return usage();
-    const QString path = args.takeFirst();
-    const qsizetype n = args.size();
-
-    if (command == QLatin1String("sections") && n == 0) {
-        printLines(Profile::sectionNames(path));
-        return ExitOk;
+    QList<QByteArray> raw;
+    for (int i = next + 1; i < argc; ++i)
+        raw.append(QByteArray(argv[i]));
+    const Arguments args(raw);
+    for (const Command& command : Commands) {
+        if (name != command.name)
+            continue;
+        if (command.maxArguments >= 0 && (args.size() < command.minArguments || args.size() > command.maxArguments))
+            return usage();
+        return command.run(args);
     }
-    if (command == QLatin1String("keys") && n == 1) {
-        printLines(Profile::keyNames(path, args.at(0)));
-        return ExitOk;
-    }
-    if (command == QLatin1String("get") && n == 2) {
-        const std::optional<QString> value = Profile::readString(path, args.at(0), args.at(1));
-        if (!value)
-            return ExitNotFound;
-        print(value->toUtf8() + '\n');
-        return ExitOk;
-    }
-    if (command == QLatin1String("set") && n == 3) {
-        QString error;
-        if (Profile::putString(path, args.at(0), args.at(1), args.at(2), &error) == Profile::WriteResult::Failed)
-            return failed(QStringLiteral("cannot write %1: %2").arg(path, error));
-        return ExitOk;
-    }
-    if (command == QLatin1String("delete") && (n == 1 || n == 2)) {
-        QString error;
-        const Profile::WriteResult result = n == 1 ? Profile::removeSection(path, args.at(0), &error)
-                                                   : Profile::removeKey(path, args.at(0), args.at(1), &error);
-        if (result == Profile::WriteResult::Failed)
-            return failed(QStringLiteral("cannot write %1: %2").arg(path, error));
-        return result == Profile::WriteResult::Written ? ExitOk : ExitNotFound;
-    }
-    if (command == QLatin1String("run") && n == 1)
-        return run(path, args.at(0));
+    fail(ExitUsage, QStringLiteral("unknown command '%1'").arg(QString::fromLocal8Bit(name)));
     return usage();
 }

@@ -469,6 +469,62 @@ private slots:
         }
     }
 
+    void unopenableFilesAreRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder") << "folder"
+                                << "это папка, а не файл";
+        QTest::newRow("fifo") << "fifo"
+                              << "это не обычный файл, а канал, устройство или сокет";
+        QTest::newRow("link loop") << "link loop"
+                                   << "символические ссылки замкнуты в кольцо";
+        QTest::newRow("write-only") << "write-only"
+                                    << "нет права на чтение";
+    }
+
+    void unopenableFilesAreRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        if (kind == "write-only" && !TestUtil::permissionsApply())
+            QSKIP("root reads files whatever their permissions");
+        QVERIFY(TestUtil::makeUnusualFile(path("x.ini"), kind));
+        const QString message = "Файл не открыт: " + path("x.ini") + ": " + reason + ".";
+        const auto before = TestUtil::snapshot(m_dir->path());
+
+        // Named on the command line beside a file that opens: only that one is edited.
+        Dialogs::setNextAnswer(QMessageBox::Ok);
+        {
+            const Volmar window(nullptr, {}, {path("x.ini"), path("a.ini")});
+            QCOMPARE(window.m_fileList, QStringList{path("a.ini")});
+            QCOMPARE(window.windowTitle(), "Volmar - /a.ini");
+        }
+        QCOMPARE(Dialogs::shown().size(), 1);
+        QCOMPARE(Dialogs::shown().last().kind, "warning");
+        QCOMPARE(Dialogs::shown().last().title, "Volmar");
+        QCOMPARE(Dialogs::shown().last().text, message);
+
+        // Chosen in the Open dialog: the document open before stays as it was.
+        open({"b.ini"});
+        const int entries = m_window->m_entries.size();
+        Dialogs::setNextFileName(path("x.ini"));
+        Dialogs::setNextAnswer(QMessageBox::Ok);
+        m_window->m_pActionOpen->trigger();
+        QCOMPARE(Dialogs::shown().last().text, message);
+        QCOMPARE(m_window->m_fileList, QStringList{path("b.ini")});
+        QCOMPARE(m_window->m_entries.size(), entries);
+
+        // Named by a description that is opened: nothing is edited, nothing waits.
+        write("d.vlmr", "<settings><inifile name=\"x.ini\"/></settings>");
+        Dialogs::setNextFileName(path("d.vlmr"));
+        Dialogs::setNextAnswer(QMessageBox::Ok);
+        m_window->m_pActionOpen->trigger();
+        QCOMPARE(Dialogs::shown().last().text, "Файл не открыт: " + path("x.ini") + ": " + reason + ".");
+        QVERIFY(m_window->m_fileList.isEmpty());
+        QCOMPARE(TestUtil::snapshot(m_dir->path()).value("x.ini"), before.value("x.ini"));
+    }
+
     void closeKeys_data()
     {
         QTest::addColumn<QString>("target");
@@ -505,13 +561,12 @@ private slots:
             write(name, SectionsIni);
             args << path(name);
         }
-        QProcess child;
-        qputenv("VOLMAR_TEST_PRINT_FILES", "1");
-        child.start(QCoreApplication::applicationFilePath(), args);
-        qunsetenv("VOLMAR_TEST_PRINT_FILES");
-        QVERIFY(child.waitForFinished());
-        // Upper case before lower case, "a10" before "a9", and the program's own path left out.
-        QCOMPARE(child.readAllStandardOutput(), "Все файлы\nB.ini\na10.ini\na9.ini\nb.ini\n");
+        const Volmar window(nullptr, {}, args);
+        QStringList tabs;
+        for (int i = 0; i < window.m_pFileTabs->count(); ++i)
+            tabs << window.m_pFileTabs->tabText(i);
+        // Upper case before lower case, "a10" before "a9".
+        QCOMPARE(tabs, (QStringList{"Все файлы", "B.ini", "a10.ini", "a9.ini", "b.ini"}));
     }
 
     void descriptionAmongTheFiles_data()
@@ -953,17 +1008,7 @@ private:
 int main(int argc, char** argv)
 {
     QStandardPaths::setTestModeEnabled(true);
-    if (qEnvironmentVariableIsSet("VOLMAR_TEST_PRINT_FILES")) {
-        // Started by commandLineFilesInPlainStringOrder with file names, as a file manager starts the program.
-        QApplication app(argc, argv);
-        Volmar window;
-        for (int i = 0; i < window.m_pFileTabs->count(); ++i)
-            QTextStream(stdout) << window.m_pFileTabs->tabText(i) << '\n';
-        return 0;
-    }
-    // The window reads file names from the application's arguments; QtTest's options stay out of them.
-    int appArgc = 1;
-    QApplication app(appArgc, argv);
+    QApplication app(argc, argv);
     TestMainWindow test;
     return QTest::qExec(&test, argc, argv);
 }

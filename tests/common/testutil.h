@@ -3,8 +3,15 @@
 // Small file helpers shared by the test suites.
 
 #include <QByteArray>
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QString>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace TestUtil
 {
@@ -27,5 +34,63 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Puts something other than a plain readable file under `path`: "folder", "fifo", "link loop" (with
+// a partner link "<path>.partner" beside it), "binary" (a few text and binary bytes), "write-only" or
+// "unreadable" (a small INI file of mode 0200 or 0000). False when that could not be made.
+inline bool makeUnusualFile(const QString& path, const QString& kind)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (kind == "folder")
+        return QDir().mkdir(path);
+    if (kind == "fifo")
+        return ::mkfifo(native.constData(), 0644) == 0;
+    if (kind == "link loop") {
+        const QString partner = path + ".partner";
+        return QFile::link(QFileInfo(partner).fileName(), path) && QFile::link(QFileInfo(path).fileName(), partner);
+    }
+    if (kind == "binary")
+        return writeBytes(path, QByteArray("Freq=1\r\n\0\x01\xff\xfe", 12));
+    if (kind == "write-only" || kind == "unreadable")
+        return writeBytes(path, "Freq=1\r\n") && ::chmod(native.constData(), kind == "write-only" ? 0200 : 0000) == 0;
+    return false;
+}
+
+// Whether file permissions keep this process out (not for root).
+inline bool permissionsApply()
+{
+    return ::geteuid() != 0;
+}
+
+// Every entry of a folder, one level deep, with what tells a changed entry from an untouched one:
+// kind, inode, mode and modification time, a link's target, a digest of a readable file's bytes. Equal snapshots
+// mean that nothing was written, replaced, created or removed there.
+inline QMap<QByteArray, QByteArray> snapshot(const QString& folder)
+{
+    QMap<QByteArray, QByteArray> entries;
+    const QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0) {
+            entries.insert(QFile::encodeName(name), "gone");
+            continue;
+        }
+        QByteArray what = QByteArray::number(quint64(st.st_ino)) + ' ' + QByteArray::number(uint(st.st_mode), 8) + ' ' +
+                          QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
+                          QByteArray::number(qint64(st.st_mtim.tv_nsec));
+        if (S_ISLNK(st.st_mode)) {
+            char target[4096];
+            const ssize_t length = ::readlink(path.constData(), target, sizeof target);
+            what += " -> " + QByteArray(target, int(qMax<ssize_t>(length, 0)));
+        } else if (S_ISREG(st.st_mode) && ::access(path.constData(), R_OK) == 0) {
+            what +=
+                ' ' + QCryptographicHash::hash(readBytes(QFile::decodeName(path)), QCryptographicHash::Sha256).toHex();
+        }
+        entries.insert(QFile::encodeName(name), what);
+    }
+    return entries;
 }
 } // namespace TestUtil

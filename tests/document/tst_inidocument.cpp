@@ -37,6 +37,8 @@ private slots:
     void multiFileMerge();
     void defaultSectionAddedToFirstFileOnly();
     void unreadableFilesAreEmptyDocuments();
+    void filesThatCannotBeReadAreNeverWritten_data();
+    void filesThatCannotBeReadAreNeverWritten();
     void cp1251AndUtf8Texts();
     void rememberTimesFollowsTheFiles();
     void enabledMarkerMovesAlone_data();
@@ -242,6 +244,36 @@ void TestIniDocument::unreadableFilesAreEmptyDocuments()
     folder.readFiles();
     QVERIFY(folder.m_entries.isEmpty());
     QVERIFY(QFileInfo(path("folder.ini")).isDir());
+}
+
+void TestIniDocument::filesThatCannotBeReadAreNeverWritten_data()
+{
+    // What stands under the name "x.ini"; none of them has a section, so a readable text file would
+    // get "[00]".
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"folder", "fifo", "link loop", "binary", "write-only", "unreadable"})
+        QTest::newRow(kind) << QString(kind);
+}
+
+void TestIniDocument::filesThatCannotBeReadAreNeverWritten()
+{
+    QFETCH(QString, kind);
+    if ((kind == "write-only" || kind == "unreadable") && !TestUtil::permissionsApply())
+        QSKIP("root reads files whatever their permissions");
+    QVERIFY(TestUtil::makeUnusualFile(path("x.ini"), kind));
+    const auto before = TestUtil::snapshot(m_dir->path());
+
+    IniDocument doc;
+    doc.m_fileList = {path("x.ini")};
+    doc.m_bSingleFile = true;
+    doc.rememberTimes();
+    doc.readFiles();
+
+    if (kind != "binary") {
+        QVERIFY(doc.m_entries.isEmpty());
+        QCOMPARE(doc.m_fileTexts, QStringList{QString()});
+    }
+    QCOMPARE(TestUtil::snapshot(m_dir->path()), before);
 }
 
 void TestIniDocument::cp1251AndUtf8Texts()

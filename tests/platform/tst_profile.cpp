@@ -255,6 +255,9 @@ private slots:
         const QString before = QStringLiteral("[Частота]\r\nКлюч=1\r\n");
         const QString yo = QStringLiteral("Ёж");
         QTest::newRow("UTF-16LE") << utf16(before) << yo << utf16(QStringLiteral("[Частота]\r\nКлюч=Ёж\r\n")) << yo;
+        QTest::newRow("UTF-16LE cut after half a unit, new section")
+            << utf16(QStringLiteral("[x]\r\n")) + 'A' << yo
+            << utf16(QStringLiteral("[x]\r\n[ЧАСТОТА]\r\nключ=Ёж\r\n")) + 'A' << yo;
         QTest::newRow("UTF-16LE, LF, new key") << utf16(QStringLiteral("[Частота]\nА=1\n")) << yo
                                                << utf16(QStringLiteral("[Частота]\nА=1\nключ=Ёж\n")) << yo;
         QTest::newRow("CP1251 lacks the letter")
@@ -277,6 +280,26 @@ private slots:
         QCOMPARE(TestUtil::readBytes(file), written);
         Profile::clearCache();
         QCOMPARE(Profile::readString(file, QStringLiteral("частота"), QStringLiteral("КЛЮЧ")), readBack);
+    }
+
+    void asciiFileTakesWhatReadsBack_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("CP1251 when it stays CP1251") << "Ёж" << QByteArray("[x]\r\nk=\xA8\xE6\r\n");
+        // In CP1251 "Жё" is C6 B8, which is UTF-8 too: so written, the next read would see "Ƹ".
+        QTest::newRow("UTF-8 when CP1251 would read as UTF-8") << "Жё" << QByteArray("[x]\r\nk=\xD0\x96\xD1\x91\r\n");
+    }
+
+    void asciiFileTakesWhatReadsBack()
+    {
+        QFETCH(QString, value);
+        const QString file = path("a.ini");
+        QVERIFY(TestUtil::writeBytes(file, "[x]\r\n"));
+        QVERIFY(Profile::writeString(file, "x", "k", value));
+        QTEST(TestUtil::readBytes(file), "written");
+        Profile::clearCache();
+        QCOMPARE(Profile::readString(file, "x", "k"), value);
     }
 
     void foldsEveryScript()

@@ -19,16 +19,20 @@ struct Result
     QByteArray err;
 };
 
-Result volmarIni(const QStringList& arguments)
+const QString Tool = QStringLiteral(VOLMAR_BIN_DIR "/volmar-ini");
+
+// Runs the tool in `folder` (the current one when empty).
+Result volmarIni(const QStringList& arguments, const QString& folder = QString())
 {
     QProcess tool;
-    tool.start(QStringLiteral(VOLMAR_BIN_DIR "/volmar-ini"), arguments);
+    tool.setWorkingDirectory(folder);
+    tool.start(Tool, arguments);
     if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit)
         return {};
     return {tool.exitCode(), tool.readAllStandardOutput(), tool.readAllStandardError()};
 }
 
-const QString CasesDir = QStringLiteral(VOLMAR_SHARED_DIR "/ini-dialect/cases");
+const QString CasesDir = QStringLiteral(VOLMAR_TEST_DATA "/ini-dialect/cases");
 
 QList<QByteArray> expectedLines(const QString& caseDir)
 {
@@ -86,7 +90,7 @@ private slots:
     void goldenVectors()
     {
         QFETCH(QString, caseDir);
-        // The case's file in a fresh folder, writable (the shared vectors are read-only).
+        // The case's file in a fresh folder, writable whatever the checkout made of it.
         const QString path = m_dir->filePath(QStringLiteral("input.ini"));
         if (QFile::exists(caseDir + "/input.ini")) {
             QVERIFY(QFile::copy(caseDir + "/input.ini", path));
@@ -164,15 +168,94 @@ private slots:
         QTest::newRow("get without key") << QStringList{"get", "x.ini", "S"};
         QTest::newRow("set without value") << QStringList{"set", "x.ini", "S", "K"};
         QTest::newRow("run without script") << QStringList{"run", "x.ini"};
+        QTest::newRow("unknown option") << QStringList{"-x", "set", "x.ini", "S", "K", "1"};
+        QTest::newRow("unknown long option") << QStringList{"--runs", "3", "x.ini"};
+        QTest::newRow("option after the end of options") << QStringList{"--", "--help"};
     }
 
     void wrongArgumentsExitTwo()
     {
         QFETCH(QStringList, arguments);
-        const Result r = volmarIni(arguments);
+        const Result r = volmarIni(arguments, m_dir->path());
         QCOMPARE(r.exitCode, 2);
         QCOMPARE(r.out, QByteArray());
-        QVERIFY(r.err.startsWith("Usage: volmar-ini"));
+        QVERIFY2(r.err.contains("Usage: volmar-ini"), r.err.constData());
+        // Nothing is created for names that were never meant as files.
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"lab.ini"});
+    }
+
+    void optionsComeBeforeTheCommand()
+    {
+        QVERIFY(volmarIni({"--help"}).out.contains("Exit status"));
+        QCOMPARE(volmarIni({"--version"}).out, QByteArray("volmar-ini " VOLMAR_VERSION "\n"));
+        // After the command everything is an argument: a negative value, a file named like an option.
+        QCOMPARE(volmarIni({"--", "set", m_file, "Amp", "Gain", "-5"}).exitCode, 0);
+        QCOMPARE(volmarIni({"get", m_file, "Amp", "Gain"}).out, QByteArray("-5\n"));
+        QCOMPARE(volmarIni({"set", "--help", "S", "K", "v"}, m_dir->path()).exitCode, 0);
+        QCOMPARE(TestUtil::readBytes(m_dir->filePath("--help")), QByteArray("[S]\r\nK=v\r\n"));
+    }
+
+    void exitCodesTellWhatWentWrong_data()
+    {
+        // FILE stands for a name of the given kind in the test's folder.
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        const QStringList get{"get", "FILE", "Amp", "Gain"};
+        QTest::newRow("missing key") << "lab" << QStringList{"get", "FILE", "Amp", "Nope"} << 1;
+        QTest::newRow("missing file") << "missing" << get << 1;
+        QTest::newRow("folder") << "folder" << get << 3;
+        QTest::newRow("fifo, get") << "fifo" << get << 3;
+        QTest::newRow("fifo, set") << "fifo" << QStringList{"set", "FILE", "S", "K", "1"} << 3;
+        QTest::newRow("fifo, run") << "fifo" << QStringList{"run", "FILE", "OPS"} << 3;
+        QTest::newRow("fifo as the script") << "lab" << QStringList{"run", "FILE", "FIFO"} << 3;
+        QTest::newRow("link loop, set") << "link loop" << QStringList{"set", "FILE", "S", "K", "1"} << 3;
+        QTest::newRow("write-only, get") << "write-only" << get << 3;
+        QTest::newRow("write-only, set") << "write-only" << QStringList{"set", "FILE", "Amp", "Gain", "1"} << 3;
+    }
+
+    void exitCodesTellWhatWentWrong()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        const QString file = m_dir->filePath("x.ini");
+        QVERIFY(TestUtil::makeUnusualFile(m_dir->filePath("fifo"), "fifo"));
+        QVERIFY(TestUtil::writeBytes(m_dir->filePath("ops.txt"), "put\tS\tK\t1\n"));
+        if (kind == "write-only" && !TestUtil::permissionsApply())
+            QSKIP("root reads files whatever their permissions");
+        if (kind == "lab")
+            QVERIFY(QFile::copy(m_file, file));
+        else if (kind != "missing")
+            QVERIFY(TestUtil::makeUnusualFile(file, kind));
+        arguments.replaceInStrings("FILE", file)
+            .replaceInStrings("OPS", m_dir->filePath("ops.txt"))
+            .replaceInStrings("FIFO", m_dir->filePath("fifo"));
+        const auto before = TestUtil::snapshot(m_dir->path());
+
+        const Result r = volmarIni(arguments);
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(TestUtil::snapshot(m_dir->path()), before);
+        if (exitCode == 3)
+            QVERIFY2(r.err.startsWith("volmar-ini: cannot read "), r.err.constData());
+    }
+
+    void namesAreTheRawBytes()
+    {
+        // A name that is not UTF-8 cannot be named through Qt's file API: it is refused, and no file
+        // with a replacement character appears instead. A valid non-ASCII name works as any other.
+        QProcess shell;
+        shell.setWorkingDirectory(m_dir->path());
+        shell.start("/bin/sh", {"-c",
+                                "\"$0\" set \"$(printf 'bad\\377.ini')\" S K 1; echo \"exit $?\"; "
+                                "\"$0\" set \"$(printf '\\320\\226.ini')\" S K 1; echo \"exit $?\"",
+                                Tool});
+        QVERIFY(shell.waitForFinished(30000));
+        QCOMPARE(shell.readAllStandardOutput(), QByteArray("exit 3\nexit 0\n"));
+        QVERIFY(shell.readAllStandardError().contains("bad%FF.ini: the name is not valid"));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"lab.ini", "Ж.ini"}));
     }
 
     void failedWriteExitsThree()
