@@ -1,6 +1,5 @@
 // Editing values like a user and checking the INI files on disk.
 #include "app/volmar.h"
-#include "description/paramtreeitem.h"
 #include "document/inientry.h"
 #include "widgets/comboboxex.h"
 #include "widgets/doublespinboxex.h"
@@ -10,6 +9,7 @@
 #include "widgets/messagebox.h"
 #include "widgets/paramdelegate.h"
 #include "widgets/paramstreewidget.h"
+#include "widgets/paramtreeitem.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -138,7 +138,7 @@ private:
     QByteArray read(const QString& name) const;
     void openSet(const QStringList& names);
     void openTestSet(const QByteArray& ini = Ini, const QByteArray& description = Description);
-    ParamsTreeWidget* tree() const { return m_window->m_pParamsTree; }
+    ParamsTreeWidget* tree() const { return m_window->m_view.m_pParamsTree; }
     ParamTreeItem* row(const QString& key, const QString& section = QString()) const;
     QWidget* openEditor(ParamTreeItem* item, bool byDoubleClick = true); // else by Return
     QWidget* openEditorAndType(const QString& key, const QString& text);
@@ -212,8 +212,7 @@ void TestEditing::openSet(const QStringList& names)
     m_window->m_bAutoLoadPld = false;
     m_window->m_bAutoRunProgram = false;
     m_window->m_bAutoReload = false;
-    m_window->m_openList = paths;
-    m_window->m_fileList = paths;
+    m_window->m_session.setOpenList(paths);
     m_window->openFiles();
     // Most cases want each committed edit on disk at once.
     m_window->m_bAutoSave = true;
@@ -461,7 +460,7 @@ void TestEditing::fileEdit()
     QFETCH(QByteArray, stored);
     QFETCH(QString, lastDir);
     openTestSet();
-    m_window->m_sLastDir = path(QStringLiteral("start"));
+    m_window->m_session.lastDir() = path(QStringLiteral("start"));
 
     auto* editor = qobject_cast<FilePathWidget*>(openEditor(row(QStringLiteral("Data"))));
     QVERIFY(editor);
@@ -475,7 +474,7 @@ void TestEditing::fileEdit()
     QCOMPARE(asked.caption, QStringLiteral("Выберите файл"));
     QCOMPARE(asked.dir, path(QStringLiteral("start")));
     QCOMPARE(asked.filter, QStringLiteral("(*.bin *.dat);;Все файлы (*)"));
-    QCOMPARE(m_window->m_sLastDir, path(lastDir));
+    QCOMPARE(m_window->m_session.lastDir(), path(lastDir));
     QTest::keyClick(editor, Qt::Key_Return);
 
     stored.replace("<abs>", QFile::encodeName(m_dir->path() + QLatin1Char('/')));
@@ -564,7 +563,7 @@ void TestEditing::escapeCancels()
     QCOMPARE(item->m_pEntry->value, value);
     QCOMPARE(item->text(ParamsTreeWidget::ValueColumn), shown);
     QCOMPARE(changes.count(), 0);
-    QVERIFY(!tree()->isModified());
+    QVERIFY(!m_window->m_session.isModified());
     m_window->slotActionSave();
     QCOMPARE(read(TestIni), Ini);
 }
@@ -840,7 +839,7 @@ void TestEditing::untouchedEditorWritesNothing()
         QTest::keyClick(editor, Qt::Key_Return);
     }
     QTRY_VERIFY(!editor || !editor->isVisible());
-    QVERIFY(!tree()->isModified()); // nothing held for a later save either
+    QVERIFY(!m_window->m_session.isModified()); // nothing held for a later save either
     for (int i = 0; i < names.size(); ++i)
         QCOMPARE(read(names.at(i)), fileText(after.at(i)));
 }
@@ -892,7 +891,7 @@ void TestEditing::multiFileAllTabAndOneTab()
     write(QStringLiteral("set/c.ini"), "[Main]\r\nFreq=100\r\n");
     write(QStringLiteral("set/a.vlmr"), Description);
     openSet({QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini"), QStringLiteral("set/c.ini")});
-    QCOMPARE(m_window->m_pFileTabs->tabText(0), QStringLiteral("Все файлы"));
+    QCOMPARE(m_window->m_view.m_pFileTabs->tabText(0), QStringLiteral("Все файлы"));
 
     // Gain is missing from c.ini: a double click offers to add it everywhere, and opens the editor.
     QVERIFY(row(QStringLiteral("Gain"))->m_pEntry->absent);
@@ -905,8 +904,8 @@ void TestEditing::multiFileAllTabAndOneTab()
 
     const QByteArray a = read(QStringLiteral("set/a.ini"));
     const QByteArray c = read(QStringLiteral("set/c.ini"));
-    m_window->m_pFileTabs->setCurrentIndex(2);
-    QCOMPARE(m_window->m_fileList, QStringList{path(QStringLiteral("set/b.ini"))});
+    m_window->m_view.m_pFileTabs->setCurrentIndex(2);
+    QCOMPARE(m_window->m_session.fileList(), QStringList{path(QStringLiteral("set/b.ini"))});
     commit(QStringLiteral("Freq"), QStringLiteral("300"));
     QTRY_COMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=300\r\nGain=9\r\n"));
     QCOMPARE(read(QStringLiteral("set/a.ini")), a);
@@ -937,7 +936,7 @@ void TestEditing::checkBoxSavedLikeAnEdit()
             m_window->m_pActionSave->trigger();
         }
         QCOMPARE(read(TestIni), expected);
-        QVERIFY(!tree()->isModified());
+        QVERIFY(!m_window->m_session.isModified());
     };
 
     clickCheckBox(row(QStringLiteral("gain"), QStringLiteral("01")), false);
@@ -983,7 +982,7 @@ void TestEditing::readOnlyKeyHasNoSwitch()
     QTest::keyClick(tree(), Qt::Key_Space);
     QVERIFY(!openEditor(gain));
     QVERIFY(!(gain->flags() & Qt::ItemIsEditable));
-    QVERIFY(!tree()->isModified());
+    QVERIFY(!m_window->m_session.isModified());
     QCOMPARE(read(TestIni), ini);
 }
 
@@ -1027,7 +1026,7 @@ void TestEditing::missingKeyAdded()
     // Added where it was missing; the file that has it keeps its value.
     QCOMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=\r\n"));
     QCOMPARE(read(QStringLiteral("set/a.ini")), a);
-    QVERIFY(!tree()->isModified());
+    QVERIFY(!m_window->m_session.isModified());
 }
 
 void TestEditing::continuationCommentStaysBelow()
