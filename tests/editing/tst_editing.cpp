@@ -125,12 +125,9 @@ private slots:
     void multiFileAllTabAndOneTab();
     void checkBoxSavedLikeAnEdit_data();
     void checkBoxSavedLikeAnEdit();
-    void keySwitchedOnAndEdited();
     void readOnlyKeyHasNoSwitch();
     void missingKeyAdded_data();
     void missingKeyAdded();
-    void continuationCommentStaysBelow();
-    void thousandValuesOneRewritePerFile();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -956,17 +953,6 @@ void TestEditing::checkBoxSavedLikeAnEdit()
     save(ini);
 }
 
-void TestEditing::keySwitchedOnAndEdited()
-{
-    openTestSet("[Main]\r\n@Gain=2\r\nFreq=5\r\n",
-                QByteArray(Description).replace("<settings>", "<settings><check>1</check>"));
-
-    QVERIFY(!row(QStringLiteral("Gain"))->m_pEntry->enabled);
-    clickCheckBox(row(QStringLiteral("Gain")), true);
-    commit(QStringLiteral("Gain"), QStringLiteral("8"));
-    QTRY_COMPARE(read(TestIni), QByteArray("[Main]\r\nGain=8\r\nFreq=5\r\n"));
-}
-
 void TestEditing::readOnlyKeyHasNoSwitch()
 {
     const QByteArray ini = "[Main]\r\nGain=2\r\nFreq=5\r\n";
@@ -1027,37 +1013,6 @@ void TestEditing::missingKeyAdded()
     QCOMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=\r\n"));
     QCOMPARE(read(QStringLiteral("set/a.ini")), a);
     QVERIFY(!m_window->m_session.isModified());
-}
-
-void TestEditing::continuationCommentStaysBelow()
-{
-    openTestSet("[Main]\r\nFreq=100 // frequency\r\n// in Hz\r\n; step 1\r\nGain=2\r\n");
-    QCOMPARE(row(QStringLiteral("Freq"))->m_pEntry->comment, QStringLiteral("frequency\n in Hz\n step 1"));
-
-    commit(QStringLiteral("Freq"), QStringLiteral("200"));
-    QTRY_COMPARE(read(TestIni),
-                 QByteArray("[Main]\r\nFreq= 200\t\t// frequency\r\n// in Hz\r\n; step 1\r\nGain=2\r\n"));
-}
-
-void TestEditing::thousandValuesOneRewritePerFile()
-{
-    QByteArray ini = "[S]\r\n";
-    for (int i = 0; i < 1000; ++i)
-        ini += "K" + QByteArray::number(i) + "=0\r\n";
-    const QStringList names{QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini"), QStringLiteral("set/c.ini")};
-    for (const QString& name : names)
-        write(name, ini);
-    openSet(names);
-    RewriteCounter rewrites(path(QStringLiteral("set")));
-
-    for (int i = 0; i < 1000; ++i)
-        row(QStringLiteral("K%1").arg(i))->m_pEntry->value = QStringLiteral("1");
-    m_window->slotActionSave();
-
-    for (const QString& name : names) {
-        QCOMPARE(read(name), QByteArray(ini).replace("=0\r\n", "=1\r\n"));
-        QCOMPARE(rewrites.count(QFileInfo(name).fileName()), 1);
-    }
 }
 
 int main(int argc, char** argv)

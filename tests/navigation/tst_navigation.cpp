@@ -246,36 +246,6 @@ private slots:
         QCOMPARE(m_window->m_font.pointSize(), 23);
     }
 
-    void rootParametersFindTheirGroup_data()
-    {
-        QTest::addColumn<QString>("rootTitle");
-        QTest::addColumn<QString>("levelGroup"); // where the root parameter Gen.Level is shown
-        QTest::newRow("titled root") << "Корень"
-                                     << "[Gen]";
-        QTest::newRow("untitled root") << ""
-                                       << "[Gen]";
-        QTest::newRow("titled like a group") << "АЦП"
-                                             << "АЦП";
-    }
-
-    void rootParametersFindTheirGroup()
-    {
-        QFETCH(QString, rootTitle);
-        QFETCH(QString, levelGroup);
-        TestUtil::writeBytes(m_desc, QString("<settings title=\"%1\">"
-                                             "<group title=\"АЦП\"><param name=\"Adc.Mode\"/></group>"
-                                             "<param name=\"Gen.Level\" title=\"Уровень\"/>"
-                                             "<param name=\"Adc.Gain\"/></settings>")
-                                         .arg(rootTitle)
-                                         .toUtf8());
-        open({m_ini});
-        ParamTreeItem* level = row("Уровень");
-        QVERIFY(level);
-        QCOMPARE(level->parent()->text(0), levelGroup);
-        QCOMPARE(row("Gain")->parent()->text(0), QString(rootTitle == "АЦП" ? "АЦП" : "[Adc]"));
-        QCOMPARE(row("Freq")->parent()->text(0), "[Gen]");
-    }
-
     void sectionTabs()
     {
         TestUtil::writeBytes(m_desc, QByteArray(description()).replace("<check>1</check>", "<tabs>1</tabs>"));
