@@ -1,4 +1,5 @@
 // Editing values like a user and checking the INI files on disk.
+#include "../common/testutil.h"
 #include "app/volmar.h"
 #include "document/inientry.h"
 #include "widgets/comboboxex.h"
@@ -28,9 +29,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <sys/inotify.h>
-#include <unistd.h>
-
 #include <memory>
 
 namespace
@@ -52,39 +50,6 @@ const QByteArray Ini = "[Main]\r\nFreq=100 // frequency\r\nGain=2\r\nMode=1;2\r\
                        "Note=a\\nb\r\nData=old.bin\r\n";
 
 const QString TestIni = QStringLiteral("set/test.ini");
-
-// Counts how often each file of a folder was written or replaced by a rename, from the kernel's own
-// record, so a test can tell one rewrite from two without timing anything.
-class RewriteCounter
-{
-public:
-    explicit RewriteCounter(const QString& dir) : m_fd(inotify_init1(IN_NONBLOCK))
-    {
-        inotify_add_watch(m_fd, QFile::encodeName(dir).constData(), IN_MOVED_TO | IN_CLOSE_WRITE);
-    }
-    ~RewriteCounter() { ::close(m_fd); }
-    RewriteCounter(const RewriteCounter&) = delete;
-    RewriteCounter& operator=(const RewriteCounter&) = delete;
-
-    int count(const QString& name)
-    {
-        alignas(inotify_event) char buffer[65536];
-        ssize_t n;
-        while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0) {
-            for (char* p = buffer; p < buffer + n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(p);
-                if (event->len > 0)
-                    ++m_counts[QFile::decodeName(event->name)];
-                p += sizeof(inotify_event) + event->len;
-            }
-        }
-        return m_counts.value(name);
-    }
-
-private:
-    int m_fd;
-    QHash<QString, int> m_counts;
-};
 
 } // namespace
 
@@ -844,7 +809,7 @@ void TestEditing::untouchedEditorWritesNothing()
 void TestEditing::autoSaveOnOff()
 {
     openTestSet();
-    RewriteCounter rewrites(path(QStringLiteral("set")));
+    TestUtil::RewriteCounter rewrites(path(QStringLiteral("set")));
     QSignalSpy changes(tree(), &ParamsTreeWidget::signalParamChanged);
     const auto gainColour = [this] {
         return row(QStringLiteral("Gain"))->foreground(ParamsTreeWidget::ValueColumn).color();

@@ -7,9 +7,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/inotify.h>
-#include <unistd.h>
-
 #include <functional>
 
 namespace
@@ -21,39 +18,6 @@ const QByteArray Description = R"(<settings>
  </group>
 </settings>
 )";
-
-// Counts how often each file of a folder was written or replaced by a rename, from the kernel's own
-// record, so a test can tell one rewrite from two without timing anything.
-class RewriteCounter
-{
-public:
-    explicit RewriteCounter(const QString& dir) : m_fd(inotify_init1(IN_NONBLOCK))
-    {
-        inotify_add_watch(m_fd, QFile::encodeName(dir).constData(), IN_MOVED_TO | IN_CLOSE_WRITE);
-    }
-    ~RewriteCounter() { ::close(m_fd); }
-    RewriteCounter(const RewriteCounter&) = delete;
-    RewriteCounter& operator=(const RewriteCounter&) = delete;
-
-    int count(const QString& name)
-    {
-        alignas(inotify_event) char buffer[65536];
-        ssize_t n;
-        while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0) {
-            for (char* p = buffer; p < buffer + n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(p);
-                if (event->len > 0)
-                    ++m_counts[QFile::decodeName(event->name)];
-                p += sizeof(inotify_event) + event->len;
-            }
-        }
-        return m_counts.value(name);
-    }
-
-private:
-    int m_fd;
-    QHash<QString, int> m_counts;
-};
 
 using Edit = std::function<void(EditingSession&)>;
 } // namespace
@@ -150,7 +114,7 @@ private slots:
             QVERIFY(TestUtil::writeBytes(name, ini));
         EditingSession session;
         open(session, names);
-        RewriteCounter rewrites(m_dir->path());
+        TestUtil::RewriteCounter rewrites(m_dir->path());
         for (IniEntry* entry : session.document().m_entries)
             entry->value = QStringLiteral("1");
         QVERIFY(session.save());
