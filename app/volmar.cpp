@@ -17,35 +17,26 @@
 #include <QSettings>
 #include <QTabBar>
 
-Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files) : QMainWindow(parent, flags)
+Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
+    : QMainWindow(parent, flags), m_view(*this, m_session)
 {
     setupUi(this);
 
-    m_bDescFromIni = false;
-    m_sLastDir = QString();
-    m_bDeactivated = false;
-    m_bCheck = false;
-    m_nTabs = 0;
-    m_nDefList = 0;
-    m_pCurTree = nullptr;
     // Shown only when a description defines the auxiliary command.
     m_pAuxButton->hide();
 
     centreOnScreen();
 
-    m_openList = files;
-    m_openList.sort();
+    QStringList openList = files;
+    openList.sort();
     // Opening moves the current directory to the first file's folder; names typed relative to the
     // shell's folder must still find their files after that.
-    for (QString& name : m_openList)
+    for (QString& name : openList)
         if (QFileInfo(name).isRelative())
             name = QFileInfo(name).absoluteFilePath();
     // A folder, a FIFO or a file that cannot be read is named in a message and left out.
-    m_openList = openableFiles(m_openList);
-    m_fileList = m_openList;
+    m_session.setOpenList(openableFiles(openList));
 
-    m_pFileTabs = nullptr;
-    m_pParamsTree = nullptr;
     m_bStart = false;
     m_progPid = 0;
 
@@ -62,10 +53,10 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     connect(m_pActionOpen, &QAction::triggered, this, &Volmar::slotActionOpen);
     connect(m_pActionSave, &QAction::triggered, this, &Volmar::slotActionSave);
     connect(m_pActionSaveAs, &QAction::triggered, this, &Volmar::slotActionSaveAs);
-    connect(m_pActionFont, &QAction::triggered, this, &Volmar::slotActionFont);
+    connect(m_pActionFont, &QAction::triggered, &m_view, &ParamsView::slotActionFont);
     connect(m_pActionAbout, &QAction::triggered, this, &Volmar::slotActionAbout);
-    connect(m_pActionName, &QAction::triggered, this, &Volmar::slotActionName);
-    connect(m_pActionColorGroup, &QAction::triggered, this, &Volmar::slotActionColorGroup);
+    connect(m_pActionName, &QAction::triggered, &m_view, &ParamsView::slotActionName);
+    connect(m_pActionColorGroup, &QAction::triggered, &m_view, &ParamsView::slotActionColorGroup);
     connect(m_pActionSettings, &QAction::triggered, this, &Volmar::slotActionSettings);
     connect(m_pActionLoadPld, &QAction::triggered, this, &Volmar::slotLoadPld);
     connect(m_pActionRunOrvex, &QAction::triggered, this, &Volmar::slotActionRunOrvex);
@@ -80,22 +71,10 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     }
 }
 
+// The view goes before the session: its rows point into the session's document, and an editor still
+// open commits while its tree is destroyed.
 Volmar::~Volmar()
 {
-    qDeleteAll(m_sectionTrees);
-    m_sectionTrees.clear();
-    qDeleteAll(m_sectionLabels);
-    m_sectionLabels.clear();
-    // The rows point into the document, which goes before the widgets do: an editor still open
-    // commits while its tree is destroyed, so the trees go first.
-    clearGroupItems();
-    m_pCurTree = nullptr;
-    if (m_pFileTabs)
-        disconnect(m_pFileTabs, nullptr, this, nullptr);
-    delete m_pParamsTree; // leaves its file tab, if it stands in one
-    m_pParamsTree = nullptr;
-    delete m_pFileTabs;
-    m_pFileTabs = nullptr;
     // A running visualiser is left alone so that it keeps running after the editor ends; an idle
     // process object is only memory.
     if (m_pOrvexProcess && m_pOrvexProcess->state() == QProcess::NotRunning)
@@ -129,23 +108,7 @@ bool Volmar::event(QEvent* e)
         }
     }
     if (e->type() == QEvent::WindowActivate && m_bDeactivated) {
-        QStringList changed;
-        for (int i = 0; i < m_fileList.size(); ++i)
-            if (fileTime(m_fileList.at(i)) != m_fileTimes.value(i))
-                changed << QFileInfo(m_fileList.at(i)).fileName();
-        // Nothing changed: the next activation looks again.
-        if (!changed.isEmpty()) {
-            const QString text = changed.size() == 1
-                                     ? tr("Файл ") + changed.first() + tr(" был изменен. Хотите перезагрузить его?")
-                                     : tr("Файлы ") + changed.join(QStringLiteral(", ")) +
-                                           tr(" были изменены. Хотите перезагрузить их?");
-            const QPalette windowPalette = palette();
-            if (Dialogs::question(nullptr, QString(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
-                                  &windowPalette) == QMessageBox::Yes)
-                loadFiles();
-            // The box itself deactivated the window; that must not arm the next check.
-            m_bDeactivated = false;
-        }
+        checkOutsideChanges();
     } else if (e->type() == QEvent::WindowDeactivate) {
         m_bDeactivated = true;
     }
@@ -163,15 +126,6 @@ bool Volmar::eventFilter(QObject* obj, QEvent* e)
             }
         }
     }
-    // Keypad Enter (Qt::Key_Enter) is left to the tree.
-    if (m_pCurTree && obj == m_pCurTree && e->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(e)->key() == Qt::Key_Return) {
-        // An open editor passes its own Return up when it commits; that one closes it and opens nothing.
-        QTreeWidgetItem* item = m_pCurTree->currentItem();
-        if (item && !m_pCurTree->isEditing())
-            m_pCurTree->editItem(item, ParamsTreeWidget::ValueColumn);
-        return true;
-    }
     return QMainWindow::eventFilter(obj, e);
 }
 
@@ -187,13 +141,13 @@ void Volmar::closeEvent(QCloseEvent* e)
 {
     // Taking the focus away from an open editor makes it hand its value to the tree before the
     // question about unsaved values.
-    if (m_pCurTree)
-        m_pCurTree->setFocus();
+    if (m_view.m_pCurTree)
+        m_view.m_pCurTree->setFocus();
     saveSettings();
     // Ended by a signal, nobody is there to answer.
     if (!m_bUnattendedClose)
         askSave();
-    writeDescription(QStringLiteral("curprog"), QStringLiteral("cmdline"), m_pProgComboBox->currentText());
+    m_session.rememberProgram(m_pProgComboBox->currentText());
 
     if (m_bAutoExitOrvex && m_pOrvexProcess) {
         m_pOrvexProcess->close();

@@ -1,31 +1,25 @@
 #pragma once
 
+#include "app/paramsview.h"
 #include "control/outputdecoder.h"
-#include "description/descriptionmodel.h"
-#include "document/inidocument.h"
+#include "session/editingsession.h"
 #include "ui_volmar.h"
 
 #include <QDateTime>
 #include <QFont>
 #include <QMainWindow>
 #include <QMap>
-#include <QMultiMap>
 #include <QProcess>
 #include <QStringList>
 
-class ParamsTreeWidget;
 class ParamTreeItem;
 class QProcessEx;
 class LogPane;
-class QLabel;
-class QTabWidget;
-class QTreeWidgetItem;
 class TabWgt;
 
-// The one main window. It owns the document, the description, the trees, the processes and the
-// options; its operations are implemented in the folders of their subsystems (document/,
-// description/, control/, settings/) on top of the GUI-free core.
-class Volmar : public QMainWindow, public Ui::VolmarClass, public IniDocument, public DescriptionModel
+// The main window. The editing session holds the files and their description, the view shows them
+// in the parameter trees; the window asks the user's questions and passes the answers on.
+class Volmar : public QMainWindow, public Ui::VolmarClass
 {
     Q_OBJECT
 
@@ -42,19 +36,11 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 public slots:
-    void slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol);
-    void slotItemRightClicked();
-    void slotTreeItemDbClicked(QTreeWidgetItem* pItem, int nCol);
-    void slotGroupToggled(ParamTreeItem* pItem);
     void slotClicked();
-    void slotCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void slotActionOpen();
     void slotActionSave();
     void slotActionSaveAs();
-    void slotActionFont();
     void slotActionAbout();
-    void slotActionName();
-    void slotActionColorGroup();
     void slotActionSettings();
     void slotLoadPld();
     void slotActionRunOrvex();
@@ -62,7 +48,6 @@ public slots:
     void slotStartButton();
     void slotHelpPld();
     void slotTerminate();
-    void slotCurrentChanged(int idx);
     void slotLogUpdate();
     void slotParamChanged(ParamTreeItem* pItem);
     void slotPrepare();
@@ -78,48 +63,17 @@ public:
     QStringList tabTitles() const;
     void returnDetachedPage(TabWgt* w, const QString& title);
     void rehomeDetachedPages();
+    TabWgt* activeDetachedWindow() const;
 
-    // Opening (document/)
+    // Opening and saving (app/volmar_files.cpp)
+    // The openable ones of `files`; the others are named in one message.
     QStringList openableFiles(const QStringList& files);
     void openFiles();
     void loadFiles();
-    QString iniNameFromDesc();
-    // Takes the description out of m_fileList: a ".vlmr" file named there, else the one beside the
-    // first file; fills m_sDescPath and m_bDescFromIni.
-    void takeDescription();
-    ParamsTreeWidget* createTree(QWidget* parent);
-    void deleteSectionTabs();
-
-    // Saving (document/)
+    void showRefusals(const QStringList& refused);
+    // Asks whether to save changed values, and saves them if the user says so.
     void askSave();
-    void writeValue(const QString& fileName, IniEntry* entry);
-    int writeEnabled(const QString& header, IniEntry* entry, bool enabled, const QString& fileName);
-
-    // Description and trees (description/)
-    void readDescription();
-    void matchDescriptions();
-    void createSectionTabs();
-    void buildTrees();
-    // The section trees in key order, then the main tree.
-    QList<ParamsTreeWidget*> allTrees() const;
-    // The tree the user looks at: the main tree, or in section-tabs mode a section tree.
-    ParamsTreeWidget* viewTree() const;
-    void saveViewState();
-    void restoreViewState();
-    void clearGroupItems();
-    void detachEmptyGroup(QTreeWidgetItem* root, QTreeWidgetItem* row);
-
-    // Tree navigation and description write-back (description/)
-    // Stores a description group's open state (section groups have none) in the description file.
-    void rememberGroupState(const QTreeWidgetItem* row, bool open);
-    // Asks whether a key missing from some edited files is to be added to all of them.
-    bool askAddMissingKey();
-    void acceptMissingKey(ParamTreeItem* row);
-    void showKeyNames(bool names);
-    void showKeyNames(ParamsTreeWidget* tree, bool names);
-    TabWgt* activeDetachedWindow() const;
-    void saveGroupState(GroupDescription* g);
-    void writeDescription(const QString& element, const QString& attribute, const QString& value);
+    void checkOutsideChanges();
 
     // Program, firmware and data lists (control/)
     void fillProgramList();
@@ -146,23 +100,9 @@ public:
     void loadSettings();
     void saveSettings();
 
-    // Files named on the command line or chosen in the Open dialog.
-    QStringList m_openList;
-    QString m_sDescPath;
-    bool m_bDescFromIni = false;
+    EditingSession m_session;
+    ParamsView m_view;
     bool m_bDeactivated = false;
-    QString m_sLastDir;
-
-    ParamsTreeWidget* m_pParamsTree = nullptr;
-    ParamsTreeWidget* m_pCurTree = nullptr;
-    QTabWidget* m_pFileTabs = nullptr;
-    QMap<QString, ParamsTreeWidget*> m_sectionTrees;
-    QMap<QString, QLabel*> m_sectionLabels;
-    QMultiMap<QString, ParamTreeItem*> m_groupItems;
-    QList<ParamTreeItem*> m_detachedGroupRows; // empty group rows taken out of a tree but named in m_groupItems
-    int m_nSavedScroll = 0;
-    int m_nSavedRow = -1;
-    QString m_sSavedGroup;
 
     QMap<QString, TabWgt*> m_tabWindows;
 

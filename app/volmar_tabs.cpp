@@ -80,7 +80,8 @@ void Volmar::slotShowTabBarContextMenu(QPoint point)
 void Volmar::returnDetachedPage(TabWgt* w, const QString& title)
 {
     // The page goes back among the pages that are in place, in the order they are normally built.
-    QStringList order = m_nTabs != 0 ? m_sections : QStringList{QStringLiteral("Ini")};
+    QStringList order =
+        m_session.description().m_nTabs != 0 ? m_session.document().m_sections : QStringList{QStringLiteral("Ini")};
     order << QStringLiteral("Log");
     QStringList present = tabTitles();
     present << title;
@@ -135,4 +136,12 @@ void Volmar::rehomeDetachedPages()
         w->m_pPage = nullptr;
         returnDetachedPage(w, title);
     }
+}
+
+TabWgt* Volmar::activeDetachedWindow() const
+{
+    for (TabWgt* window : m_tabWindows)
+        if (window && window->isActiveWindow())
+            return window;
+    return nullptr;
 }

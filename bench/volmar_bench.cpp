@@ -4,10 +4,10 @@
 #include "app/volmar.h"
 #include "bench/workload.h"
 #include "control/logpane.h"
-#include "description/paramtreeitem.h"
 #include "document/inidocument.h"
 #include "platform/profile.h"
 #include "widgets/paramstreewidget.h"
+#include "widgets/paramtreeitem.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -116,8 +116,7 @@ void benchWindow(const Options& options, const Workload& work)
         options, "open.3", [] { Profile::clearCache(); },
         [&] {
             Volmar window;
-            window.m_openList = work.iniFiles;
-            window.m_fileList = work.iniFiles;
+            window.m_session.setOpenList(work.iniFiles);
             window.openFiles();
         });
 
@@ -136,11 +135,10 @@ void benchWindow(const Options& options, const Workload& work)
                 copyFiles(work.iniFiles, copies);
                 window = std::make_unique<Volmar>();
                 window->m_bAutoSave = false;
-                window->m_openList = copies.mid(0, files);
-                window->m_fileList = window->m_openList;
+                window->m_session.setOpenList(copies.mid(0, files));
                 window->openFiles();
                 int changed = 0;
-                ParamsTreeWidget* tree = window->m_pParamsTree;
+                ParamsTreeWidget* tree = window->m_view.m_pParamsTree;
                 for (int g = 0; g < tree->topLevelItemCount() && changed < changes; ++g) {
                     QTreeWidgetItem* group = tree->topLevelItem(g);
                     for (int c = 0; c < group->childCount() && changed < changes; c += 7, ++changed) {

@@ -7,14 +7,16 @@
 
 void Volmar::fillProgramList()
 {
-    const bool any = ProgramList::complete(m_progList, m_sCurProg, m_nDefList, m_fileList.value(0),
-                                           ProgramList::programFiles(QDir::currentPath()), &Volmar::findInPath);
+    DescriptionModel& desc = m_session.description();
+    const bool any =
+        ProgramList::complete(desc.m_progList, desc.m_sCurProg, desc.m_nDefList, m_session.fileList().value(0),
+                              ProgramList::programFiles(QDir::currentPath()), &Volmar::findInPath);
     if (any) {
         m_pProgComboBox->setEnabled(true);
         m_pStartButton->setEnabled(true);
     }
     m_pProgComboBox->clear();
-    m_pProgComboBox->addItems(m_progList);
+    m_pProgComboBox->addItems(desc.m_progList);
     m_pProgComboBox->setCurrentIndex(0);
 }
 
@@ -35,5 +37,5 @@ QString Volmar::findInPath(const QString& name)
 
 void Volmar::slotClicked()
 {
-    Notepad::open(this, m_fileList.value(0));
+    Notepad::open(this, m_session.fileList().value(0));
 }

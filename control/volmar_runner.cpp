@@ -197,7 +197,7 @@ void Volmar::slotPrepare()
 
 void Volmar::slotAuxButton()
 {
-    m_pAuxButton->setText(m_sAuxTitle);
+    m_pAuxButton->setText(m_session.description().m_sAuxTitle);
     m_pAuxButton->setFixedSize(m_pAuxButton->sizeHint().width() + 10, m_pAuxButton->sizeHint().height());
 
     // The output is kept only to say why the command failed.
@@ -208,13 +208,14 @@ void Volmar::slotAuxButton()
     });
     const auto finished = qScopeGuard([&] { disconnect(reading); });
 
-    if (!Processes::startCommand(*m_pAuxProcess, m_sAuxCmdLine, QIODevice::ReadWrite)) {
-        Dialogs::warning(this, QStringLiteral("Volmar"), QStringLiteral("\n") + m_sAuxTitle + tr(" не запустилась!"));
+    if (!Processes::startCommand(*m_pAuxProcess, m_session.description().m_sAuxCmdLine, QIODevice::ReadWrite)) {
+        Dialogs::warning(this, QStringLiteral("Volmar"),
+                         QStringLiteral("\n") + m_session.description().m_sAuxTitle + tr(" не запустилась!"));
         return;
     }
     // The window takes no input until the command ends or its time is up.
-    const bool ended =
-        ProcessWait::waitForFinished(m_pAuxProcess, m_nAuxTimeout) || m_pAuxProcess->state() == QProcess::NotRunning;
+    const bool ended = ProcessWait::waitForFinished(m_pAuxProcess, m_session.description().m_nAuxTimeout) ||
+                       m_pAuxProcess->state() == QProcess::NotRunning;
     if (TerminationSignals::arrived()) {
         // The editor is asked to end: the command goes with it, without a word.
         ProcessGroup::end(m_pAuxProcess);
@@ -223,12 +224,13 @@ void Volmar::slotAuxButton()
     if (!ended) {
         ProcessGroup::end(m_pAuxProcess);
         Dialogs::warning(this, QStringLiteral("Volmar"),
-                         QStringLiteral("\n") + m_sAuxTitle + tr(" не завершилась в отведенное время!"));
+                         QStringLiteral("\n") + m_session.description().m_sAuxTitle +
+                             tr(" не завершилась в отведенное время!"));
         return;
     }
     CommandOutcome::keepTail(outputTail, m_pAuxProcess->readAllStandardOutput());
-    const CommandOutcome::Message message =
-        CommandOutcome::ended(m_sAuxTitle, m_pAuxProcess->exitStatus(), m_pAuxProcess->exitCode(), outputTail);
+    const CommandOutcome::Message message = CommandOutcome::ended(
+        m_session.description().m_sAuxTitle, m_pAuxProcess->exitStatus(), m_pAuxProcess->exitCode(), outputTail);
     if (message.kind == CommandOutcome::Kind::Finished)
         Dialogs::about(this, QStringLiteral("Volmar"), message.text);
     else

@@ -52,7 +52,8 @@ public:
     // The "item" children of the element the reader stands on; reads up to that element's end.
     static QVector<ListItem*> readListItems(QXmlStreamReader& xml, DescriptionOutline* outline = nullptr,
                                             const ParamDescription* owner = nullptr);
-    static QColor readGroupColor(const QXmlStreamAttributes& group);
+    // The group's "color" attribute into its components; white when it says nothing usable.
+    static void readGroupColor(const QXmlStreamAttributes& attrs, GroupDescription* group);
 
     QList<ParamDescription*> m_params; // group parameters first, then root parameters
     QList<GroupDescription*> m_groups;

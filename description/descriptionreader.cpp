@@ -157,7 +157,7 @@ void readGroupElement(QXmlStreamReader& xml, QString* lastDir, ParsedDescription
     const QXmlStreamAttributes attrs = xml.attributes();
     auto* group = new GroupDescription;
     parsed.groups.append(group);
-    group->color = DescriptionModel::readGroupColor(attrs);
+    DescriptionModel::readGroupColor(attrs, group);
     group->title = attribute(attrs, QLatin1String("title"));
     group->open = lowByteSet(toInt(attribute(attrs, QLatin1String("open"), QStringLiteral("1"))));
 
@@ -389,16 +389,15 @@ QVector<ListItem*> DescriptionModel::readListItems(QXmlStreamReader& xml, Descri
     return items;
 }
 
-QColor DescriptionModel::readGroupColor(const QXmlStreamAttributes& group)
+void DescriptionModel::readGroupColor(const QXmlStreamAttributes& attrs, GroupDescription* group)
 {
-    const QColor white(255, 255, 255);
-    const QString color = attribute(group, QLatin1String("color"));
-    if (color.isEmpty())
-        return white;
+    group->red = group->green = group->blue = 255;
+    const QString color = attribute(attrs, QLatin1String("color"));
     // Empty parts are kept, so "10,,30" has a green of 0; fewer than three parts say nothing usable.
     const QStringList parts = color.split(QLatin1Char(','));
-    if (parts.size() < 3)
-        return white;
-    // A component outside 0..255 makes the colour invalid: the rows get no background.
-    return QColor(toInt(parts.at(0)), toInt(parts.at(1)), toInt(parts.at(2)));
+    if (color.isEmpty() || parts.size() < 3)
+        return;
+    group->red = toInt(parts.at(0));
+    group->green = toInt(parts.at(1));
+    group->blue = toInt(parts.at(2));
 }

@@ -54,6 +54,13 @@ struct ParamDescription
 struct GroupDescription
 {
     QString title;
-    QColor color = QColor(255, 255, 255);
+    // The colour's components as the description gives them: kept as numbers, so that code without
+    // QtGui can write them back. One outside 0..255 makes the colour invalid: its rows get no background.
+    int red = 255;
+    int green = 255;
+    int blue = 255;
     bool open = true;
+
+    QColor color() const { return QColor(red, green, blue); }
+    bool hasValidColor() const { return color().isValid(); }
 };

@@ -74,7 +74,7 @@ struct Model
                           .join('/');
         }
         for (const GroupDescription* g : std::as_const(m.m_groups))
-            groups << g->title + '/' + g->color.name(QColor::HexArgb) + QString::number(g->color.isValid()) + '/' +
+            groups << g->title + '/' + g->color().name(QColor::HexArgb) + QString::number(g->color().isValid()) + '/' +
                           QString::number(g->open);
         settings = QStringList{QString::number(r.check),
                                QString::number(m.m_nTabs),

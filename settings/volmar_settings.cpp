@@ -116,8 +116,9 @@ void Volmar::saveSettings()
 
     // The tree holds what the user changed since the start (font action, dragged column); with no
     // tree the loaded values go back unchanged.
-    const QFont font = m_pParamsTree ? m_pParamsTree->font() : m_font;
-    const int widthColumn = m_pParamsTree ? m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn) : m_nWidthColumn;
+    const QFont font = m_view.m_pParamsTree ? m_view.m_pParamsTree->font() : m_font;
+    const int widthColumn =
+        m_view.m_pParamsTree ? m_view.m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn) : m_nWidthColumn;
     store.setValue(QStringLiteral("Font"), font.toString());
     store.setValue(QStringLiteral("WidthColumn"), widthColumn);
 

@@ -1,13 +1,13 @@
 #include "widgets/paramdelegate.h"
 
 #include "description/paramdescription.h"
-#include "description/paramtreeitem.h"
 #include "document/inientry.h"
 #include "widgets/comboboxex.h"
 #include "widgets/doublespinboxex.h"
 #include "widgets/editwidget.h"
 #include "widgets/filepathwidget.h"
 #include "widgets/paramstreewidget.h"
+#include "widgets/paramtreeitem.h"
 #include "widgets/spinboxex.h"
 
 #include <QApplication>
@@ -32,9 +32,6 @@ const char* const OpenedTextProperty = "volmarOpenedText";
 
 // The file editor's button stays square, and never smaller than this.
 constexpr int MinButtonWidth = 26;
-
-const QColor ChangedColor(255, 0, 0, 255);
-const QColor SavedColor(0, 0, 0, 255);
 
 // The note about a limit that replaced a typed number stays this long under its cell.
 constexpr int LimitNoteMs = 8000;
@@ -110,24 +107,6 @@ QSize ParamDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIn
     return QItemDelegate::sizeHint(option, index) + QSize(3, 4);
 }
 
-QString ParamDelegate::valueText(const ParamDescription* desc, const QString& value)
-{
-    if (!desc || desc->type != TypeList)
-        return value;
-    for (const ListItem* item : desc->items) {
-        if (item && item->val == value)
-            return listItemText(*item);
-    }
-    return value;
-}
-
-QString ParamDelegate::listItemText(const ListItem& item)
-{
-    if (item.descr.isEmpty())
-        return item.val;
-    return item.val + QLatin1String(" [") + item.descr + QLatin1Char(']');
-}
-
 QString ParamDelegate::doubleText(double value)
 {
     QString text = QString::asprintf("%50.10f", value).trimmed();
@@ -180,7 +159,7 @@ QWidget* ParamDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
                 continue;
             if (match < 0 && item->val == entry->value)
                 match = combo->count();
-            combo->addItem(listItemText(*item));
+            combo->addItem(RowLook::listItemText(*item));
         }
         if (match >= 0)
             combo->setCurrentIndex(match);
@@ -265,7 +244,7 @@ void ParamDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, con
         shown = value;
 
     row->m_pEntry->value = value;
-    const bool changed = markChange(row);
+    const bool changed = row->markChange();
     row->setText(ParamsTreeWidget::ValueColumn, shown);
     // The cell keeps the note for a second look; a later commit without a limit clears it.
     row->setToolTip(ParamsTreeWidget::ValueColumn, limitNote);
@@ -302,7 +281,7 @@ void ParamDelegate::slotTextChanged()
 
     // The cell text follows at the commit; the entry and the colour change now.
     row->m_pEntry->value = lineEdit->text();
-    if (markChange(row))
+    if (row->markChange())
         emit signalParamChanged(row);
 }
 
@@ -357,11 +336,4 @@ void ParamDelegate::showLimitNote(const QModelIndex& index, const QString& note)
 ParamTreeItem* ParamDelegate::rowOf(const QModelIndex& index) const
 {
     return m_pTree && index.isValid() ? m_pTree->paramItem(index) : nullptr;
-}
-
-bool ParamDelegate::markChange(ParamTreeItem* row)
-{
-    const bool changed = row->m_pEntry->value != row->m_pSaved->value;
-    row->setForeground(ParamsTreeWidget::ValueColumn, changed ? ChangedColor : SavedColor);
-    return changed;
 }

@@ -2,13 +2,11 @@
 
 // Complete, so that ParamTreeItem* signal arguments are known to the meta-type system (queued
 // connections, QSignalSpy).
-#include "description/paramtreeitem.h"
+#include "widgets/paramtreeitem.h"
 
 #include <QItemDelegate>
 
 class ParamsTreeWidget;
-struct ListItem;
-struct ParamDescription;
 
 // Paints the cells of a parameter tree (bold titles on the dark band of a group row, a vertical grid
 // line after every cell of a parameter row, no focus frame) and edits the values: the editor follows
@@ -31,11 +29,6 @@ public:
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const override;
 
-    // The value column's text for a value: a list value that names one of the list's elements gets
-    // that element's description in brackets ("5 [fast]"); anything else is shown as it is.
-    static QString valueText(const ParamDescription* desc, const QString& value);
-    // How one list element reads: "val [descr]", or "val" alone when it has no description.
-    static QString listItemText(const ListItem& item);
     // How a floating-point value is written into the INI file: fixed with ten decimals, without
     // trailing zeros or a bare decimal point ("2.5", "3", "0" for 1e-11).
     static QString doubleText(double value);
@@ -56,6 +49,4 @@ private:
     ParamTreeItem* rowOf(const QModelIndex& index) const;
     // Tells the user, beside the cell, that a limit replaced the number typed.
     void showLimitNote(const QModelIndex& index, const QString& note) const;
-    // Paints the value red or black against the saved value; true when it differs.
-    static bool markChange(ParamTreeItem* row);
 };

@@ -1,8 +1,9 @@
 #include "widgets/paramstreewidget.h"
 
 #include "description/paramdescription.h"
-#include "description/paramtreeitem.h"
+#include "description/treelayout.h"
 #include "document/inientry.h"
+#include "session/editingsession.h"
 #include "widgets/paramdelegate.h"
 
 #include <QApplication>
@@ -57,10 +58,25 @@ ParamsTreeWidget::~ParamsTreeWidget()
     disconnect(itemDelegate(), nullptr, this, nullptr);
 }
 
+void ParamsTreeWidget::showLayout(const TreeLayout& layout, const EditingSession& session)
+{
+    clearItems();
+    GroupDescription sectionGroup;
+    for (const LayoutRow& rowLayout : layout.rows) {
+        ParamTreeItem* group = addGroupItem(rowLayout.group ? *rowLayout.group : sectionGroup);
+        group->m_pGroup = rowLayout.group;
+        group->setText(TitleColumn, rowLayout.title);
+        for (IniEntry* entry : rowLayout.entries)
+            appendParamItem(group, entry, session.savedState(entry));
+        group->setExpanded(rowLayout.open);
+    }
+    spanGroupRows();
+}
+
 ParamTreeItem* ParamsTreeWidget::addGroupItem(const GroupDescription& group)
 {
     auto* row = new ParamTreeItem;
-    row->m_color = group.color;
+    row->m_color = group.color();
     row->m_bGroup = true;
     row->m_pEntry = nullptr;
     row->setText(TitleColumn, group.title);
@@ -70,12 +86,19 @@ ParamTreeItem* ParamsTreeWidget::addGroupItem(const GroupDescription& group)
     return row;
 }
 
-ParamTreeItem* ParamsTreeWidget::addParamItem(const QString& groupTitle, IniEntry* entry)
+ParamTreeItem* ParamsTreeWidget::addParamItem(const QString& groupTitle, IniEntry* entry, const EntryState* saved)
 {
     ParamTreeItem* group = groupItem(groupTitle);
     if (!group || !entry)
         return nullptr;
 
+    ParamTreeItem* row = appendParamItem(group, entry, saved);
+    group->setExpanded(true);
+    return row;
+}
+
+ParamTreeItem* ParamsTreeWidget::appendParamItem(ParamTreeItem* group, IniEntry* entry, const EntryState* saved)
+{
     auto* row = new ParamTreeItem;
     row->m_bGroup = false;
     row->m_color = group->m_color;
@@ -96,17 +119,12 @@ ParamTreeItem* ParamsTreeWidget::addParamItem(const QString& groupTitle, IniEntr
             row->setForeground(ValueColumn, QColor(0, 0, 0, 255));
             row->setBackground(ValueColumn, QColor(236, 233, 216, 255));
         }
-        row->setText(TitleColumn, desc->title.isEmpty() ? entry->key : desc->title);
-        row->setText(ValueColumn, ParamDelegate::valueText(desc, entry->value));
+        row->setText(TitleColumn, RowLook::title(*entry, false));
+        row->setText(ValueColumn, RowLook::valueText(desc, entry->value));
     }
-
-    row->m_pSaved->value = entry->value;
-    row->m_pSaved->enabled = entry->enabled;
-    row->m_pSaved->absent = entry->absent;
-
+    row->m_pSaved = saved;
     group->addChild(row);
-    group->setExpanded(true);
-    if (desc && desc->invisible != 0)
+    if (RowLook::isHidden(*entry, false))
         row->setHidden(true);
     return row;
 }
@@ -121,36 +139,13 @@ void ParamsTreeWidget::applyGroupStates(const QList<GroupDescription*>& groups)
     }
 }
 
-bool ParamsTreeWidget::isModified() const
-{
-    for (int i = 0; i < topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* group = topLevelItem(i);
-        for (int j = 0; j < group->childCount(); ++j) {
-            const auto* row = dynamic_cast<const ParamTreeItem*>(group->child(j));
-            if (!row || row->m_bGroup || !row->m_pEntry)
-                continue;
-            // A key accepted into the files that lacked it counts as well.
-            if (row->m_pEntry->value != row->m_pSaved->value || row->m_pEntry->enabled != row->m_pSaved->enabled ||
-                row->m_pEntry->absent != row->m_pSaved->absent)
-                return true;
-        }
-    }
-    return false;
-}
-
-void ParamsTreeWidget::markSaved()
+void ParamsTreeWidget::refreshLooks(bool keyNames)
 {
     for (int i = 0; i < topLevelItemCount(); ++i) {
         QTreeWidgetItem* group = topLevelItem(i);
-        for (int j = 0; j < group->childCount(); ++j) {
-            auto* row = dynamic_cast<ParamTreeItem*>(group->child(j));
-            if (!row || row->m_bGroup || !row->m_pEntry)
-                continue;
-            row->m_pSaved->value = row->m_pEntry->value;
-            row->m_pSaved->enabled = row->m_pEntry->enabled;
-            row->m_pSaved->absent = row->m_pEntry->absent;
-            row->setForeground(ValueColumn, row->restingValueColor());
-        }
+        for (int j = 0; j < group->childCount(); ++j)
+            if (auto* row = dynamic_cast<ParamTreeItem*>(group->child(j)))
+                row->refreshLook(keyNames);
     }
 }
 

@@ -2,14 +2,16 @@
 
 // Complete, so that ParamTreeItem* signal arguments are known to the meta-type system (queued
 // connections, QSignalSpy).
-#include "description/paramtreeitem.h"
+#include "widgets/paramtreeitem.h"
 
 #include <QHash>
 #include <QList>
 #include <QTreeWidget>
 
+class EditingSession;
 struct GroupDescription;
 struct IniEntry;
+struct TreeLayout;
 
 // The parameters of one INI file as a two-column tree: coloured group rows at the top level, one
 // parameter row per key under them. Values are painted and edited through its ParamDelegate.
@@ -27,19 +29,21 @@ public:
     explicit ParamsTreeWidget(QWidget* parent = nullptr);
     ~ParamsTreeWidget() override;
 
+    // Shows the rows of a layout in place of the tree's rows; the session holds their saved states.
+    void showLayout(const TreeLayout& layout, const EditingSession& session);
     // Appends a top-level row with the group's title and colour.
     ParamTreeItem* addGroupItem(const GroupDescription& group);
     // Appends a row for the entry under the first group row titled groupTitle (case ignored) and
-    // expands that group. Returns null, adding nothing, when no such group row exists.
-    ParamTreeItem* addParamItem(const QString& groupTitle, IniEntry* entry);
+    // expands that group. Returns null, adding nothing, when no such group row exists. The row is
+    // modified while the entry differs from `saved`.
+    ParamTreeItem* addParamItem(const QString& groupTitle, IniEntry* entry, const EntryState* saved = nullptr);
     // Opens or closes every group row as its description's open flag says.
     void applyGroupStates(const QList<GroupDescription*>& groups);
-    // True when some row's value or enabled flag differs from what was last loaded or saved.
-    bool isModified() const;
     // A value editor is open in the tree.
     bool isEditing() const { return state() == EditingState; }
-    // Takes the current values and enabled flags as the saved state; values turn black.
-    void markSaved();
+    // Shows every row's title, visibility and value colour as its entry now says (after a save, or
+    // when the key names are switched on or off).
+    void refreshLooks(bool keyNames);
     // Removes and deletes every row.
     void clearItems();
     // Lets every group title run across both columns.
@@ -68,6 +72,7 @@ protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
+    ParamTreeItem* appendParamItem(ParamTreeItem* group, IniEntry* entry, const EntryState* saved);
     void forgetGroupIndex();
     void forgetGroupIndexIfTopLevel(const QModelIndex& parent);
 

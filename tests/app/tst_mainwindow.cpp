@@ -182,7 +182,7 @@ private slots:
         for (const QString& name : files)
             paths << path(name);
         // As at start: the files are opened before the window is shown.
-        m_window->m_openList = m_window->m_fileList = paths;
+        m_window->m_session.setOpenList(paths);
         m_window->openFiles();
         show();
         auto* tree = qobject_cast<ParamsTreeWidget*>(QApplication::focusWidget());
@@ -237,10 +237,10 @@ private slots:
         write("gen.vlmr", description + "</group></settings>");
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
 
-        m_window->m_openList = m_window->m_fileList = QStringList{path("gen.ini")};
+        m_window->m_session.setOpenList(QStringList{path("gen.ini")});
         m_window->openFiles();
         show();
-        ParamsTreeWidget* tree = m_window->m_pParamsTree;
+        ParamsTreeWidget* tree = m_window->m_view.m_pParamsTree;
         const int widest = tree->fontMetrics().horizontalAdvance(titles.last());
         QVERIFY2(tree->columnWidth(ParamsTreeWidget::TitleColumn) > widest,
                  qPrintable(QString::number(tree->columnWidth(ParamsTreeWidget::TitleColumn))));
@@ -256,10 +256,10 @@ private slots:
         m_window->resize(640, 450);
         m_window->saveSettings();
         m_window = std::make_unique<Volmar>();
-        m_window->m_openList = m_window->m_fileList = QStringList{path("gen.ini")};
+        m_window->m_session.setOpenList(QStringList{path("gen.ini")});
         m_window->openFiles();
         show();
-        QCOMPARE(m_window->m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn), 150);
+        QCOMPARE(m_window->m_view.m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn), 150);
         QCOMPARE(m_window->size(), QSize(640, 450));
     }
 
@@ -497,7 +497,7 @@ private slots:
         Dialogs::setNextAnswer(QMessageBox::Ok);
         {
             const Volmar window(nullptr, {}, {path("x.ini"), path("a.ini")});
-            QCOMPARE(window.m_fileList, QStringList{path("a.ini")});
+            QCOMPARE(window.m_session.fileList(), QStringList{path("a.ini")});
             QCOMPARE(window.windowTitle(), "Volmar - /a.ini");
         }
         QCOMPARE(Dialogs::shown().size(), 1);
@@ -507,13 +507,13 @@ private slots:
 
         // Chosen in the Open dialog: the document open before stays as it was.
         open({"b.ini"});
-        const int entries = m_window->m_entries.size();
+        const int entries = m_window->m_session.document().m_entries.size();
         Dialogs::setNextFileName(path("x.ini"));
         Dialogs::setNextAnswer(QMessageBox::Ok);
         m_window->m_pActionOpen->trigger();
         QCOMPARE(Dialogs::shown().last().text, message);
-        QCOMPARE(m_window->m_fileList, QStringList{path("b.ini")});
-        QCOMPARE(m_window->m_entries.size(), entries);
+        QCOMPARE(m_window->m_session.fileList(), QStringList{path("b.ini")});
+        QCOMPARE(m_window->m_session.document().m_entries.size(), entries);
 
         // Named by a description that is opened: nothing is edited, nothing waits.
         write("d.vlmr", "<settings><inifile name=\"x.ini\"/></settings>");
@@ -521,7 +521,7 @@ private slots:
         Dialogs::setNextAnswer(QMessageBox::Ok);
         m_window->m_pActionOpen->trigger();
         QCOMPARE(Dialogs::shown().last().text, "Файл не открыт: " + path("x.ini") + ": " + reason + ".");
-        QVERIFY(m_window->m_fileList.isEmpty());
+        QVERIFY(m_window->m_session.fileList().isEmpty());
         QCOMPARE(TestUtil::snapshot(m_dir->path()).value("x.ini"), before.value("x.ini"));
     }
 
@@ -563,8 +563,8 @@ private slots:
         }
         const Volmar window(nullptr, {}, args);
         QStringList tabs;
-        for (int i = 0; i < window.m_pFileTabs->count(); ++i)
-            tabs << window.m_pFileTabs->tabText(i);
+        for (int i = 0; i < window.m_view.m_pFileTabs->count(); ++i)
+            tabs << window.m_view.m_pFileTabs->tabText(i);
         // Upper case before lower case, "a10" before "a9".
         QCOMPARE(tabs, (QStringList{"Все файлы", "B.ini", "a10.ini", "a9.ini", "b.ini"}));
     }
@@ -594,21 +594,21 @@ private slots:
         QStringList files;
         for (const QString& name : std::as_const(edited))
             files << path(name);
-        QCOMPARE(m_window->m_fileList, files);
+        QCOMPARE(m_window->m_session.fileList(), files);
         QStringList shownTabs;
-        for (int i = 0; m_window->m_pFileTabs && i < m_window->m_pFileTabs->count(); ++i)
-            shownTabs << m_window->m_pFileTabs->tabText(i);
+        for (int i = 0; m_window->m_view.m_pFileTabs && i < m_window->m_view.m_pFileTabs->count(); ++i)
+            shownTabs << m_window->m_view.m_pFileTabs->tabText(i);
         QCOMPARE(shownTabs, tabs);
         if (tabs.isEmpty())
             return;
 
         // Every tab edits INI files only; back on the first, an edit goes to the whole set.
         for (int i : {1, 2, 0})
-            m_window->m_pFileTabs->setCurrentIndex(i);
-        QCOMPARE(m_window->m_fileList, files);
+            m_window->m_view.m_pFileTabs->setCurrentIndex(i);
+        QCOMPARE(m_window->m_session.fileList(), files);
         QTreeWidgetItem* delta = row("Delta");
         QVERIFY(delta);
-        ParamsTreeWidget* tree = m_window->m_pParamsTree;
+        ParamsTreeWidget* tree = m_window->m_view.m_pParamsTree;
         Dialogs::setNextAnswer(QMessageBox::Yes); // add the key missing from a.ini
         QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {},
                            tree->visualRect(tree->indexFromItem(delta, ParamsTreeWidget::ValueColumn)).center());
@@ -634,7 +634,8 @@ private slots:
         open(files);
         QLabel* comment = m_window->m_pCommentLabel;
         QTRY_VERIFY(comment->isVisible() && comment->height() > 0);
-        QWidget* tree = m_window->m_pFileTabs ? static_cast<QWidget*>(m_window->m_pFileTabs) : m_window->m_pParamsTree;
+        QWidget* tree = m_window->m_view.m_pFileTabs ? static_cast<QWidget*>(m_window->m_view.m_pFileTabs)
+                                                     : m_window->m_view.m_pParamsTree;
         const int treeBottom = tree->mapTo(m_window.get(), QPoint(0, tree->height())).y();
         const int commentTop = comment->mapTo(m_window.get(), QPoint(0, 0)).y();
         QVERIFY2(commentTop >= treeBottom && commentTop - treeBottom < 20,
@@ -714,8 +715,8 @@ private slots:
             // The window shows the rebuilt page: the tree the window now edits, or the log.
             TabWgt* w = m_window->m_tabWindows.value(detached);
             QWidget* shown = detached == "Log"   ? m_window->widget_2
-                             : detached == "Ini" ? static_cast<QWidget*>(m_window->m_pParamsTree)
-                                                 : m_window->m_sectionTrees.value(detached);
+                             : detached == "Ini" ? static_cast<QWidget*>(m_window->m_view.m_pParamsTree)
+                                                 : m_window->m_view.m_sectionTrees.value(detached);
             QVERIFY(shown && w->m_pPage && w->isAncestorOf(shown));
             QTRY_VERIFY(shown->isVisible());
             w->close();
@@ -859,7 +860,7 @@ private slots:
         openGen();
         // Without "Auto Save" the edit waits in the tree for the question at close.
         m_window->m_bAutoSave = false;
-        ParamsTreeWidget* tree = m_window->m_pCurTree;
+        ParamsTreeWidget* tree = m_window->m_view.m_pCurTree;
         tree->setCurrentItem(row("Freq"));
         tree->setFocus();
         // Only the main Return key opens the editor, not the keypad's Enter.
@@ -953,10 +954,10 @@ private:
         QStringList paths;
         for (const QString& name : names)
             paths << path(name);
-        m_window->m_openList = m_window->m_fileList = paths;
+        m_window->m_session.setOpenList(paths);
         m_window->openFiles();
         // A tree put into a shown window appears on the next pass of the event loop.
-        QTRY_VERIFY(m_window->m_nTabs != 0 || m_window->m_pParamsTree->isVisible());
+        QTRY_VERIFY(m_window->m_session.description().m_nTabs != 0 || m_window->m_view.m_pParamsTree->isVisible());
     }
 
     void openGen()
@@ -980,7 +981,7 @@ private:
 
     QTreeWidgetItem* row(const QString& title) const
     {
-        const QList<QTreeWidgetItem*> rows = m_window->m_pCurTree->findItems(title, Qt::MatchRecursive, 0);
+        const QList<QTreeWidgetItem*> rows = m_window->m_view.m_pCurTree->findItems(title, Qt::MatchRecursive, 0);
         return rows.size() == 1 ? rows.first() : nullptr;
     }
 

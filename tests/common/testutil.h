@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMap>
 #include <QString>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,4 +95,36 @@ inline QMap<QByteArray, QByteArray> snapshot(const QString& folder)
     }
     return entries;
 }
+// Counts how often each file of a folder was written or replaced by a rename, from the kernel's own
+// record, so a test can tell one rewrite from two without timing anything.
+class RewriteCounter
+{
+public:
+    explicit RewriteCounter(const QString& dir) : m_fd(inotify_init1(IN_NONBLOCK))
+    {
+        inotify_add_watch(m_fd, QFile::encodeName(dir).constData(), IN_MOVED_TO | IN_CLOSE_WRITE);
+    }
+    ~RewriteCounter() { ::close(m_fd); }
+    RewriteCounter(const RewriteCounter&) = delete;
+    RewriteCounter& operator=(const RewriteCounter&) = delete;
+
+    int count(const QString& name)
+    {
+        alignas(inotify_event) char buffer[65536];
+        ssize_t n;
+        while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0) {
+            for (char* p = buffer; p < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(p);
+                if (event->len > 0)
+                    ++m_counts[QFile::decodeName(event->name)];
+                p += sizeof(inotify_event) + event->len;
+            }
+        }
+        return m_counts.value(name);
+    }
+
+private:
+    int m_fd;
+    QHash<QString, int> m_counts;
+};
 } // namespace TestUtil

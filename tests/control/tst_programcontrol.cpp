@@ -369,9 +369,9 @@ private slots:
             QVERIFY(lock.open(QIODevice::ReadWrite) && lock.write("4242\n") == 5 && lock.flush());
             QCOMPARE(flock(lock.handle(), LOCK_EX | LOCK_NB), 0);
         }
-        m_window->m_sAuxTitle = QStringLiteral("Проверка");
-        m_window->m_sAuxCmdLine = command;
-        m_window->m_nAuxTimeout = timeout;
+        m_window->m_session.description().m_sAuxTitle = QStringLiteral("Проверка");
+        m_window->m_session.description().m_sAuxCmdLine = command;
+        m_window->m_session.description().m_nAuxTimeout = timeout;
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         // While the command is awaited the window is painted, but a timer expiring meanwhile runs

@@ -2,12 +2,12 @@
 // programs it started end with it, also when it is killed outright.
 #include "app/volmar.h"
 #include "control/processgroup.h"
-#include "description/paramtreeitem.h"
 #include "platform/processes.h"
 #include "settings/settings.h"
 #include "tests/common/testutil.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
+#include "widgets/paramtreeitem.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -180,14 +180,14 @@ private slots:
         window.m_bAutoRunProgram = false;
         window.m_bAutoLoadOrvex = false;
         window.m_bAutoLoadPld = false;
-        window.m_openList = window.m_fileList = QStringList{path("test.ini")};
+        window.m_session.setOpenList(QStringList{path("test.ini")});
         window.openFiles();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto* row = dynamic_cast<ParamTreeItem*>(window.m_pParamsTree->topLevelItem(0)->child(0));
+        auto* row = dynamic_cast<ParamTreeItem*>(window.m_view.m_pParamsTree->topLevelItem(0)->child(0));
         QVERIFY(row && row->m_pEntry);
         row->m_pEntry->value = QStringLiteral("7");
-        QVERIFY(window.m_pParamsTree->isModified());
+        QVERIFY(window.m_session.isModified());
 
         bool dialogShown = false;
         QTimer::singleShot(0, &window, [&] {

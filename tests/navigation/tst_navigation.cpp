@@ -84,9 +84,9 @@ private slots:
         click("Генератор");
         QCOMPARE(comment->text(), QString());
         // The keyboard moves the comment too.
-        m_window->m_pParamsTree->setCurrentItem(row("Уровень"));
+        m_window->m_view.m_pParamsTree->setCurrentItem(row("Уровень"));
         QCOMPARE(comment->text(), "level");
-        QCOMPARE(m_window->m_pParamsTree->currentColumn(), 1);
+        QCOMPARE(m_window->m_view.m_pParamsTree->currentColumn(), 1);
     }
 
     void uncheckingDisablesOnlyThatKey()
@@ -96,7 +96,7 @@ private slots:
         QCOMPARE(level->checkState(0), Qt::Unchecked);
         QCOMPARE(level->foreground(0).color(), QColor(120, 120, 120));
         QVERIFY(!(level->flags() & Qt::ItemIsEditable));
-        QVERIFY(m_window->m_pParamsTree->isModified());
+        QVERIFY(m_window->m_session.isModified());
         m_window->slotActionSave();
         // Only the [Gen] line gains the marker; every other byte stays.
         QCOMPARE(readBytes(m_ini), QByteArray(AIni).replace("Level=3", "@Level=3"));
@@ -119,7 +119,7 @@ private slots:
 
         // A double click asks the same; No leaves it alone.
         Dialogs::setNextAnswer(QMessageBox::No);
-        QTest::mouseDClick(m_window->m_pParamsTree->viewport(), Qt::LeftButton, {}, centreOf(extra));
+        QTest::mouseDClick(m_window->m_view.m_pParamsTree->viewport(), Qt::LeftButton, {}, centreOf(extra));
         QCOMPARE(Dialogs::shown().constLast().informativeText, "Добавить параметр во все файлы?");
         QVERIFY(extra->m_pEntry->absent);
 
@@ -133,10 +133,10 @@ private slots:
     {
         ParamTreeItem* adc = row("АЦП");
         QVERIFY(!adc->isExpanded());
-        QTest::mouseDClick(m_window->m_pParamsTree->viewport(), Qt::LeftButton, {}, centreOf(adc));
+        QTest::mouseDClick(m_window->m_view.m_pParamsTree->viewport(), Qt::LeftButton, {}, centreOf(adc));
         QVERIFY(adc->isExpanded());
         QCOMPARE(readBytes(m_desc), description().replace("200\" open=\"0\"", "200\" open=\"1\""));
-        QTest::mouseDClick(m_window->m_pParamsTree->viewport(), Qt::LeftButton, {}, centreOf(adc));
+        QTest::mouseDClick(m_window->m_view.m_pParamsTree->viewport(), Qt::LeftButton, {}, centreOf(adc));
         QVERIFY(!adc->isExpanded());
         QCOMPARE(readBytes(m_desc), description());
     }
@@ -156,7 +156,7 @@ private slots:
     {
         QFETCH(int, key);
         QFETCH(bool, open);
-        ParamsTreeWidget* tree = m_window->m_pParamsTree;
+        ParamsTreeWidget* tree = m_window->m_view.m_pParamsTree;
         const QByteArray opened = description().replace("200\" open=\"0\"", "200\" open=\"1\"");
         ParamTreeItem* adc = row("АЦП");
         // The group starts in the other state, in the tree and in the file.
@@ -191,12 +191,12 @@ private slots:
         QCOMPARE(row("Генератор")->m_color, QColor(1, 2, 3));
         QCOMPARE(row("Частота")->m_color, QColor(1, 2, 3));
         // The view stays where it was.
-        QCOMPARE(m_window->m_pParamsTree->currentItem(), row("Генератор"));
+        QCOMPARE(m_window->m_view.m_pParamsTree->currentItem(), row("Генератор"));
     }
 
     void colourActionOnlyOnDescriptionGroups()
     {
-        ParamsTreeWidget* tree = m_window->m_pParamsTree;
+        ParamsTreeWidget* tree = m_window->m_view.m_pParamsTree;
         const auto rightClick = [&](const QString& title) {
             QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, centreOf(row(title)));
             return tree->actions().contains(m_window->m_pActionColorGroup);
@@ -229,11 +229,11 @@ private slots:
 
     void fontDialog()
     {
-        QFont big = m_window->m_pParamsTree->font();
+        QFont big = m_window->m_view.m_pParamsTree->font();
         big.setPointSize(23);
         Dialogs::setNextFont(big);
         m_window->m_pActionFont->trigger();
-        QCOMPARE(m_window->m_pParamsTree->font().pointSize(), 23);
+        QCOMPARE(m_window->m_view.m_pParamsTree->font().pointSize(), 23);
         QCOMPARE(m_window->m_pCommentLabel->font().pointSize(), 23);
         QCOMPARE(m_window->m_font.pointSize(), 23);
 
@@ -242,45 +242,15 @@ private slots:
         big.setPointSize(31);
         Dialogs::setNextFont(big, false);
         m_window->m_pActionFont->trigger();
-        QCOMPARE(m_window->m_pParamsTree->font().pointSize(), 23);
+        QCOMPARE(m_window->m_view.m_pParamsTree->font().pointSize(), 23);
         QCOMPARE(m_window->m_font.pointSize(), 23);
-    }
-
-    void rootParametersFindTheirGroup_data()
-    {
-        QTest::addColumn<QString>("rootTitle");
-        QTest::addColumn<QString>("levelGroup"); // where the root parameter Gen.Level is shown
-        QTest::newRow("titled root") << "Корень"
-                                     << "[Gen]";
-        QTest::newRow("untitled root") << ""
-                                       << "[Gen]";
-        QTest::newRow("titled like a group") << "АЦП"
-                                             << "АЦП";
-    }
-
-    void rootParametersFindTheirGroup()
-    {
-        QFETCH(QString, rootTitle);
-        QFETCH(QString, levelGroup);
-        TestUtil::writeBytes(m_desc, QString("<settings title=\"%1\">"
-                                             "<group title=\"АЦП\"><param name=\"Adc.Mode\"/></group>"
-                                             "<param name=\"Gen.Level\" title=\"Уровень\"/>"
-                                             "<param name=\"Adc.Gain\"/></settings>")
-                                         .arg(rootTitle)
-                                         .toUtf8());
-        open({m_ini});
-        ParamTreeItem* level = row("Уровень");
-        QVERIFY(level);
-        QCOMPARE(level->parent()->text(0), levelGroup);
-        QCOMPARE(row("Gain")->parent()->text(0), QString(rootTitle == "АЦП" ? "АЦП" : "[Adc]"));
-        QCOMPARE(row("Freq")->parent()->text(0), "[Gen]");
     }
 
     void sectionTabs()
     {
         TestUtil::writeBytes(m_desc, QByteArray(description()).replace("<check>1</check>", "<tabs>1</tabs>"));
         open({m_ini});
-        ParamsTreeWidget* gen = m_window->m_sectionTrees.value("Gen");
+        ParamsTreeWidget* gen = m_window->m_view.m_sectionTrees.value("Gen");
         QVERIFY(gen);
         m_window->tabWidget->setCurrentWidget(gen->parentWidget());
         // Laid out once the page is shown.
@@ -288,7 +258,7 @@ private slots:
         QTreeWidgetItem* freq = gen->findItems("Частота", Qt::MatchRecursive, 0).value(0);
         QVERIFY(freq);
         QTest::mouseClick(gen->viewport(), Qt::LeftButton, {}, gen->visualItemRect(freq).center());
-        QCOMPARE(m_window->m_pCurTree, gen);
+        QCOMPARE(m_window->m_view.m_pCurTree, gen);
         gen->setCurrentItem(freq->parent());
 
         // A new colour reaches the screen at once, and the keyboard stays with the tree in view.
@@ -330,26 +300,26 @@ private slots:
 private:
     void open(const QStringList& files)
     {
-        m_window->m_openList = m_window->m_fileList = files;
+        m_window->m_session.setOpenList(files);
         m_window->openFiles();
-        QTRY_VERIFY(m_window->m_nTabs != 0 || m_window->m_pParamsTree->isVisible());
+        QTRY_VERIFY(m_window->m_session.description().m_nTabs != 0 || m_window->m_view.m_pParamsTree->isVisible());
     }
 
     ParamTreeItem* row(const QString& title) const
     {
         const QList<QTreeWidgetItem*> rows =
-            m_window->m_pParamsTree->findItems(title, Qt::MatchFixedString | Qt::MatchRecursive, 0);
+            m_window->m_view.m_pParamsTree->findItems(title, Qt::MatchFixedString | Qt::MatchRecursive, 0);
         return rows.isEmpty() ? nullptr : static_cast<ParamTreeItem*>(rows.first());
     }
 
     QPoint centreOf(QTreeWidgetItem* item) const
     {
-        return m_window->m_pParamsTree->visualRect(m_window->m_pParamsTree->indexFromItem(item)).center();
+        return m_window->m_view.m_pParamsTree->visualRect(m_window->m_view.m_pParamsTree->indexFromItem(item)).center();
     }
 
     void click(const QString& title, bool onCheckBox = false)
     {
-        ParamsTreeWidget* tree = m_window->m_pParamsTree;
+        ParamsTreeWidget* tree = m_window->m_view.m_pParamsTree;
         ParamTreeItem* item = row(title);
         QVERIFY2(item, qPrintable(title));
         QPoint at = centreOf(item);

@@ -83,8 +83,8 @@ private slots:
         m_window->m_sOrvexDirectory = "/opt/Орвекс";
         m_window->m_nRestartTimeout = 4000000000u;
         // What the user changed lives in the tree: the font action and a dragged column.
-        m_window->m_pParamsTree->setFont(QFont("Serif", 17));
-        m_window->m_pParamsTree->setColumnWidth(ParamsTreeWidget::TitleColumn, 233);
+        m_window->m_view.m_pParamsTree->setFont(QFont("Serif", 17));
+        m_window->m_view.m_pParamsTree->setColumnWidth(ParamsTreeWidget::TitleColumn, 233);
         m_window->resize(640, 410);
         m_window->saveSettings();
 
@@ -96,10 +96,10 @@ private slots:
         }
         QCOMPARE(m_window->m_sOrvexDirectory, "/opt/Орвекс");
         QCOMPARE(m_window->m_nRestartTimeout, 4000000000u);
-        QCOMPARE(m_window->m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn), 233);
+        QCOMPARE(m_window->m_view.m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn), 233);
         QCOMPARE(m_window->size(), QSize(640, 410));
         QCOMPARE(m_window->m_pCommentLabel->font().pointSize(), 17);
-        QCOMPARE(m_window->m_pParamsTree->font().pointSize(), 17);
+        QCOMPARE(m_window->m_view.m_pParamsTree->font().pointSize(), 17);
         // The visualiser's store is only read.
         QVERIFY(store("Orvex").allKeys().isEmpty());
     }

@@ -1,7 +1,7 @@
 #include "description/paramdescription.h"
-#include "description/paramtreeitem.h"
 #include "document/inientry.h"
 #include "widgets/paramstreewidget.h"
+#include "widgets/paramtreeitem.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -38,8 +38,8 @@ class TestParamsTree : public QObject
 private slots:
     void init()
     {
-        m_adc = GroupDescription{"Adc", AdcColor, true};
-        m_dac = GroupDescription{"Dac", QColor(255, 220, 200), false};
+        m_adc = GroupDescription{"Adc", 200, 230, 255, true};
+        m_dac = GroupDescription{"Dac", 255, 220, 200, false};
         m_tree = std::make_unique<ParamsTreeWidget>();
         m_tree->resize(500, 300);
         m_tree->setColumnWidth(ParamsTreeWidget::TitleColumn, 150);
@@ -145,38 +145,10 @@ private slots:
         QCOMPARE(countPixels(shot(), valuePart, lighter), 0);
     }
 
-    void modifiedState_data()
-    {
-        QTest::addColumn<QStringList>("steps"); // values of freq, "off"/"on" for its enabled flag, "save"
-        QTest::addColumn<bool>("modified");
-        QTest::newRow("untouched") << QStringList() << false;
-        QTest::newRow("value changed") << QStringList{"200"} << true;
-        QTest::newRow("value changed back") << QStringList{"200", "100"} << false;
-        QTest::newRow("switched off") << QStringList{"off"} << true;
-        QTest::newRow("switched off and on") << QStringList{"off", "on"} << false;
-        QTest::newRow("changed, saved") << QStringList{"200", "off", "save"} << false;
-        QTest::newRow("saved, then back to loaded value") << QStringList{"200", "save", "100"} << true;
-    }
-
-    void modifiedState()
-    {
-        QFETCH(QStringList, steps);
-        build();
-        for (const QString& step : steps) {
-            if (step == "save")
-                m_tree->markSaved();
-            else if (step == "on" || step == "off")
-                m_freq->m_pEntry->enabled = step == "on";
-            else
-                m_freq->m_pEntry->value = step;
-        }
-        QTEST(m_tree->isModified(), "modified");
-    }
-
     void groupLookupFollowsChanges()
     {
-        GroupDescription first{"Same", AdcColor, true};
-        GroupDescription second{"SAME", Qt::red, true};
+        GroupDescription first{"Same", 200, 230, 255, true};
+        GroupDescription second{"SAME", 255, 0, 0, true};
         m_tree->addGroupItem(first);
         ParamTreeItem* secondRow = m_tree->addGroupItem(second);
         // Titles that differ only in case: everything goes under the first.
@@ -190,32 +162,6 @@ private slots:
         m_tree->clearItems();
         ParamTreeItem* group = m_tree->addGroupItem(m_adc);
         QCOMPARE(m_tree->addParamItem("ADC", entry("k", "v", true))->parent(), group);
-    }
-
-    void listValueText_data()
-    {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("described element") << int(TypeList) << "5" << QString("5 [fast]");
-        QTest::newRow("first of equal values") << int(TypeList) << "1" << QString("1 [slow]");
-        QTest::newRow("not in the list") << int(TypeList) << "7" << QString("7");
-        QTest::newRow("element without description") << int(TypeList) << "2" << QString("2");
-        QTest::newRow("case counts") << int(TypeList) << "A" << QString("A");
-        QTest::newRow("not a list") << int(TypeSpinInt) << "5" << QString("5");
-    }
-
-    void listValueText()
-    {
-        QFETCH(int, type);
-        QFETCH(QString, value);
-        ParamDescription* d = desc("Speed");
-        d->type = type;
-        d->items = {new ListItem{"1", "slow"}, new ListItem{"5", "fast"}, new ListItem{"2", ""},
-                    new ListItem{"1", "other"}, new ListItem{"a", "low"}};
-        m_tree->addGroupItem(m_adc);
-        ParamTreeItem* row = m_tree->addParamItem("Adc", entry("speed", value, true, d));
-        QTEST(row->text(ParamsTreeWidget::ValueColumn), "shown");
     }
 
 private:

@@ -1,18 +1,20 @@
 #pragma once
 
+#include "description/rowlook.h"
+
 #include <QColor>
 #include <QTreeWidgetItem>
 
+struct GroupDescription;
 struct IniEntry;
 
 // One row of a parameter tree: a group row, or a parameter row that shows one entry of the document.
-// A private copy of the entry's value and enabled flag, taken when the row was built or last saved,
-// tells whether the row is modified; there is no dirty flag.
+// What it shows is worked out by RowLook; it is modified while its entry differs from the saved state
+// the editing session keeps for it.
 class ParamTreeItem : public QTreeWidgetItem
 {
 public:
     ParamTreeItem();
-    ~ParamTreeItem() override;
 
     ParamTreeItem(const ParamTreeItem&) = delete;
     ParamTreeItem& operator=(const ParamTreeItem&) = delete;
@@ -22,14 +24,21 @@ public:
     void setEnabledLook(bool enabled);
     // The look of setEnabledLook, and the check box of the title column to match.
     void setChecked(bool checked);
+    // The title (key or description title), visibility and the value's colours, from the entry.
+    void refreshLook(bool keyNames);
+    // Paints the value red while it differs from the saved one; true when it does.
+    bool markChange();
 
     // The description makes the value read-only ("noedit"); such a key is neither edited nor switched.
     bool isReadOnly() const;
     // The colour of a value equal to its saved copy: grey on a switched-off key, black otherwise.
     QColor restingValueColor() const;
 
+    static QColor toneColor(RowLook::Tone tone);
+
     bool m_bGroup = false;
-    IniEntry* m_pEntry = nullptr; // not owned; null on group rows
-    IniEntry* m_pSaved;           // owned; only value and enabled are used
-    QColor m_color;               // the group's colour, painted behind the row
+    IniEntry* m_pEntry = nullptr;               // not owned; null on group rows
+    const EntryState* m_pSaved = nullptr;       // not owned: the session's saved state of the entry
+    const GroupDescription* m_pGroup = nullptr; // the description's group of a group row; not owned
+    QColor m_color;                             // the group's colour, painted behind the row
 };

@@ -1,0 +1,200 @@
+// Opening files and file sets, reloading them, saving, and the questions before changes are lost.
+#include "app/firstlook.h"
+#include "app/volmar.h"
+#include "widgets/messagebox.h"
+#include "widgets/paramstreewidget.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace
+{
+// Russian counts: 1, 21, 101 "файл"; 2-4, 22-24 "файла"; 0, 5-20, 25-30, 111-114 "файлов".
+QString filesCount(qsizetype n)
+{
+    const qsizetype lastTwo = n % 100;
+    const qsizetype last = n % 10;
+    QString word;
+    if (last == 1 && lastTwo != 11)
+        word = Volmar::tr(" файл");
+    else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
+        word = Volmar::tr(" файла");
+    else
+        word = Volmar::tr(" файлов");
+    return QString::number(n) + word;
+}
+} // namespace
+
+void Volmar::showRefusals(const QStringList& refused)
+{
+    if (refused.size() == 1)
+        Dialogs::warning(this, QStringLiteral("Volmar"), tr("Файл не открыт: ") + refused.first() + QLatin1Char('.'));
+    else if (!refused.isEmpty())
+        Dialogs::warning(this, QStringLiteral("Volmar"),
+                         tr("Файлы не открыты:") + QLatin1Char('\n') + refused.join(QStringLiteral(".\n")) +
+                             QLatin1Char('.'));
+}
+
+QStringList Volmar::openableFiles(const QStringList& files)
+{
+    QStringList refused;
+    const QStringList openable = EditingSession::openable(files, &refused);
+    showRefusals(refused);
+    return openable;
+}
+
+void Volmar::slotActionOpen()
+{
+    askSave();
+    QString& lastDir = m_session.lastDir();
+    if (lastDir.isEmpty())
+        lastDir = QDir::currentPath();
+    const QString name = Dialogs::getOpenFileName(this, tr("Открыть файл"), lastDir,
+                                                  tr("ini files (*.ini *.ax);;vlmr files (*.vlmr);;Все файлы (*)"));
+    // A file that cannot be opened leaves the open document as it was.
+    if (!name.isEmpty() && !openableFiles({name}).isEmpty()) {
+        lastDir = QFileInfo(name).absolutePath();
+        m_session.setOpenList({name});
+        m_pAuxButton->hide();
+        openFiles();
+        m_pNotepadButton->setEnabled(true);
+    }
+    if (m_session.openList().isEmpty())
+        m_pNotepadButton->setEnabled(false);
+}
+
+void Volmar::openFiles()
+{
+    m_session.takeDescription();
+    // The INI file a description names is looked at like one named directly, before its tab exists.
+    if (!m_session.descFromIni())
+        m_session.setOpenList(openableFiles(m_session.fileList()));
+    m_view.recreate(int(m_session.fileList().size()));
+
+    const QList<QWidget*> fileControls{m_pProgComboBox, m_pStartButton, m_pHelpPld,
+                                       m_pPldComboBox,  m_pPldButton,   m_pBinComboBox};
+    const bool any = !m_session.fileList().isEmpty();
+    for (QAction* action : {m_pActionSaveAs, m_pActionName, m_pActionLoadPld})
+        action->setEnabled(any);
+    // A window started empty gets its program and firmware controls back with the first file.
+    for (QWidget* control : fileControls)
+        control->setEnabled(any);
+    if (!any) {
+        m_pActionSave->setEnabled(false);
+        return;
+    }
+
+    loadFiles();
+    fillProgramList();
+    fillPldList();
+    fillBinList();
+    // A first start has no stored title column: it fits the titles, and is stored at close.
+    if (m_nWidthColumn == 0) {
+        const QList<ParamsTreeWidget*> trees = findChildren<ParamsTreeWidget*>();
+        m_nWidthColumn = FirstLook::titleColumnWidth(trees);
+        for (ParamsTreeWidget* tree : trees)
+            if (m_nWidthColumn != 0)
+                tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_nWidthColumn);
+    }
+    // The keys go to the parameters, not to the tab bar that comes first in the window.
+    if (QWidget* page = tabWidget->currentWidget())
+        if (auto* tree = page->findChild<ParamsTreeWidget*>())
+            tree->setFocus(Qt::OtherFocusReason);
+    QTimer::singleShot(0, this, &Volmar::slotPrepare);
+}
+
+void Volmar::loadFiles()
+{
+    // At every reload: a file that has become a folder or a FIFO since it was opened is left out.
+    showRefusals(m_session.dropUnopenable());
+    const QStringList& files = m_session.fileList();
+    if (files.size() == 1) {
+        QString shown = files.first();
+        const QString current = QDir::currentPath();
+        if (shown.startsWith(current))
+            shown.replace(current, QString());
+        setWindowTitle(QStringLiteral("Volmar - ") + shown);
+    } else {
+        setWindowTitle(QStringLiteral("Volmar - ") + tr("Редактируется ") + filesCount(files.size()));
+    }
+    m_pNotepadButton->setEnabled(files.size() == 1);
+    m_pActionSaveAs->setEnabled(files.size() == 1);
+
+    // The rows point into the document the reading replaces: they go first.
+    m_view.clearSections();
+    while (tabWidget->count() > 0)
+        tabWidget->removeTab(0);
+
+    const DescriptionReadResult read = m_session.load();
+    if (read.read && read.auxButton) {
+        m_pAuxButton->show();
+        m_pAuxButton->setText(m_session.description().m_sAuxTitle);
+    }
+    if (m_session.description().m_nTabs != 0)
+        m_view.createSectionTabs();
+    else
+        tabWidget->insertTab(0, widget, QStringLiteral("Ini"));
+    tabWidget->addTab(widget_2, QStringLiteral("Log"));
+    rehomeDetachedPages();
+
+    m_view.buildTrees();
+}
+
+void Volmar::slotActionSave()
+{
+    m_pActionSave->setEnabled(false);
+    m_session.save();
+}
+
+void Volmar::askSave()
+{
+    if (!m_session.isModified())
+        return;
+    const QPalette windowPalette = palette();
+    if (Dialogs::question(nullptr, QString(), tr("Параметры были изменены. Хотите сохранить изменения?"),
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, &windowPalette) == QMessageBox::Yes)
+        slotActionSave();
+}
+
+void Volmar::slotActionSaveAs()
+{
+    // The file dialog has already asked whether to replace an existing target.
+    const QString name =
+        Dialogs::getSaveFileName(this, tr("Сохранить файл"), QStringLiteral("."), tr("Ини файл (*.ini *.ax)"));
+    if (m_session.saveAs(name))
+        m_pActionSave->setEnabled(false);
+}
+
+void Volmar::slotParamChanged(ParamTreeItem* pItem)
+{
+    if (m_bAutoSave) {
+        if (pItem)
+            pItem->setForeground(ParamsTreeWidget::ValueColumn, pItem->restingValueColor());
+        slotActionSave();
+        m_pActionSave->setEnabled(false);
+    } else {
+        m_pActionSave->setEnabled(true);
+    }
+    restartAfterChange();
+}
+
+// The files changed on disk while the window was in the background: the user decides whether to
+// read them again.
+void Volmar::checkOutsideChanges()
+{
+    const QStringList changed = m_session.changedFiles();
+    // Nothing changed: the next activation looks again.
+    if (changed.isEmpty())
+        return;
+    const QString text =
+        changed.size() == 1
+            ? tr("Файл ") + changed.first() + tr(" был изменен. Хотите перезагрузить его?")
+            : tr("Файлы ") + changed.join(QStringLiteral(", ")) + tr(" были изменены. Хотите перезагрузить их?");
+    const QPalette windowPalette = palette();
+    if (Dialogs::question(nullptr, QString(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
+                          &windowPalette) == QMessageBox::Yes)
+        loadFiles();
+    // The box itself deactivated the window; that must not arm the next check.
+    m_bDeactivated = false;
+}

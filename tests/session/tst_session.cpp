@@ -1,0 +1,331 @@
+#include "../common/testutil.h"
+#include "description/paramdescription.h"
+#include "description/rowlook.h"
+#include "session/editingsession.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+namespace
+{
+const QByteArray Description = R"(<settings>
+ <group title="Main group">
+  <param name="Main.Freq" type="spin-int"/>
+  <param name="Main.Level" type="list"><item val="1" descr="one"/><item val="2" descr="two"/></param>
+ </group>
+</settings>
+)";
+
+using Edit = std::function<void(EditingSession&)>;
+} // namespace
+
+Q_DECLARE_METATYPE(Edit)
+
+class TestSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+
+    void saving_data()
+    {
+        QTest::addColumn<QByteArrayList>("files"); // a.ini, b.ini, ...
+        QTest::addColumn<QByteArray>("description");
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<QByteArrayList>("expected");
+
+        const auto value = [](const QString& key, const QString& text) {
+            return Edit([=](EditingSession& s) { s.document().m_entries.at(indexOf(s, key))->value = text; });
+        };
+        const auto enable = [](const QString& key, bool on) {
+            return Edit(
+                [=](EditingSession& s) { QVERIFY(s.setEnabled(s.document().m_entries.at(indexOf(s, key)), on)); });
+        };
+        QTest::newRow("value, comment lines stay below")
+            << QByteArrayList{"[Main]\r\nFreq=100 // frequency\r\n// in Hz\r\nGain=2\r\n"} << QByteArray()
+            << value("Freq", "200") << QByteArrayList{"[Main]\r\nFreq= 200\t\t// frequency\r\n// in Hz\r\nGain=2\r\n"};
+        QTest::newRow("switched off") << QByteArrayList{"[00]\r\nGain=1\r\n[01]\r\n  gain = 2\r\n"} << QByteArray()
+                                      << enable("gain", false)
+                                      << QByteArrayList{"[00]\r\nGain=1\r\n[01]\r\n  @gain = 2\r\n"};
+        QTest::newRow("switched on and edited")
+            << QByteArrayList{"[Main]\r\n@Gain=2\r\nFreq=5\r\n"} << QByteArray() << Edit([=](EditingSession& s) {
+                   enable("Gain", true)(s);
+                   value("Gain", "8")(s);
+               })
+            << QByteArrayList{"[Main]\r\nGain=8\r\nFreq=5\r\n"};
+        QTest::newRow("list value stored without its text")
+            << QByteArrayList{"[Main]\r\nFreq=1\r\nLevel=1\r\n"} << Description << value("Level", "2 [two]")
+            << QByteArrayList{"[Main]\r\nFreq=1\r\nLevel=2\r\n"};
+        QTest::newRow("missing key accepted")
+            << QByteArrayList{"[Main]\r\nFreq=100\r\nGain=1\r\n", "[Main]\r\nFreq=100\r\n"} << QByteArray()
+            << Edit([](EditingSession& s) { s.acceptMissingKey(s.document().m_entries.at(indexOf(s, "Gain"))); })
+            << QByteArrayList{"[Main]\r\nFreq=100\r\nGain=1\r\n", "[Main]\r\nFreq=100\r\nGain=\r\n"};
+        // The group's key comes first in the trees, and so in the file where both are added.
+        QTest::newRow("keys added in the order the trees show")
+            << QByteArrayList{"[Main]\r\nGain=1\r\nFreq=1\r\n", "[Main]\r\n"} << Description
+            << Edit([](EditingSession& s) {
+                   for (IniEntry* entry : s.document().m_entries)
+                       s.acceptMissingKey(entry);
+               })
+            << QByteArrayList{"[Main]\r\nGain=1\r\nFreq=1\r\n", "[Main]\r\nFreq=\r\nGain=\r\n"};
+    }
+
+    void saving()
+    {
+        QFETCH(QByteArrayList, files);
+        QFETCH(QByteArray, description);
+        QFETCH(Edit, edit);
+        QStringList names;
+        for (int i = 0; i < files.size(); ++i) {
+            names << path(QString(QChar('a' + i)) + ".ini");
+            QVERIFY(TestUtil::writeBytes(names.last(), files.at(i)));
+        }
+        if (!description.isEmpty())
+            QVERIFY(TestUtil::writeBytes(path("a.vlmr"), description));
+        EditingSession session;
+        open(session, names);
+        QVERIFY(!session.isModified());
+        edit(session);
+        QVERIFY(session.isModified());
+        QSignalSpy saved(&session, &EditingSession::saved);
+        QVERIFY(session.save());
+        QCOMPARE(saved.count(), 1);
+        QVERIFY(!session.isModified());
+        QFETCH(QByteArrayList, expected);
+        for (int i = 0; i < names.size(); ++i)
+            QCOMPARE(TestUtil::readBytes(names.at(i)), expected.at(i));
+    }
+
+    void thousandValuesOneRewritePerFile()
+    {
+        QByteArray ini = "[S]\r\n";
+        for (int i = 0; i < 1000; ++i)
+            ini += "K" + QByteArray::number(i) + "=0\r\n";
+        const QStringList names{path("a.ini"), path("b.ini"), path("c.ini")};
+        for (const QString& name : names)
+            QVERIFY(TestUtil::writeBytes(name, ini));
+        EditingSession session;
+        open(session, names);
+        TestUtil::RewriteCounter rewrites(m_dir->path());
+        for (IniEntry* entry : session.document().m_entries)
+            entry->value = QStringLiteral("1");
+        QVERIFY(session.save());
+        for (const QString& name : names) {
+            QCOMPARE(TestUtil::readBytes(name), QByteArray(ini).replace("=0\r\n", "=1\r\n"));
+            QCOMPARE(rewrites.count(QFileInfo(name).fileName()), 1);
+        }
+    }
+
+    void oneFileOfTheSet()
+    {
+        const QByteArray ini = "[Main]\r\nFreq=100\r\n";
+        const QStringList names{path("a.ini"), path("b.ini")};
+        for (const QString& name : names)
+            QVERIFY(TestUtil::writeBytes(name, ini));
+        EditingSession session;
+        open(session, names);
+        session.chooseFile(1);
+        session.load();
+        QCOMPARE(session.fileList(), QStringList{names.at(1)});
+        session.document().m_entries.first()->value = "300";
+        QVERIFY(session.save());
+        QCOMPARE(TestUtil::readBytes(names.at(0)), ini);
+        QCOMPARE(TestUtil::readBytes(names.at(1)), QByteArray("[Main]\r\nFreq=300\r\n"));
+        session.chooseFile(-1);
+        QCOMPARE(session.fileList(), names);
+    }
+
+    void outsideChanges()
+    {
+        const QStringList names{path("a.ini"), path("b.ini")};
+        for (const QString& name : names)
+            QVERIFY(TestUtil::writeBytes(name, "[Main]\r\nFreq=1\r\n"));
+        EditingSession session;
+        open(session, names);
+        QVERIFY(session.changedFiles().isEmpty());
+        QFile file(names.at(1));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        QCOMPARE(session.changedFiles(), QStringList{"b.ini"});
+        // Its own saves are not changes from outside.
+        session.document().m_entries.first()->value = "2";
+        QVERIFY(session.save());
+        QVERIFY(session.changedFiles().isEmpty());
+    }
+
+    void saveAs()
+    {
+        const QByteArray ini = "[Main]\r\nFreq=100 ; Hz\r\n";
+        QVERIFY(TestUtil::writeBytes(path("a.ini"), ini));
+        QDir().mkpath(path("copy"));
+        EditingSession session;
+        open(session, {path("a.ini")});
+        session.document().m_entries.first()->value = "5";
+        QVERIFY(session.saveAs(path("copy/b.ini")));
+        QCOMPARE(TestUtil::readBytes(path("a.ini")), ini);
+        QCOMPARE(TestUtil::readBytes(path("copy/b.ini")), QByteArray("[Main]\r\nFreq= 5\t\t// Hz\r\n"));
+        QCOMPARE(session.fileList(), QStringList{path("copy/b.ini")});
+        QCOMPARE(session.lastDir(), m_dir->path());
+        QVERIFY(!session.saveAs(QString()));
+    }
+
+    void descriptionAmongTheFiles()
+    {
+        QVERIFY(TestUtil::writeBytes(path("d.vlmr"), "<settings><inifile name=\"sub/x.ini\"/></settings>"));
+        EditingSession session;
+        session.setOpenList({path("d.vlmr")});
+        session.takeDescription();
+        QCOMPARE(session.descPath(), path("d.vlmr"));
+        QVERIFY(!session.descFromIni());
+        QCOMPARE(session.fileList(), QStringList{path("sub/x.ini")});
+        QCOMPARE(session.openList(), session.fileList());
+    }
+
+    void groupWriteBack()
+    {
+        QVERIFY(TestUtil::writeBytes(path("a.ini"), "[Main]\r\nFreq=1\r\n"));
+        QVERIFY(TestUtil::writeBytes(path("a.vlmr"), Description));
+        EditingSession session;
+        open(session, {path("a.ini")});
+        session.setGroupColor("Main group", 10, 20, 30);
+        session.setGroupOpen("Main group", false);
+        QVERIFY(
+            TestUtil::readBytes(path("a.vlmr")).contains("<group title=\"Main group\" open=\"0\" color=\"10,20,30\">"));
+        session.rememberProgram("run.exe");
+        QVERIFY(TestUtil::readBytes(path("a.vlmr")).contains("<curprog cmdline=\"run.exe\"/>"));
+    }
+
+    void layout_data()
+    {
+        QTest::addColumn<QByteArray>("description");
+        QTest::addColumn<QStringList>("trees"); // "section: row(keys) row(keys)"
+        const QByteArray ini = "[Gen]\r\nLevel=1\r\nFreq=2\r\n[Adc]\r\nMode=3\r\nGain=4\r\n";
+        QTest::newRow("no description") << QByteArray() << QStringList{": [Gen](Level Freq) [Adc](Mode Gain)"};
+        QTest::newRow("group first, empty group left out")
+            << QByteArray("<settings><group title=\"АЦП\"><param name=\"Adc.Mode\"/></group>"
+                          "<group title=\"Empty\"/></settings>")
+            << QStringList{": АЦП(Mode) [Gen](Level Freq) [Adc](Gain)"};
+        QTest::newRow("titled root goes to its section")
+            << QByteArray("<settings title=\"Root\"><param name=\"Gen.Level\"/></settings>")
+            << QStringList{": [Gen](Level Freq) [Adc](Mode Gain)"};
+        QTest::newRow("a tree per section, in name order")
+            << QByteArray("<settings><tabs>1</tabs></settings>")
+            << QStringList{"Adc: [Adc](Mode Gain)", "Gen: [Gen](Level Freq)", ": "};
+    }
+
+    void layout()
+    {
+        QFETCH(QByteArray, description);
+        QVERIFY(TestUtil::writeBytes(path("a.ini"), "[Gen]\r\nLevel=1\r\nFreq=2\r\n[Adc]\r\nMode=3\r\nGain=4\r\n"));
+        if (!description.isEmpty())
+            QVERIFY(TestUtil::writeBytes(path("a.vlmr"), description));
+        EditingSession session;
+        open(session, {path("a.ini")});
+        QStringList trees;
+        for (const TreeLayout& tree : session.layout()) {
+            QString text = tree.section + ": ";
+            QStringList rows;
+            for (const LayoutRow& row : tree.rows) {
+                QStringList keys;
+                for (const IniEntry* entry : row.entries)
+                    keys << entry->key;
+                rows << row.title + "(" + keys.join(' ') + ")";
+            }
+            trees << text + rows.join(' ');
+        }
+        QTEST(trees, "trees");
+    }
+
+    void rowLook_data()
+    {
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("noedit");
+        QTest::addColumn<QString>("savedValue");
+        QTest::addColumn<bool>("editable");
+        QTest::addColumn<int>("valueTone");
+        QTest::newRow("enabled, saved") << true << 0 << "1" << true << int(RowLook::Tone::Normal);
+        QTest::newRow("enabled, changed") << true << 0 << "0" << true << int(RowLook::Tone::Changed);
+        QTest::newRow("switched off") << false << 0 << "1" << false << int(RowLook::Tone::Dimmed);
+        QTest::newRow("read-only reads black") << false << 1 << "1" << false << int(RowLook::Tone::Normal);
+    }
+
+    void rowLook()
+    {
+        QFETCH(bool, enabled);
+        QFETCH(int, noedit);
+        QFETCH(QString, savedValue);
+        ParamDescription desc;
+        desc.title = "Frequency";
+        desc.noedit = noedit;
+        desc.invisible = 1;
+        IniEntry entry;
+        entry.key = "Freq";
+        entry.value = "1";
+        entry.enabled = enabled;
+        entry.desc = &desc;
+        const EntryState saved{savedValue, enabled, false};
+        QTEST(RowLook::isEditable(entry), "editable");
+        QTEST(int(RowLook::valueTone(entry, saved)), "valueTone");
+        QCOMPARE(RowLook::isModified(entry, saved), savedValue != entry.value);
+        QCOMPARE(RowLook::isSwitchable(entry, true), noedit == 0);
+        QCOMPARE(RowLook::title(entry, false), QString("Frequency"));
+        QCOMPARE(RowLook::title(entry, true), QString("Freq"));
+        QVERIFY(RowLook::isHidden(entry, false) && !RowLook::isHidden(entry, true));
+    }
+
+    void listValueText_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("described element") << int(TypeList) << "5" << QString("5 [fast]");
+        QTest::newRow("first of equal values") << int(TypeList) << "1" << QString("1 [slow]");
+        QTest::newRow("not in the list") << int(TypeList) << "7" << QString("7");
+        QTest::newRow("element without description") << int(TypeList) << "2" << QString("2");
+        QTest::newRow("case counts") << int(TypeList) << "A" << QString("A");
+        QTest::newRow("not a list") << int(TypeSpinInt) << "5" << QString("5");
+    }
+
+    void listValueText()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, value);
+        ParamDescription desc;
+        desc.type = type;
+        desc.items = {new ListItem{"1", "slow"}, new ListItem{"5", "fast"}, new ListItem{"2", ""},
+                      new ListItem{"1", "other"}, new ListItem{"a", "low"}};
+        QTEST(RowLook::valueText(&desc, value), "shown");
+    }
+
+private:
+    static int indexOf(const EditingSession& session, const QString& key)
+    {
+        const QList<IniEntry*>& entries = session.document().m_entries;
+        for (int i = 0; i < entries.size(); ++i)
+            if (entries.at(i)->key == key)
+                return i;
+        return -1;
+    }
+
+    void open(EditingSession& session, const QStringList& names)
+    {
+        session.setOpenList(names);
+        session.takeDescription();
+        session.load();
+    }
+
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestSession)
+#include "tst_session.moc"

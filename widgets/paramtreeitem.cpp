@@ -1,0 +1,83 @@
+#include "widgets/paramtreeitem.h"
+
+#include "description/paramdescription.h"
+#include "document/inientry.h"
+
+namespace
+{
+
+constexpr Qt::ItemFlags EnabledParamFlags = Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDragEnabled |
+                                            Qt::ItemIsDropEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
+// A disabled parameter keeps its check box user-checkable, so that it can be switched on again.
+constexpr Qt::ItemFlags DisabledParamFlags = EnabledParamFlags & ~Qt::ItemFlags(Qt::ItemIsEditable);
+constexpr Qt::ItemFlags ReadOnlyParamFlags = DisabledParamFlags & ~Qt::ItemFlags(Qt::ItemIsUserCheckable);
+
+const QColor ReadOnlyBackground(236, 233, 216, 255);
+const EntryState NothingSaved;
+
+} // namespace
+
+ParamTreeItem::ParamTreeItem() : QTreeWidgetItem(QTreeWidgetItem::Type) {}
+
+QColor ParamTreeItem::toneColor(RowLook::Tone tone)
+{
+    switch (tone) {
+    case RowLook::Tone::Dimmed:
+        return QColor(120, 120, 120, 255);
+    case RowLook::Tone::Changed:
+        return QColor(255, 0, 0, 255);
+    default:
+        return QColor(0, 0, 0, 255);
+    }
+}
+
+void ParamTreeItem::setEnabledLook(bool enabled)
+{
+    if (isReadOnly()) {
+        setForeground(0, toneColor(RowLook::Tone::Normal));
+        setForeground(1, toneColor(RowLook::Tone::Normal));
+        setFlags(ReadOnlyParamFlags);
+        return;
+    }
+    const QColor color = toneColor(enabled ? RowLook::Tone::Normal : RowLook::Tone::Dimmed);
+    setForeground(0, color);
+    setForeground(1, color);
+    setFlags(enabled ? EnabledParamFlags : DisabledParamFlags);
+}
+
+void ParamTreeItem::setChecked(bool checked)
+{
+    setEnabledLook(checked);
+    setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+}
+
+void ParamTreeItem::refreshLook(bool keyNames)
+{
+    if (m_bGroup || !m_pEntry)
+        return;
+    setText(0, RowLook::title(*m_pEntry, keyNames));
+    setHidden(RowLook::isHidden(*m_pEntry, keyNames));
+    const RowLook::Tone value = RowLook::valueTone(*m_pEntry, m_pSaved ? *m_pSaved : NothingSaved);
+    if (value != RowLook::Tone::Changed && isReadOnly()) {
+        setForeground(0, toneColor(RowLook::Tone::Normal));
+        setBackground(1, ReadOnlyBackground);
+    }
+    setForeground(1, toneColor(value));
+}
+
+bool ParamTreeItem::markChange()
+{
+    const bool changed = m_pEntry && m_pSaved && m_pEntry->value != m_pSaved->value;
+    setForeground(1, toneColor(changed ? RowLook::Tone::Changed : RowLook::Tone::Normal));
+    return changed;
+}
+
+bool ParamTreeItem::isReadOnly() const
+{
+    return m_pEntry && RowLook::isReadOnly(*m_pEntry);
+}
+
+QColor ParamTreeItem::restingValueColor() const
+{
+    return toneColor(m_pEntry ? RowLook::restingTone(*m_pEntry) : RowLook::Tone::Normal);
+}
