@@ -37,7 +37,45 @@ struct Options
     int scale = 1;
     int runs = 5;
     QString only;
+    bool big = false;
+    QString program; // this benchmark's own path, for the child that measures memory
 };
+
+bool wanted(const Options& options, const QString& figure)
+{
+    return options.only.isEmpty() || figure.startsWith(options.only);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}
+
+// A figure in megabytes, next to the size of what it was measured on.
+void reportMegabytes(const QString& figure, double mb, double inputMb, int scale)
+{
+    QJsonObject line{{"figure", figure},
+                     {"mb", qRound(mb * 10) / 10.0},
+                     {"inputMB", qRound(inputMb * 10) / 10.0},
+                     {"perInputByte", qRound(mb / inputMb * 10) / 10.0},
+                     {"scale", scale}};
+    std::printf("%s\n", QJsonDocument(line).toJson(QJsonDocument::Compact).constData());
+    std::fflush(stdout);
+}
+
+// Kilobytes of one line ("VmRSS:", "VmHWM:") of /proc/self/status.
+qint64 statusKb(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
 
 void report(const QString& figure, QList<double> ms, int scale)
 {
@@ -54,7 +92,7 @@ void report(const QString& figure, QList<double> ms, int scale)
 void measure(const Options& options, const QString& figure, const std::function<void()>& prepare,
              const std::function<void()>& work)
 {
-    if (!options.only.isEmpty() && !figure.startsWith(options.only))
+    if (!wanted(options, figure))
         return;
     QList<double> ms;
     for (int i = 0; i < options.runs; ++i) {
@@ -154,6 +192,60 @@ void benchWindow(const Options& options, const Workload& work)
     saveFigure("save.1000x3", 3, 1000);
 }
 
+// Opening files whose sections share their key names must cost what opening unique names costs.
+void benchOpening(const Options& options, const Workload& work)
+{
+    const auto openWindow = [](const QString& file) {
+        Volmar window;
+        window.m_openList = {file};
+        window.m_fileList = window.m_openList;
+        window.openFiles();
+    };
+    for (const bool repeated : {true, false}) {
+        const QString file =
+            QDir(work.dir).filePath(repeated ? QStringLiteral("repeated.ini") : QStringLiteral("unique.ini"));
+        writeFile(file, makeSectionsFile(8000 * options.scale, 10, repeated));
+        measure(
+            options, repeated ? "open.repeatedKeys" : "open.uniqueKeys", [] { Profile::clearCache(); },
+            [&] { openWindow(file); });
+    }
+
+    // The peak is taken in a child of its own, which has done nothing else before.
+    if (wanted(options, "open.peakMB")) {
+        QProcess child;
+        child.start(options.program, QStringList{"--open-peak"} + work.iniFiles);
+        child.waitForFinished(-1);
+        qint64 setBytes = 0;
+        for (const QString& file : work.iniFiles)
+            setBytes += QFileInfo(file).size();
+        const double mb = child.readAllStandardOutput().trimmed().toDouble();
+        reportMegabytes("open.peakMB", mb, setBytes / 1048576.0, options.scale);
+    }
+
+    if (options.big && wanted(options, "open.100MB")) {
+        const QString file = QDir(work.dir).filePath(QStringLiteral("big.ini"));
+        // Sections of 400 keys, as in the lab's largest files, up to about 100 MB.
+        writeFile(file, makeSectionsFile(8500, 400, false));
+        Options once = options;
+        once.runs = 1;
+        measure(
+            once, "open.100MB", [] { Profile::clearCache(); }, [&] { openWindow(file); });
+        QFile::remove(file);
+    }
+}
+
+// The child of open.peakMB: megabytes of resident memory added at the peak of opening the files.
+int openPeak(const QStringList& files)
+{
+    Volmar window;
+    const qint64 before = statusKb("VmRSS:");
+    window.m_openList = files;
+    window.m_fileList = files;
+    window.openFiles();
+    std::printf("%.1f\n", (statusKb("VmHWM:") - before) / 1024.0);
+    return 0;
+}
+
 void benchLog(const Options& options, const QString& dir)
 {
     const qint64 size = 20LL * 1024 * 1024 * options.scale;
@@ -209,7 +301,13 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true); // the options of the real user stay untouched
-    QApplication app(argc, argv);
+    // Qt sees the program's name only, so it takes none of the benchmark's own options.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    static int qtArgc = 1;
+    static char* qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
     QCoreApplication::setOrganizationName("Korvane");
     QCoreApplication::setApplicationName("volmar-bench");
 
@@ -219,12 +317,20 @@ int main(int argc, char** argv)
     parser.addOption({"scale", "Multiply keys, parameters and output bytes by N.", "N", "1"});
     parser.addOption({"only", "Run only the figures whose name starts with NAME.", "NAME"});
     parser.addOption({"runs", "Repeat each figure N times (the median is reported).", "N", "5"});
-    parser.process(app);
+    parser.addOption({"big", "Also time opening a generated INI file of about 100 MB (open.100MB)."});
+    QCommandLineOption openPeakOption("open-peak", "Open the files given and print the peak memory it added.");
+    openPeakOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(openPeakOption);
+    parser.process(arguments);
+    if (parser.isSet(openPeakOption))
+        return openPeak(parser.positionalArguments());
 
     Options options;
     options.scale = std::max(1, parser.value("scale").toInt());
     options.runs = std::max(1, parser.value("runs").toInt());
     options.only = parser.value("only");
+    options.big = parser.isSet("big");
+    options.program = QCoreApplication::applicationFilePath();
 
     QTemporaryDir dir;
     if (!dir.isValid()) {
@@ -234,6 +340,7 @@ int main(int argc, char** argv)
     const Workload work = makeWorkload(dir.path(), options.scale, 3);
     benchLoading(options, work);
     benchWindow(options, work);
+    benchOpening(options, work);
     benchLog(options, dir.path());
     return 0;
 }

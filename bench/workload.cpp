@@ -75,6 +75,26 @@ Workload makeWorkload(const QString& dir, int scale, int files)
     return workload;
 }
 
+QByteArray makeSectionsFile(int sections, int keysPerSection, bool repeatedNames)
+{
+    QByteArray out;
+    const QByteArray comment = TextCodec::toCp1251(QStringLiteral("\t\t// параметр\r\n"));
+    const QByteArray continuation = TextCodec::toCp1251(QStringLiteral("; продолжение\r\n"));
+    for (int s = 0; s < sections; ++s) {
+        out += "[Section" + QByteArray::number(s) + "]\r\n";
+        for (int k = 0; k < keysPerSection; ++k) {
+            // Both kinds of file have the same size: a repeated name stands a letter for every digit.
+            const QByteArray number = QByteArray::number(s);
+            out += "Key" + (repeatedNames ? QByteArray(number.size(), 'R') : number) + '_' + QByteArray::number(k);
+            out += '=' + QByteArray::number(k) + comment;
+            if (k % 10 == 0)
+                out += continuation;
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
 QByteArray makeProgramOutput(qint64 bytes)
 {
     QByteArray out;

@@ -6,7 +6,7 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
+#include <QSet>
 
 const QString IniDocument::NotFound = QStringLiteral("!!!!!");
 
@@ -17,19 +17,65 @@ QString lookup(const QString& path, const QString& section, const QString& key)
     return Profile::readString(path, section, key).value_or(IniDocument::NotFound);
 }
 
-// "//" splits wherever it stands; ";" only when the text holds no "//".
-QStringList splitComment(const QString& raw)
+// "//" splits wherever it stands; ";" only when the text holds no "//". Of the pieces that are not
+// empty, trimmed, the first is the value and the second the comment, unless the text starts with a
+// separator: then the first is the comment.
+void splitValue(QStringView raw, QString* value, QString* comment)
 {
-    QStringList parts;
-    if (raw.contains(QLatin1String("//")))
-        parts = raw.split(QLatin1String("//"), Qt::SkipEmptyParts);
-    else if (raw.contains(QLatin1Char(';')))
-        parts = raw.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    else
-        parts = QStringList{raw};
-    for (QString& part : parts)
-        part = part.trimmed();
-    return parts;
+    QStringView parts[2];
+    int count = 0;
+    const QStringView separator = raw.contains(u"//") ? QStringView(u"//") : QStringView(u";");
+    if (!raw.contains(separator)) {
+        parts[count++] = raw.trimmed();
+    } else {
+        qsizetype from = 0;
+        while (count < 2 && from <= raw.size()) {
+            qsizetype at = raw.indexOf(separator, from);
+            if (at < 0)
+                at = raw.size();
+            if (at > from)
+                parts[count++] = raw.sliced(from, at - from).trimmed();
+            from = at + separator.size();
+        }
+    }
+    const bool pureComment = raw.startsWith(u"//") || raw.startsWith(u';');
+    if (!pureComment && count > 0) {
+        *value = parts[0].toString();
+        *comment = count > 1 ? parts[1].toString() : QString();
+    } else {
+        *value = QString();
+        *comment = count > 0 ? parts[0].toString() : QString();
+    }
+}
+
+// The value part of a look-up's result, "!!!!!" for none: what decides whether a key is there.
+QString valuePart(const std::optional<QString>& raw)
+{
+    if (!raw)
+        return IniDocument::NotFound;
+    QString value;
+    QString comment;
+    splitValue(*raw, &value, &comment);
+    return value;
+}
+
+bool readsAsMissing(const std::optional<QString>& raw)
+{
+    return !raw || (raw->contains(IniDocument::NotFound) && valuePart(raw) == IniDocument::NotFound);
+}
+
+// A key containing "@" anywhere loses its first character and is switched off.
+IniEntry* makeEntry(const QString& key, const QString& section, const QString& raw)
+{
+    auto* entry = new IniEntry;
+    const bool disabled = key.contains(QLatin1Char('@'));
+    entry->key = disabled ? key.mid(1) : key;
+    entry->enabled = !disabled;
+    entry->section = section;
+    splitValue(raw, &entry->value, &entry->comment);
+    entry->absent = false;
+    entry->desc = nullptr;
+    return entry;
 }
 
 // A folder, a FIFO or a file that cannot be read gives no text, and never makes the caller wait.
@@ -104,141 +150,36 @@ IniEntry* IniDocument::readEntry(const QString& fileName, QString& section, cons
     } else {
         raw = lookup(path, section, key);
     }
-
-    const QStringList parts = splitComment(raw);
-    auto* entry = new IniEntry;
-    if (key.contains(QLatin1Char('@'))) {
-        entry->key = key.mid(1);
-        entry->enabled = false;
-    } else {
-        entry->key = key;
-        entry->enabled = true;
-    }
-    entry->section = section;
-
-    const bool pureComment = raw.startsWith(QLatin1String("//")) || raw.startsWith(QLatin1Char(';'));
-    if (!pureComment && !parts.isEmpty()) {
-        entry->value = parts.at(0);
-        entry->comment = parts.size() > 1 ? parts.at(1) : QString();
-    } else {
-        entry->value = QString();
-        entry->comment = parts.isEmpty() ? QString() : parts.at(0);
-    }
-    entry->absent = false;
-    entry->desc = nullptr;
-
+    IniEntry* entry = makeEntry(key, section, raw);
     if (withContinuation && !entry->comment.isEmpty())
         appendContinuationComment(entry, fileName);
     return entry;
 }
 
-// Comment lines right below a commented key line continue its comment. The search for the key line
-// is textual and case-sensitive, and lines are split at CR LF only, as the lab's files were
-// written on Windows; LF-only files therefore never continue a comment.
 void IniDocument::appendContinuationComment(IniEntry* entry, const QString& fileName) const
 {
-    const int fileIndex = m_fileList.indexOf(fileName);
+    const int fileIndex = int(m_fileList.indexOf(fileName));
     if (fileIndex < 0 || fileIndex >= m_fileTexts.size())
         return;
-    const QString& text = m_fileTexts.at(fileIndex);
-
-    TextIndex& index = m_textIndex[fileIndex];
-
-    // Where the section's header starts; memoised because every key of a section asks again.
-    auto cached = index.sectionStarts.constFind(entry->section);
-    qsizetype base = 0;
-    if (cached != index.sectionStarts.constEnd()) {
-        base = cached.value();
-    } else {
-        qsizetype p = text.indexOf(entry->section, base);
-        while (p >= 0 && p - base >= 2 && text.at(p - 2) != QLatin1Char('\n')) {
-            base = p + 1;
-            p = text.indexOf(entry->section, base);
-        }
-        if (p >= 0 && p - base >= 2)
-            base = p;
-        index.sectionStarts.insert(entry->section, base);
-    }
-
-    const qsizetype p = findKeyLine(text, index, entry->key, base);
-    if (p < 0)
-        return;
-
-    const QLatin1String crlf("\r\n");
-    qsizetype lineEnd = text.indexOf(crlf, p);
-    while (lineEnd >= 0) {
-        const qsizetype start = lineEnd + 2;
-        lineEnd = text.indexOf(crlf, start);
-        const QString piece = text.mid(start, (lineEnd < 0 ? text.size() : lineEnd) - start).trimmed();
-        if (piece.startsWith(QLatin1Char(';')))
-            entry->comment += QLatin1Char('\n') + piece.mid(1);
-        else if (piece.startsWith(QLatin1String("//")))
-            entry->comment += QLatin1Char('\n') + piece.mid(2);
-        else
-            break;
-    }
+    auto it = m_continuations.find(fileIndex);
+    if (it == m_continuations.end())
+        it = m_continuations.insert(fileIndex, ContinuationComments(m_fileTexts.at(fileIndex)));
+    entry->comment += it->below(entry->section, entry->key);
 }
 
-// The first occurrence of key at or after base that stands at base, at a line start, or behind an
-// "@" at a line start. Only those places can match, so only line starts are examined; a key of one
-// repeated character can also match right behind a rejected occurrence, and is searched textually.
-qsizetype IniDocument::findKeyLine(const QString& text, TextIndex& index, const QString& key, qsizetype base)
+void IniDocument::parseFiles()
 {
-    if (key.isEmpty())
-        return base;
-    const bool uniform = key.count(key.at(0)) == key.size();
-    if (uniform) {
-        qsizetype p = text.indexOf(key, base);
-        while (p >= 0 && p != base) {
-            const QChar before = text.at(p - 1);
-            if (before == QLatin1Char('\n'))
-                break;
-            if (before == QLatin1Char('@') && p - base >= 2 && text.at(p - 2) == QLatin1Char('\n'))
-                break;
-            base = p + 1;
-            p = text.indexOf(key, base);
-        }
-        return p;
-    }
-
-    const QStringView view(text);
-    if (view.mid(base).startsWith(key))
-        return base;
-    if (index.lines.isEmpty())
-        index.build(text);
-    // Lines are sorted by their text, so the lines that begin with the key stand together.
-    auto lineText = [&](const TextIndex::Line& line) { return view.mid(line.start, line.length); };
-    auto it = std::lower_bound(
-        index.lines.cbegin(), index.lines.cend(), key,
-        [&](const TextIndex::Line& line, const QString& k) { return lineText(line) < QStringView(k); });
-    qsizetype best = -1;
-    for (; it != index.lines.cend() && lineText(*it).startsWith(key); ++it)
-        if (it->start > base && (best < 0 || it->start < best))
-            best = it->start;
-    return best;
-}
-
-void IniDocument::TextIndex::build(const QString& text)
-{
-    const QStringView view(text);
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
-        if (end < 0)
-            end = text.size();
-        lines.append({start, end - start});
-        if (text.at(start) == QLatin1Char('@'))
-            lines.append({start + 1, end - start - 1});
-        start = end + 1;
-    }
-    std::sort(lines.begin(), lines.end(),
-              [&](const Line& a, const Line& b) { return view.mid(a.start, a.length) < view.mid(b.start, b.length); });
+    m_parses.clear();
+    for (const QString& fileName : std::as_const(m_fileList))
+        m_parses.append(ParsedProfile(readAll(fileName)));
 }
 
 void IniDocument::collectSections()
 {
-    for (const QString& fileName : std::as_const(m_fileList)) {
-        readSectionNames(fileName, m_sections);
+    if (m_parses.size() != m_fileList.size())
+        parseFiles();
+    for (const ParsedProfile& parsed : std::as_const(m_parses)) {
+        m_sections += parsed.sectionNames();
         m_sections.removeDuplicates();
     }
     if (m_sections.isEmpty()) {
@@ -267,40 +208,56 @@ void IniDocument::addDefaultSection()
     const QByteArray content = bytes.left(bom) + TextCodec::encode(QStringLiteral("[00]\n"), encoding) + bytes.mid(bom);
     if (!Profile::replaceFile(absolutePath(fileName), content))
         return;
+    if (!m_parses.isEmpty())
+        m_parses[0] = ParsedProfile(content);
     if (!m_fileTexts.isEmpty())
         m_fileTexts[0] = QStringLiteral("[00]\n") + m_fileTexts.at(0);
-    if (!m_textIndex.isEmpty())
-        m_textIndex[0] = TextIndex();
+    m_continuations.remove(0);
     if (!m_fileTimes.isEmpty())
         m_fileTimes[0] = fileTime(fileName);
 }
 
+// Every value comes from the files' parses: the keys a file lists in a section (less those starting
+// with "//" and those whose value part reads as the not-found marker), merged over the files, each
+// read from the first file and, with several files, compared with the others.
 void IniDocument::collectEntries()
 {
     if (m_fileList.isEmpty())
         return;
-    const QString& first = m_fileList.first();
+    if (m_parses.size() != m_fileList.size())
+        parseFiles();
+    const ParsedProfile& first = m_parses.first();
+    ContinuationComments continuation(m_fileTexts.value(0));
+    continuation.findSections(m_sections);
     for (const QString& section : std::as_const(m_sections)) {
         QStringList keys;
-        for (const QString& fileName : std::as_const(m_fileList)) {
-            QStringList fileKeys;
-            readKeys(fileName, section, fileKeys);
-            keys += fileKeys;
-            keys.removeDuplicates();
+        QList<std::optional<QString>> firstValues;
+        QSet<QString> listed;
+        for (qsizetype f = 0; f < m_parses.size(); ++f) {
+            for (ParsedProfile::KeyValue& key : m_parses.at(f).keyValues(section)) {
+                if (key.name.startsWith(QLatin1String("//")) || readsAsMissing(key.value))
+                    continue;
+                const qsizetype before = listed.size();
+                listed.insert(key.name);
+                if (listed.size() == before)
+                    continue;
+                keys.append(key.name);
+                firstValues.append(f == 0 ? std::move(key.value) : first.value(section, key.name));
+            }
         }
-        for (const QString& key : std::as_const(keys)) {
-            QString sectionCopy = section;
-            IniEntry* entry = readEntry(first, sectionCopy, key);
+
+        const qsizetype sectionStart = m_entries.size();
+        QStringList commented;
+        for (qsizetype k = 0; k < keys.size(); ++k) {
+            const QString& key = keys.at(k);
+            IniEntry* entry = makeEntry(key, section, firstValues.at(k).value_or(NotFound));
             if (entry->value == NotFound) {
                 entry->value.clear();
                 entry->absent = true;
                 entry->enabled = false;
             } else if (!m_bSingleFile) {
-                for (const QString& fileName : std::as_const(m_fileList)) {
-                    QString other = section;
-                    IniEntry* e2 = readEntry(fileName, other, key, false);
-                    const QString value = e2->value;
-                    delete e2;
+                for (qsizetype f = 1; f < m_parses.size(); ++f) {
+                    const QString value = valuePart(m_parses.at(f).value(section, key));
                     if (value == NotFound) {
                         entry->value.clear();
                         entry->absent = true;
@@ -313,8 +270,16 @@ void IniDocument::collectEntries()
                     }
                 }
             }
+            if (!entry->comment.isEmpty())
+                commented.append(entry->key);
             m_entries.append(entry);
         }
+        if (commented.isEmpty())
+            continue;
+        continuation.findKeyLines(section, commented);
+        for (qsizetype e = sectionStart; e < m_entries.size(); ++e)
+            if (!m_entries.at(e)->comment.isEmpty())
+                m_entries.at(e)->comment += continuation.below(section, m_entries.at(e)->key);
     }
 }
 
@@ -323,15 +288,16 @@ void IniDocument::readFiles()
     qDeleteAll(m_entries);
     m_entries.clear();
     m_fileTexts.clear();
-    m_textIndex.clear();
+    m_continuations.clear();
     m_absolutePaths.clear();
-    for (const QString& fileName : std::as_const(m_fileList)) {
-        m_fileTexts.append(TextCodec::decode(readAll(fileName)));
-        m_textIndex.append(TextIndex());
-    }
+    parseFiles();
+    for (const ParsedProfile& parsed : std::as_const(m_parses))
+        m_fileTexts.append(parsed.text());
     m_sections.clear();
     collectSections();
     collectEntries();
+    // Only the entries and the texts outlive the read.
+    m_parses.clear();
 }
 
 void IniDocument::rememberTimes()

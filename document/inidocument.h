@@ -1,6 +1,8 @@
 #pragma once
 
+#include "document/continuationcomments.h"
 #include "document/inientry.h"
+#include "platform/parsedprofile.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -8,8 +10,8 @@
 #include <QStringList>
 
 // The edited INI files as one flat list of entries: every section and key found in any of them.
-// Values come from the files through the profile functions; the whole texts serve only for the
-// comment lines below a key line and for moving the "@" marker. The main window inherits this class,
+// Each file is read once and parsed once by the profile engine, whose look-ups give the values; the
+// whole texts serve only for the comment lines below a key line. The main window inherits this class,
 // so the document's members are the window's own.
 class IniDocument
 {
@@ -45,22 +47,12 @@ public:
 private:
     IniEntry* readEntry(const QString& fileName, QString& section, const QString& key, bool withContinuation) const;
     void appendContinuationComment(IniEntry* entry, const QString& fileName) const;
+    void parseFiles();
 
-    // Per file, what the search for continuation comments has learnt about its whole text.
-    struct TextIndex
-    {
-        QHash<QString, qsizetype> sectionStarts; // where each section's header was found
-        struct Line
-        {
-            qsizetype start;
-            qsizetype length;
-        };
-        QList<Line> lines; // every line (and its rest behind a leading "@"), sorted by text
-
-        void build(const QString& text);
-    };
-    static qsizetype findKeyLine(const QString& text, TextIndex& index, const QString& key, qsizetype base);
-    mutable QList<TextIndex> m_textIndex;
+    // One parse per edited file while the files are read; dropped when reading is done.
+    QList<ParsedProfile> m_parses;
+    // Per file, the search for continuation comments of single entries read one by one.
+    mutable QHash<int, ContinuationComments> m_continuations;
     QString absolutePath(const QString& fileName) const;
     mutable QHash<QString, QString> m_absolutePaths; // relative names resolve against the folder of the read
 };

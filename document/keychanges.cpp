@@ -73,26 +73,30 @@ bool applyKeyChanges(const QString& fileName, const QList<KeyChange>& changes)
             bytes = file.readAll();
     }
     const QByteArray original = bytes;
+    ParsedProfile::Batch batch(bytes);
     for (const KeyChange& change : changes) {
         switch (change.kind) {
-        case KeyChange::Add: {
-            const ParsedProfile parsed(bytes);
-            if (parsed.value(change.section, change.key) || parsed.value(change.section, QLatin1Char('@') + change.key))
+        case KeyChange::Add:
+            if (batch.hasValue(change.section, change.key) ||
+                batch.hasValue(change.section, QLatin1Char('@') + change.key))
                 break;
-            Profile::applyWrite(bytes, change.section, change.key, change.text);
+            batch.putValue(change.section, change.key, change.text);
             exists = true;
             break;
-        }
         case KeyChange::Value:
-            Profile::applyWrite(bytes, change.section, change.key, change.text);
+            batch.putValue(change.section, change.key, change.text);
             exists = true;
             break;
         case KeyChange::Enabled:
-            if (exists)
-                moveEnabledMarker(bytes, change.section, change.key, change.enabled);
+            if (exists) {
+                QByteArray moved = batch.parsed().bytes();
+                if (moveEnabledMarker(moved, change.section, change.key, change.enabled))
+                    batch = ParsedProfile::Batch(moved);
+            }
             break;
         }
     }
+    bytes = batch.bytes();
     if (bytes == original && QFileInfo::exists(path))
         return true;
     return Profile::replaceFile(path, bytes);

@@ -4,6 +4,8 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+
 using TextCodec::Encoding;
 
 namespace
@@ -174,11 +176,14 @@ void ParsedProfile::parse()
             }
         }
         entry.name = decodeRange(begin, cutAtNul(begin, nameEnd));
+        entry.first = -1;
         if (reachable) {
-            const QString folded = foldCase(entry.name);
             QHash<QString, int>& keys = m_sections[current].keys;
-            if (!keys.contains(folded))
-                keys.insert(folded, int(m_entries.size()));
+            const QString folded = foldCase(entry.name);
+            auto found = keys.constFind(folded);
+            if (found == keys.constEnd())
+                found = keys.insert(folded, int(m_entries.size()));
+            entry.first = found.value();
         }
         m_entries.append(std::move(entry));
     }
@@ -332,8 +337,47 @@ int ParsedProfile::keyLine(const QString& section, const QString& key) const
 
 std::optional<QString> ParsedProfile::value(const QString& section, const QString& key) const
 {
-    const int e = findValue(section, key);
-    if (e < 0)
+    return valueOf(findValue(section, key));
+}
+
+QString ParsedProfile::text() const
+{
+    return m_encoding == Encoding::Cp1251 ? m_cp1251Text : TextCodec::decode(m_bytes, m_encoding);
+}
+
+QList<ParsedProfile::KeyValue> ParsedProfile::keyValues(const QString& section) const
+{
+    const int index = findSection(beforeNul(section).toString());
+    if (index < 0)
+        return {};
+    // The entry a look-up of a listed name finds is known from the parse, when the look-up goes to
+    // the same section and the name is one it would not trim.
+    const bool sameSection = findSection(trimmed(beforeNul(section)).toString()) == index;
+    QList<KeyValue> out;
+    qsizetype used = 0;
+    const Section& s = m_sections.at(index);
+    for (int e = s.firstEntry; e < s.endEntry; ++e) {
+        const Entry& entry = m_entries.at(e);
+        if (!isKey(entry))
+            continue;
+        if (used + entry.name.size() + 1 > ListRoom) {
+            if (used < ListRoom) {
+                const QString cut = entry.name.left(ListRoom - used);
+                out.append(KeyValue{cut, value(section, cut)});
+            }
+            break;
+        }
+        used += entry.name.size() + 1;
+        const bool known =
+            sameSection && entry.first >= 0 && (entry.name.isEmpty() || !isBlank(entry.name.back().unicode()));
+        out.append(KeyValue{entry.name, known ? valueOf(entry.first) : value(section, entry.name)});
+    }
+    return out;
+}
+
+std::optional<QString> ParsedProfile::valueOf(int e) const
+{
+    if (e < 0 || m_entries.at(e).equals < 0)
         return std::nullopt;
 
     const Entry& entry = m_entries.at(e);
@@ -540,4 +584,122 @@ bool ParsedProfile::applyInPlace(const Splice& splice)
     entry.valueBegin = skipBlanks(splice.begin, line.contentEnd);
     entry.valueEnd = skipBlanksBack(entry.valueBegin, line.contentEnd);
     return true;
+}
+
+ParsedProfile::Batch::Batch(QByteArray bytes) : m_parsed(std::move(bytes)), m_anchorLine(anchorLine()) {}
+
+// Held values are spliced at the end; until then the file's encoding must stay as it was, or a
+// later write would be encoded the wrong way. A line that keeps a CP1251 file from reading as UTF-8,
+// or a UTF-8 file from reading as ASCII, is kept untouched while writes are held.
+int ParsedProfile::Batch::anchorLine() const
+{
+    qsizetype at = -1;
+    if (m_parsed.m_encoding == Encoding::Cp1251 && !m_parsed.m_asciiOnly) {
+        at = TextCodec::firstNonUtf8(m_parsed.m_bytes);
+    } else if (m_parsed.m_encoding == Encoding::Utf8) {
+        const auto* data = reinterpret_cast<const uchar*>(m_parsed.m_bytes.constData());
+        const auto high = std::find_if(data, data + m_parsed.m_bytes.size(), [](uchar c) { return c >= 0x80; });
+        at = high - data < m_parsed.m_bytes.size() ? high - data : -1;
+    }
+    if (at < 0)
+        return -1;
+    const auto line = std::upper_bound(m_parsed.m_lines.cbegin(), m_parsed.m_lines.cend(), at,
+                                       [](qsizetype offset, const Line& l) { return offset < l.begin; });
+    return int(line - m_parsed.m_lines.cbegin()) - 1;
+}
+
+bool ParsedProfile::Batch::holdable(const Splice& splice) const
+{
+    if (splice.valueOf < 0)
+        return false;
+    const ParsedProfile& p = m_parsed;
+    const Entry& entry = p.m_entries.at(splice.valueOf);
+    const Line& line = p.m_lines.at(entry.line);
+    if (splice.begin != entry.equals + p.m_width || splice.end != line.contentEnd ||
+        splice.text.size() % p.m_width != 0 || p.unitAt(p.skipBlanks(line.begin, line.contentEnd)) == '[')
+        return false;
+    for (qsizetype at = 0; at < splice.text.size(); at += p.m_width) {
+        const uint u = p.m_width == 1 ? uchar(splice.text.at(at))
+                                      : uchar(splice.text.at(at)) | (uint(uchar(splice.text.at(at + 1))) << 8);
+        if (u == '\r' || u == '\n')
+            return false;
+    }
+    switch (p.m_encoding) {
+    case Encoding::Utf16Le:
+    case Encoding::Utf8Bom:
+        return true;
+    case Encoding::Cp1251:
+        if (p.m_asciiOnly)
+            return !hasHighByte(splice.text.constData(), splice.text.size());
+        break;
+    case Encoding::Utf8:
+        break;
+    }
+    return m_anchorLine >= 0 && entry.line != m_anchorLine;
+}
+
+bool ParsedProfile::Batch::putValue(const QString& section, const QString& key, const QString& value)
+{
+    const std::optional<Splice> splice = m_parsed.putValue(section, key, value);
+    const int e = m_parsed.findValue(section, key);
+    const auto held = e >= 0 ? m_held.find(e) : m_held.end();
+    if (held != m_held.end()) {
+        // The line holds the held text: a write compares with that, and may restore the parsed one.
+        const Line& line = m_parsed.m_lines.at(m_parsed.m_entries.at(e).line);
+        const QByteArray text =
+            splice ? splice->text : m_parsed.m_bytes.sliced(held->begin, line.contentEnd - held->begin);
+        if (text == held->text)
+            return false;
+        if (!splice || holdable(*splice)) {
+            held->text = text;
+            return true;
+        }
+    } else if (!splice) {
+        return false;
+    } else if (holdable(*splice)) {
+        m_held.insert(e, *splice);
+        return true;
+    }
+    flush();
+    const std::optional<Splice> fresh = m_parsed.putValue(section, key, value);
+    if (!fresh)
+        return false;
+    m_parsed.apply(*fresh);
+    m_anchorLine = anchorLine();
+    return true;
+}
+
+QByteArray ParsedProfile::Batch::bytes() const
+{
+    if (m_held.isEmpty())
+        return m_parsed.m_bytes;
+    const QByteArray& bytes = m_parsed.m_bytes;
+    qsizetype size = bytes.size();
+    for (const Splice& splice : m_held)
+        size += splice.text.size() - (splice.end - splice.begin);
+    QByteArray out;
+    out.reserve(size);
+    qsizetype at = 0;
+    for (const Splice& splice : m_held) {
+        out.append(bytes.constData() + at, splice.begin - at);
+        out.append(splice.text);
+        at = splice.end;
+    }
+    out.append(bytes.constData() + at, bytes.size() - at);
+    return out;
+}
+
+void ParsedProfile::Batch::flush()
+{
+    if (m_held.isEmpty())
+        return;
+    m_parsed = ParsedProfile(bytes());
+    m_held.clear();
+    m_anchorLine = anchorLine();
+}
+
+const ParsedProfile& ParsedProfile::Batch::parsed()
+{
+    flush();
+    return m_parsed;
 }

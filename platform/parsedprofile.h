@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -27,11 +28,23 @@ public:
 
     explicit ParsedProfile(QByteArray bytes = {});
 
+    class Batch;
+
     const QByteArray& bytes() const { return m_bytes; }
     TextCodec::Encoding encoding() const { return m_encoding; }
 
+    // The whole text, decoded; shares its characters with the parse where the file is CP1251.
+    QString text() const;
+
     QStringList sectionNames() const;
     QStringList keyNames(const QString& section) const;
+    // keyNames(section), each name with what value(section, name) reads, in one pass over the section.
+    struct KeyValue
+    {
+        QString name;
+        std::optional<QString> value;
+    };
+    QList<KeyValue> keyValues(const QString& section) const;
     std::optional<QString> value(const QString& section, const QString& key) const;
     // Where the names of the first named section's key lines called `name` (case ignored) begin, in
     // file order: after the line's leading blanks. Lines without "=" hold no key.
@@ -87,6 +100,7 @@ private:
     {
         QString name;
         int line;
+        int first;        // the section's first entry of this name, which look-ups find; -1 where unreachable
         qsizetype equals; // offset of the first "=", -1 when the line has none
         qsizetype valueBegin;
         qsizetype valueEnd;
@@ -113,6 +127,7 @@ private:
     QByteArray encodeText(const QString& text, QStringView decidingText = {}) const;
     static bool isKey(const Entry& entry);
     int findValue(const QString& section, const QString& key) const; // entry index, or -1
+    std::optional<QString> valueOf(int entry) const;
     int findSection(const QString& name) const;
     bool applyInPlace(const Splice& splice);
 
@@ -127,4 +142,30 @@ private:
     QList<Entry> m_entries;
     QList<Section> m_sections; // [0] is the nameless part
     QHash<QString, int> m_sectionIndex;
+};
+
+// Value writes applied together, each as putValue() and apply() would apply it after the ones
+// before it. Writes that replace a value within its line are held and spliced in one pass at the
+// end, so a thousand of them cost one copy of the file; any other write first applies what is held.
+class ParsedProfile::Batch
+{
+public:
+    explicit Batch(QByteArray bytes);
+    // False when the bytes stay as they are.
+    bool putValue(const QString& section, const QString& key, const QString& value);
+    // Whether value(section, key) finds the key; held writes never change that.
+    bool hasValue(const QString& section, const QString& key) const { return m_parsed.findValue(section, key) >= 0; }
+    // The parse of the bytes with every write so far.
+    const ParsedProfile& parsed();
+    // The bytes with every write so far.
+    QByteArray bytes() const;
+
+private:
+    bool holdable(const Splice& splice) const;
+    void flush();
+    int anchorLine() const;
+
+    ParsedProfile m_parsed;
+    QMap<int, Splice> m_held; // by entry, so in file order
+    int m_anchorLine = -1;    // no held write may touch this line: it keeps the file's encoding
 };

@@ -45,7 +45,8 @@ const Cp1251Tables& tables()
     return instance;
 }
 
-bool isValidUtf8(const QByteArray& bytes, bool* hasNonAscii)
+// Where the first sequence that is not UTF-8 starts, or -1.
+qsizetype invalidUtf8At(const QByteArray& bytes, bool* hasNonAscii)
 {
     const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
     const qsizetype n = bytes.size();
@@ -76,19 +77,19 @@ bool isValidUtf8(const QByteArray& bytes, bool* hasNonAscii)
             else if (c == 0xF4)
                 high = 0x8F; // above U+10FFFF
         } else {
-            return false;
+            return i;
         }
         if (i + follow >= n)
-            return false;
+            return i;
         if (p[i + 1] < low || p[i + 1] > high)
-            return false;
+            return i;
         for (int k = 2; k <= follow; ++k)
             if ((p[i + k] & 0xC0) != 0x80)
-                return false;
+                return i;
         i += follow + 1;
     }
     *hasNonAscii = nonAscii;
-    return true;
+    return -1;
 }
 } // namespace
 
@@ -99,9 +100,15 @@ Encoding detect(const QByteArray& bytes)
     if (bytes.startsWith("\xFF\xFE"))
         return Encoding::Utf16Le;
     bool nonAscii = false;
-    if (isValidUtf8(bytes, &nonAscii) && nonAscii)
+    if (invalidUtf8At(bytes, &nonAscii) < 0 && nonAscii)
         return Encoding::Utf8;
     return Encoding::Cp1251;
+}
+
+qsizetype firstNonUtf8(const QByteArray& bytes)
+{
+    bool nonAscii = false;
+    return invalidUtf8At(bytes, &nonAscii);
 }
 
 int bomLength(Encoding encoding)

@@ -18,9 +18,15 @@ enum class Encoding
 
 Encoding detect(const QByteArray& bytes);
 
+// Where the first byte sequence that is not UTF-8 starts; -1 for valid UTF-8.
+qsizetype firstNonUtf8(const QByteArray& bytes);
+
 // Decodes the whole file content; a BOM is not part of the text.
 QString decode(const QByteArray& bytes, Encoding encoding);
-inline QString decode(const QByteArray& bytes) { return decode(bytes, detect(bytes)); }
+inline QString decode(const QByteArray& bytes)
+{
+    return decode(bytes, detect(bytes));
+}
 
 // Encodes text without a BOM (the caller keeps the original BOM bytes where it keeps the file head).
 QByteArray encode(const QString& text, Encoding encoding);

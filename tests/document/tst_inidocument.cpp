@@ -31,6 +31,7 @@ private slots:
     void singleFileEntry_data();
     void singleFileEntry();
     void commentLinesNeverBecomeEntries();
+    void continuationBelowOwnSection_data();
     void continuationBelowOwnSection();
     void sectionsMergedInFileOrder();
     void multiFileMerge_data();
@@ -43,6 +44,8 @@ private slots:
     void rememberTimesFollowsTheFiles();
     void enabledMarkerMovesAlone_data();
     void enabledMarkerMovesAlone();
+    void changesToOneFileApplyInOrder_data();
+    void changesToOneFileApplyInOrder();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -142,15 +145,41 @@ void TestIniDocument::commentLinesNeverBecomeEntries()
     QCOMPARE(doc.m_entries.first()->key, QString("Mode"));
 }
 
+void TestIniDocument::continuationBelowOwnSection_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("comments"); // of key "Freq" in the sections "A", "B", "C" that have it
+
+    QTest::newRow("two sections") << QByteArray(
+                                         "[A]\r\nFreq=1 // first\r\n// of A\r\n[B]\r\nFreq=2 // second\r\n// of B\r\n")
+                                  << QStringList{"first\n of A", "second\n of B"};
+    QTest::newRow("names shared by every section")
+        << QByteArray(
+               "[A]\r\nGain=0 // g\r\nFreq=1 // a\r\n; a1\r\n[B]\r\nGain=0 // g\r\nFreq=2 // b\r\n[C]\r\nGain=0 // "
+               "g\r\nFreq=3 // c\r\n// c1\r\n// c2\r\n")
+        << QStringList{"a\n a1", "b", "c\n c1\n c2"};
+    QTest::newRow("section named like its key")
+        << QByteArray("[A]\r\nA=0 // x\r\nFreq=1 // a\r\n; more\r\n") << QStringList{"a\n more"};
+    QTest::newRow("longer key first in a later section")
+        << QByteArray("[A]\r\nFreq=1 // a\r\n; a1\r\n[B]\r\nFreqMax=9 // m\r\nFreq=2 // b\r\n; b1\r\n")
+        << QStringList{"a\n a1", "b"};
+    QTest::newRow("CP1251") << TextCodec::toCp1251(QStringLiteral("[A]\r\nFreq=1 // Гц\r\n; шаг 1\r\n"))
+                            << QStringList{QStringLiteral("Гц\n шаг 1")};
+}
+
 void TestIniDocument::continuationBelowOwnSection()
 {
-    writeBytes(path("a.ini"), "[A]\r\nFreq=1 // first\r\n// of A\r\n[B]\r\nFreq=2 // second\r\n// of B\r\n");
+    QFETCH(QByteArray, content);
+    writeBytes(path("a.ini"), content);
     IniDocument doc;
     doc.m_fileList = {path("a.ini")};
     doc.m_bSingleFile = true;
     doc.readFiles();
-    QCOMPARE(findEntry(doc, "A", "Freq")->comment, QString("first\n of A"));
-    QCOMPARE(findEntry(doc, "B", "Freq")->comment, QString("second\n of B"));
+    QStringList comments;
+    for (const QString section : {"A", "B", "C"})
+        if (const IniEntry* entry = findEntry(doc, section, "Freq"))
+            comments.append(entry->comment);
+    QTEST(comments, "comments");
 }
 
 void TestIniDocument::sectionsMergedInFileOrder()
@@ -340,6 +369,67 @@ void TestIniDocument::enabledMarkerMovesAlone()
     QByteArray bytes = before;
     QCOMPARE(moveEnabledMarker(bytes, QStringLiteral("S"), QStringLiteral("Key"), enabled), after != before);
     QCOMPARE(bytes, after);
+}
+
+void TestIniDocument::changesToOneFileApplyInOrder_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QList<KeyChange>>("changes");
+    QTest::addColumn<QByteArray>("after");
+    const auto value = [](const QString& key, const QString& text) {
+        KeyChange change;
+        change.section = QStringLiteral("S");
+        change.key = key;
+        change.text = text;
+        return change;
+    };
+    const auto switched = [](const QString& key, bool enabled) {
+        KeyChange change;
+        change.kind = KeyChange::Enabled;
+        change.section = QStringLiteral("S");
+        change.key = key;
+        change.enabled = enabled;
+        return change;
+    };
+
+    QTest::newRow("first of a repeated key") << QByteArray("[S]\r\nK=1\r\nK=2\r\n") << QList<KeyChange>{value("K", "5")}
+                                             << QByteArray("[S]\r\nK=5\r\nK=2\r\n");
+    QTest::newRow("missing keys in order, then one of them again")
+        << QByteArray("[S]\r\nA=1\r\n\r\n[T]\r\n")
+        << QList<KeyChange>{value("B", "2"), value("A", "9"), value("C", "3"), value("B", "4")}
+        << QByteArray("[S]\r\nA=9\r\nB=4\r\nC=3\r\n\r\n[T]\r\n");
+    QTest::newRow("missing section") << QByteArray("[T]\nX=1") << QList<KeyChange>{value("A", "1"), value("B", "2")}
+                                     << QByteArray("[T]\nX=1\n[S]\nA=1\nB=2\n");
+    QTest::newRow("switched on, then written")
+        << QByteArray("[S]\r\n@K=1\r\n") << QList<KeyChange>{switched("K", true), value("K", "2")}
+        << QByteArray("[S]\r\nK=2\r\n");
+    QTest::newRow("written, then switched off")
+        << QByteArray("[S]\r\nK=1\r\nL=1\r\n")
+        << QList<KeyChange>{value("L", "3"), value("K", "2"), switched("K", false)}
+        << QByteArray("[S]\r\n@K=2\r\nL=3\r\n");
+    QTest::newRow("written to a key that stays off")
+        << QByteArray("[S]\r\n@K=1\r\n") << QList<KeyChange>{value("K", "2")} << QByteArray("[S]\r\n@K=1\r\nK=2\r\n");
+    QTest::newRow("changed and changed back")
+        << QByteArray("[S]\r\nK=1\r\n") << QList<KeyChange>{value("K", "2"), value("K", "1")}
+        << QByteArray("[S]\r\nK=1\r\n");
+    QTest::newRow("CP1251 stays CP1251") << TextCodec::toCp1251(QStringLiteral("[S]\r\nA=1 // Гц\r\nB=2\r\n"))
+                                         << QList<KeyChange>{value("B", QStringLiteral("шаг")),
+                                                             value("A", QStringLiteral("Ом")), value("C", "€")}
+                                         << TextCodec::toCp1251(QStringLiteral("[S]\r\nA=Ом\r\nB=шаг\r\nC=€\r\n"));
+    // An ASCII file takes UTF-8 for what CP1251 lacks; what follows is written in UTF-8 too.
+    QTest::newRow("ASCII becomes UTF-8") << QByteArray("[S]\r\nA=1\r\nB=2\r\n")
+                                         << QList<KeyChange>{value("A", QStringLiteral("中")),
+                                                             value("B", QStringLiteral("Ом"))}
+                                         << QStringLiteral("[S]\r\nA=中\r\nB=Ом\r\n").toUtf8();
+}
+
+void TestIniDocument::changesToOneFileApplyInOrder()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QList<KeyChange>, changes);
+    writeBytes(path("a.ini"), before);
+    QVERIFY(applyKeyChanges(path("a.ini"), changes));
+    QTEST(readBytes(path("a.ini")), "after");
 }
 
 QTEST_GUILESS_MAIN(TestIniDocument)

@@ -1,0 +1,261 @@
+#include "document/continuationcomments.h"
+
+#include <algorithm>
+
+namespace
+{
+// Two occurrences of such a name can stand fewer than three characters apart, where the textual
+// search for a section stops early; those names are searched the long way.
+bool mayRepeatClosely(QStringView name)
+{
+    if (name.size() <= 2)
+        return true;
+    bool periodOne = true;
+    bool periodTwo = true;
+    for (qsizetype i = 0; i + 1 < name.size(); ++i) {
+        periodOne = periodOne && name[i] == name[i + 1];
+        periodTwo = periodTwo && (i + 2 >= name.size() || name[i] == name[i + 2]);
+    }
+    return periodOne || periodTwo;
+}
+
+// A key of one repeated character can match again right behind a rejected match.
+bool isUniform(QStringView key)
+{
+    return std::all_of(key.begin(), key.end(), [&](QChar c) { return c == key.front(); });
+}
+
+// Candidate texts are looked up by their first `length` characters, for every length asked.
+template <typename Found>
+void matchPrefixes(QStringView lead, const QList<qsizetype>& lengths, QHash<QStringView, int>& pending, Found found)
+{
+    for (const qsizetype length : lengths) {
+        if (length > lead.size())
+            break;
+        const auto it = pending.constFind(lead.first(length));
+        if (it != pending.constEnd()) {
+            found(it.value());
+            pending.erase(it);
+        }
+    }
+}
+
+void addLength(QList<qsizetype>& lengths, qsizetype length)
+{
+    const auto at = std::lower_bound(lengths.begin(), lengths.end(), length);
+    if (at == lengths.end() || *at != length)
+        lengths.insert(at, length);
+}
+} // namespace
+
+ContinuationComments::ContinuationComments(const QString& text) : m_text(text) {}
+
+qsizetype ContinuationComments::lineStartAtOrAfter(qsizetype position) const
+{
+    if (position == 0 || (position <= m_text.size() && m_text.at(position - 1) == QLatin1Char('\n')))
+        return position;
+    const qsizetype newline = m_text.indexOf(QLatin1Char('\n'), position);
+    return newline < 0 ? -1 : newline + 1;
+}
+
+// What a key can match at a position: the text up to "=" or the line end.
+QStringView ContinuationComments::leadAt(qsizetype position) const
+{
+    const QChar* data = m_text.constData();
+    qsizetype end = position;
+    while (end < m_text.size()) {
+        const char16_t c = data[end].unicode();
+        if (c == u'=' || c == u'\r' || c == u'\n')
+            break;
+        ++end;
+    }
+    return QStringView(m_text).sliced(position, end - position);
+}
+
+// The section's name at or after the start whose second character before it is a line feed; a
+// rejected match moves the start behind it.
+qsizetype ContinuationComments::walkToSection(const QString& section) const
+{
+    qsizetype base = 0;
+    qsizetype p = m_text.indexOf(section, base);
+    while (p >= 0 && p - base >= 2 && m_text.at(p - 2) != QLatin1Char('\n')) {
+        base = p + 1;
+        p = m_text.indexOf(section, base);
+    }
+    if (p >= 0 && p - base >= 2)
+        base = p;
+    return base;
+}
+
+qsizetype ContinuationComments::sectionStart(const QString& section)
+{
+    auto it = m_sectionStarts.constFind(section);
+    if (it == m_sectionStarts.constEnd())
+        it = m_sectionStarts.insert(section, walkToSection(section));
+    return it.value();
+}
+
+// For names that cannot repeat closely the walk ends at the first match right behind a line's first
+// character, which one scan of the lines finds for all names; failing that, behind its last match.
+void ContinuationComments::findSections(const QStringList& sections)
+{
+    const QStringView text(m_text);
+    QHash<QStringView, int> pending;
+    QList<qsizetype> lengths;
+    for (int i = 0; i < sections.size(); ++i) {
+        const QString& name = sections.at(i);
+        if (m_sectionStarts.contains(name) || pending.contains(name))
+            continue;
+        if (mayRepeatClosely(name) || text.startsWith(name) ||
+            text.sliced(std::min<qsizetype>(1, text.size())).startsWith(name))
+            sectionStart(name);
+        else {
+            pending.insert(name, i);
+            addLength(lengths, name.size());
+        }
+    }
+    for (qsizetype newline = text.indexOf(u'\n'); newline >= 0 && !pending.isEmpty();
+         newline = text.indexOf(u'\n', newline + 1)) {
+        const qsizetype at = newline + 2;
+        if (at > text.size())
+            break;
+        matchPrefixes(text.sliced(at), lengths, pending, [&](int i) { m_sectionStarts.insert(sections.at(i), at); });
+    }
+    for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
+        const qsizetype last = m_text.lastIndexOf(sections.at(it.value()));
+        m_sectionStarts.insert(sections.at(it.value()), last < 0 ? 0 : last + 1);
+    }
+}
+
+// The keys of a section usually stand on the lines right after its name: those lines are scanned
+// once for all of them, up to the next line that starts with "["; what is not found there comes
+// from the index of all lines.
+void ContinuationComments::findKeyLines(const QString& section, const QStringList& keys)
+{
+    m_keysSection = section;
+    m_keyLines.clear();
+    const qsizetype base = sectionStart(section);
+    const QStringView text(m_text);
+    QHash<QStringView, int> pending;
+    QList<qsizetype> lengths;
+    for (int i = 0; i < keys.size(); ++i) {
+        const QString& key = keys.at(i);
+        if (m_keyLines.contains(key) || pending.contains(key))
+            continue;
+        if (key.isEmpty() || isUniform(key) || text.sliced(base).startsWith(key)) {
+            m_keyLines.insert(key, keyLine(key, base));
+        } else {
+            pending.insert(key, i);
+            addLength(lengths, key.size());
+        }
+    }
+    const auto found = [&](qsizetype at) { return [this, &keys, at](int i) { m_keyLines.insert(keys.at(i), at); }; };
+    for (qsizetype s = lineStartAtOrAfter(base); s >= 0 && s < text.size() && !pending.isEmpty();) {
+        if (s > base) {
+            if (text[s] == u'[')
+                break;
+            matchPrefixes(leadAt(s), lengths, pending, found(s));
+        }
+        if (text[s] == u'@')
+            matchPrefixes(leadAt(s + 1), lengths, pending, found(s + 1));
+        const qsizetype newline = text.indexOf(u'\n', s);
+        s = newline < 0 ? -1 : newline + 1;
+    }
+    for (auto it = pending.cbegin(); it != pending.cend(); ++it)
+        m_keyLines.insert(keys.at(it.value()), keyLineFromIndex(it.key(), base));
+}
+
+// The first match at the start, at a line start after it, or behind an "@" that starts a line.
+qsizetype ContinuationComments::keyLine(const QString& key, qsizetype base)
+{
+    if (key.isEmpty())
+        return base;
+    if (!isUniform(key))
+        return QStringView(m_text).sliced(base).startsWith(key) ? base : keyLineFromIndex(key, base);
+    qsizetype p = m_text.indexOf(key, base);
+    while (p >= 0 && p != base) {
+        const QChar before = m_text.at(p - 1);
+        if (before == QLatin1Char('\n'))
+            break;
+        if (before == QLatin1Char('@') && p - base >= 2 && m_text.at(p - 2) == QLatin1Char('\n'))
+            break;
+        base = p + 1;
+        p = m_text.indexOf(key, base);
+    }
+    return p;
+}
+
+// Lines sorted by their text, then by position: those that begin with the key stand together, in
+// groups of equal text, each group searched for its first line after `base`.
+qsizetype ContinuationComments::keyLineFromIndex(QStringView key, qsizetype base)
+{
+    if (!m_leadsBuilt) {
+        m_leadsBuilt = true;
+        for (qsizetype s = 0; s >= 0 && s < m_text.size();) {
+            for (const qsizetype at : {s, s + 1}) {
+                if (at > s && m_text.at(s) != QLatin1Char('@'))
+                    break;
+                const QStringView lead = leadAt(at);
+                if (!lead.isEmpty())
+                    m_leads.append({at, lead.size()});
+            }
+            const qsizetype newline = m_text.indexOf(QLatin1Char('\n'), s);
+            s = newline < 0 ? -1 : newline + 1;
+        }
+        m_leads.squeeze();
+        const QStringView text(m_text);
+        std::sort(m_leads.begin(), m_leads.end(), [text](const Lead& a, const Lead& b) {
+            const int order = text.sliced(a.start, a.length).compare(text.sliced(b.start, b.length));
+            return order != 0 ? order < 0 : a.start < b.start;
+        });
+    }
+    const QStringView text(m_text);
+    const auto leadText = [text](const Lead& lead) { return text.sliced(lead.start, lead.length); };
+    auto it = std::lower_bound(m_leads.cbegin(), m_leads.cend(), key,
+                               [&](const Lead& lead, QStringView k) { return leadText(lead) < k; });
+    qsizetype best = -1;
+    while (it != m_leads.cend() && leadText(*it).startsWith(key)) {
+        const QStringView group = leadText(*it);
+        const auto groupEnd = std::upper_bound(it, m_leads.cend(), group,
+                                               [&](QStringView g, const Lead& lead) { return g < leadText(lead); });
+        const auto after =
+            std::upper_bound(it, groupEnd, base, [](qsizetype b, const Lead& lead) { return b < lead.start; });
+        if (after != groupEnd && (best < 0 || after->start < best))
+            best = after->start;
+        it = groupEnd;
+    }
+    return best;
+}
+
+// Lines are searched in order, so the last answer usually answers the next question too.
+qsizetype ContinuationComments::nextCrLf(qsizetype from)
+{
+    if (m_crLfFrom >= 0 && from >= m_crLfFrom && (m_crLfAt < 0 || from <= m_crLfAt))
+        return m_crLfAt;
+    m_crLfFrom = from;
+    m_crLfAt = m_text.indexOf(QLatin1String("\r\n"), from);
+    return m_crLfAt;
+}
+
+QString ContinuationComments::below(const QString& section, const QString& key)
+{
+    const qsizetype base = sectionStart(section);
+    const auto known = section == m_keysSection ? m_keyLines.constFind(key) : m_keyLines.constEnd();
+    const qsizetype p = known != m_keyLines.constEnd() ? known.value() : keyLine(key, base);
+    if (p < 0)
+        return {};
+    QString comment;
+    const QStringView text(m_text);
+    qsizetype lineEnd = nextCrLf(p);
+    while (lineEnd >= 0) {
+        const qsizetype start = lineEnd + 2;
+        lineEnd = nextCrLf(start);
+        const QStringView piece = text.sliced(start, (lineEnd < 0 ? text.size() : lineEnd) - start).trimmed();
+        const qsizetype marker = piece.startsWith(u';') ? 1 : piece.startsWith(u"//") ? 2 : 0;
+        if (marker == 0)
+            break;
+        comment += QLatin1Char('\n');
+        comment += piece.sliced(marker);
+    }
+    return comment;
+}
