@@ -32,7 +32,7 @@
 
 namespace
 {
-struct Options
+struct BenchOptions
 {
     int scale = 1;
     int runs = 5;
@@ -51,7 +51,7 @@ void report(const QString& figure, QList<double> ms, int scale)
 }
 
 // Runs `prepare` untimed and `work` timed, `runs` times.
-void measure(const Options& options, const QString& figure, const std::function<void()>& prepare,
+void measure(const BenchOptions& options, const QString& figure, const std::function<void()>& prepare,
              const std::function<void()>& work)
 {
     if (!options.only.isEmpty() && !figure.startsWith(options.only))
@@ -75,7 +75,7 @@ void copyFiles(const QStringList& from, const QStringList& to)
     }
 }
 
-void benchLoading(const Options& options, const Workload& work)
+void benchLoading(const BenchOptions& options, const Workload& work)
 {
     auto readFiles = [&](int files) {
         IniDocument doc;
@@ -110,7 +110,7 @@ void benchLoading(const Options& options, const Workload& work)
         });
 }
 
-void benchWindow(const Options& options, const Workload& work)
+void benchWindow(const BenchOptions& options, const Workload& work)
 {
     measure(
         options, "open.3", [] { Profile::clearCache(); },
@@ -135,7 +135,7 @@ void benchWindow(const Options& options, const Workload& work)
             [&] {
                 copyFiles(work.iniFiles, copies);
                 window = std::make_unique<Volmar>();
-                window->m_bAutoSave = false;
+                window->m_options.m_bAutoSave = false;
                 window->m_openList = copies.mid(0, files);
                 window->m_fileList = window->m_openList;
                 window->openFiles();
@@ -156,7 +156,7 @@ void benchWindow(const Options& options, const Workload& work)
     saveFigure("save.1000x3", 3, 1000);
 }
 
-void benchLog(const Options& options, const QString& dir)
+void benchLog(const BenchOptions& options, const QString& dir)
 {
     const qint64 size = 20LL * 1024 * 1024 * options.scale;
     const QString outputFile = QDir(dir).filePath("output.txt");
@@ -223,7 +223,7 @@ int main(int argc, char** argv)
     parser.addOption({"runs", "Repeat each figure N times (the median is reported).", "N", "5"});
     parser.process(app);
 
-    Options options;
+    BenchOptions options;
     options.scale = std::max(1, parser.value("scale").toInt());
     options.runs = std::max(1, parser.value("runs").toInt());
     options.only = parser.value("only");

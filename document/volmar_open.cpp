@@ -1,5 +1,6 @@
 // Opening files and file sets, reloading them, and switching between the file tabs of a set.
 #include "app/firstlook.h"
+#include "app/programpanel.h"
 #include "app/volmar.h"
 #include "platform/userfile.h"
 #include "widgets/messagebox.h"
@@ -114,7 +115,7 @@ ParamsTreeWidget* Volmar::createTree(QWidget* parent)
     connect(tree, &ParamsTreeWidget::signalParamChanged, this, &Volmar::slotParamChanged);
     tree->installEventFilter(this);
     tree->setFont(m_font);
-    tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_nWidthColumn != 0 ? m_nWidthColumn : 100);
+    tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_options.m_nWidthColumn != 0 ? m_options.m_nWidthColumn : 100);
     tree->m_bCheckMode = m_bCheck;
     return tree;
 }
@@ -134,8 +135,8 @@ void Volmar::openFiles()
     clearGroupItems();
     if (m_pParamsTree) {
         // Until a first opening fits it, the column of the empty tree is a stand-in, not the user's.
-        if (m_nWidthColumn != 0)
-            m_nWidthColumn = m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn);
+        if (m_options.m_nWidthColumn != 0)
+            m_options.m_nWidthColumn = m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn);
         delete m_pParamsTree;
         m_pParamsTree = nullptr;
     }
@@ -177,22 +178,20 @@ void Volmar::openFiles()
         control->setEnabled(true);
 
     loadFiles();
-    fillProgramList();
-    fillPldList();
-    fillBinList();
+    m_pPanel->fillLists(m_progList, m_sCurProg, m_nDefList, m_fileList.value(0));
     // A first start has no stored title column: it fits the titles, and is stored at close.
-    if (m_nWidthColumn == 0) {
+    if (m_options.m_nWidthColumn == 0) {
         const QList<ParamsTreeWidget*> trees = findChildren<ParamsTreeWidget*>();
-        m_nWidthColumn = FirstLook::titleColumnWidth(trees);
+        m_options.m_nWidthColumn = FirstLook::titleColumnWidth(trees);
         for (ParamsTreeWidget* tree : trees)
-            if (m_nWidthColumn != 0)
-                tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_nWidthColumn);
+            if (m_options.m_nWidthColumn != 0)
+                tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_options.m_nWidthColumn);
     }
     // The keys go to the parameters, not to the tab bar that comes first in the window.
     if (QWidget* page = tabWidget->currentWidget())
         if (auto* tree = page->findChild<ParamsTreeWidget*>())
             tree->setFocus(Qt::OtherFocusReason);
-    QTimer::singleShot(0, this, &Volmar::slotPrepare);
+    QTimer::singleShot(0, m_pPanel, &ProgramPanel::slotPrepare);
 }
 
 void Volmar::loadFiles()

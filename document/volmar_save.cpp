@@ -102,7 +102,7 @@ void Volmar::slotActionSaveAs()
 
 void Volmar::slotParamChanged(ParamTreeItem* pItem)
 {
-    if (m_bAutoSave) {
+    if (m_options.m_bAutoSave) {
         if (pItem)
             pItem->setForeground(ParamsTreeWidget::ValueColumn, pItem->restingValueColor());
         slotActionSave();
@@ -110,5 +110,5 @@ void Volmar::slotParamChanged(ParamTreeItem* pItem)
     } else {
         m_pActionSave->setEnabled(true);
     }
-    restartAfterChange();
+    m_runner.restartAfterChange();
 }

@@ -20,13 +20,25 @@ Encoding detect(const QByteArray& bytes);
 
 // Decodes the whole file content; a BOM is not part of the text.
 QString decode(const QByteArray& bytes, Encoding encoding);
-inline QString decode(const QByteArray& bytes) { return decode(bytes, detect(bytes)); }
+inline QString decode(const QByteArray& bytes)
+{
+    return decode(bytes, detect(bytes));
+}
 
 // Encodes text without a BOM (the caller keeps the original BOM bytes where it keeps the file head).
 QByteArray encode(const QString& text, Encoding encoding);
 
 // Length of the BOM that `encoding` puts at the start of a file.
 int bomLength(Encoding encoding);
+
+// How a child's output is read: CP1251 by contract, UTF-8 for programs built on Linux, or decided by
+// the stream itself.
+enum class OutputEncoding
+{
+    Auto,
+    Cp1251,
+    Utf8
+};
 
 // CP1251 both ways, for texts that are CP1251 by contract (child process output, command lines).
 QString fromCp1251(const QByteArray& bytes);
