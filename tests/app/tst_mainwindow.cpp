@@ -5,7 +5,6 @@
 #include "app/tabwgt.h"
 #include "app/volmar.h"
 #include "control/qprocessex.h"
-#include "platform/processes.h"
 #include "tests/common/testutil.h"
 #include "widgets/editdialog.h"
 #include "widgets/filepathwidget.h"
@@ -901,43 +900,6 @@ private slots:
             read("geometry.txt"),
             QString("%1,%2,%3,%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()).toLatin1());
         QTRY_COMPARE(m_window->m_runner.orvexProcess()->state(), QProcess::NotRunning);
-    }
-
-    void programsEndedAsTheOptionsSay_data()
-    {
-        QTest::addColumn<bool>("on");
-        QTest::newRow("Auto Exit Orvex and Show Prog Window on") << true;
-        QTest::newRow("both off") << false;
-    }
-
-    void programsEndedAsTheOptionsSay()
-    {
-        QFETCH(bool, on);
-        openGen();
-        const QString sleep = QStandardPaths::findExecutable("sleep");
-        QProcessEx* orvex = m_window->m_runner.orvexProcess();
-        orvex->start(sleep, {"300"});
-        QVERIFY(orvex->waitForStarted());
-        const qint64 orvexPid = orvex->processId();
-        // A program in a window of its own, started by the button.
-        m_window->m_options.m_bShowProgWindow = true;
-        m_window->m_pProgComboBox->setEditText(sleep + " 300");
-        m_window->m_pStartButton->click();
-        const qint64 progPid = m_window->m_runner.progPid();
-        QVERIFY(Processes::isOpen(progPid));
-        m_window->m_options.m_bAutoExitOrvex = m_window->m_options.m_bShowProgWindow = on;
-
-        m_window->close();
-        QCOMPARE(Processes::isOpen(orvexPid), !on);
-        // The detached program is reaped by whoever adopted it.
-        QTRY_COMPARE(Processes::isOpen(progPid), !on);
-        m_window.reset();
-        QCOMPARE(Processes::isOpen(orvexPid), !on);
-        if (!on) {
-            // The window leaves a running visualiser to itself.
-            delete orvex;
-            Processes::terminate(progPid);
-        }
     }
 
 private:

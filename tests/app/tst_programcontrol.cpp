@@ -95,18 +95,6 @@ private slots:
         QCOMPARE(logText(), QStringLiteral("P 20%\nПривет\n"));
     }
 
-    void autoStartedProgramShownRunning()
-    {
-        m_window->m_options.m_bAutoLoadOrvex = false;
-        m_window->m_options.m_bAutoRunProgram = true;
-        setProgram(Hang);
-        m_window->m_pPanel->slotPrepare();
-        QCOMPARE(button()->text(), QStringLiteral("Стоп"));
-        QTRY_COMPARE(logText(), QStringLiteral("Ready\n"));
-        button()->click();
-        QCOMPARE(button()->text(), QStringLiteral("Старт"));
-    }
-
     void startButtonLooksDisabled()
     {
         m_window->show();
