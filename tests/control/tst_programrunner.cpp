@@ -1,11 +1,11 @@
 // The program runner with real child processes and no window: starts, stops and restarts, the
 // process groups they end, firmware, visualiser, auxiliary command and stray processes.
-#include "control/logstream.h"
 #include "control/processgroup.h"
 #include "control/programrunner.h"
 #include "control/qprocessex.h"
 #include "platform/processes.h"
 #include "settings/options.h"
+#include "tests/common/logtext.h"
 #include "tests/common/testutil.h"
 
 #include <QDir>
@@ -74,16 +74,7 @@ class TestProgramRunner : public QObject
         connect(m_runner.get(), &ProgramRunner::outputFinished, this, [this] { apply(m_stream.finish(m_pendingCr)); });
     }
 
-    void apply(const LogStream::Update& update)
-    {
-        if (update.restart)
-            m_log.clear();
-        if (!update.changed)
-            return;
-        const qsizetype lineStart = m_log.lastIndexOf(QLatin1Char('\n')) + 1;
-        m_log.truncate(lineStart + qMin(update.edit.keep, m_log.size() - lineStart));
-        m_log += update.edit.text;
-    }
+    void apply(const LogStream::Update& update) { TestUtil::applyLogUpdate(m_log, update); }
 
     void start(const QString& commandLine)
     {
