@@ -21,7 +21,8 @@ namespace
 class EnabledChangeFilter : public QObject
 {
 public:
-    EnabledChangeFilter(QWidget* widget, std::function<void()> changed) : QObject(widget), m_changed(std::move(changed))
+    EnabledChangeFilter(QWidget* widget, QObject* owner, std::function<void()> changed)
+        : QObject(owner), m_changed(std::move(changed))
     {
         widget->installEventFilter(this);
     }
@@ -70,7 +71,7 @@ ProgramPanel::ProgramPanel(QWidget* window, Ui::VolmarClass& form, ProgramRunner
     connect(&m_runner, &ProgramRunner::outputFinished, this, [this] { logPane()->finish(m_sPendingCr); });
     connect(&m_runner, &ProgramRunner::pldFinished, this, &ProgramPanel::showPldResult);
 
-    new EnabledChangeFilter(m_form.m_pStartButton, [this] { updateStartButton(); });
+    new EnabledChangeFilter(m_form.m_pStartButton, this, [this] { updateStartButton(); });
     updateStartButton();
 }
 

@@ -74,6 +74,9 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
 
 Volmar::~Volmar()
 {
+    // The program row goes before the runner it shows, and with it what still reaches it.
+    delete m_pPanel;
+    m_pPanel = nullptr;
     qDeleteAll(m_sectionTrees);
     m_sectionTrees.clear();
     qDeleteAll(m_sectionLabels);

@@ -282,7 +282,8 @@ private slots:
         QProcess child;
         child.start(work(name), {QStringLiteral("600")});
         QVERIFY(child.waitForStarted());
-        setProgram(name);
+        // Typed into the list, as the user may.
+        m_window->m_pProgComboBox->setEditText(name);
         Dialogs::setNextAnswer(QMessageBox::No);
         m_window->m_pTerminateButton->click();
         QCOMPARE(lastShown(), QStringLiteral("question||Хотите завершить все процессы %1(1)?").arg(name));
