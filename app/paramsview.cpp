@@ -46,7 +46,8 @@ ParamsTreeWidget* ParamsView::createTree(QWidget* parent)
     connect(tree, &ParamsTreeWidget::signalParamChanged, &m_window, &Volmar::slotParamChanged);
     tree->installEventFilter(this);
     tree->setFont(m_window.m_font);
-    tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_window.m_nWidthColumn != 0 ? m_window.m_nWidthColumn : 100);
+    tree->setColumnWidth(ParamsTreeWidget::TitleColumn,
+                         m_window.m_options.m_nWidthColumn != 0 ? m_window.m_options.m_nWidthColumn : 100);
     tree->m_bCheckMode = m_session.description().m_bCheck;
     return tree;
 }
@@ -57,8 +58,8 @@ void ParamsView::recreate(int files)
         disconnect(m_pFileTabs, &QTabWidget::currentChanged, this, &ParamsView::slotCurrentChanged);
     if (m_pParamsTree) {
         // Until a first opening fits it, the column of the empty tree is a stand-in, not the user's.
-        if (m_window.m_nWidthColumn != 0)
-            m_window.m_nWidthColumn = m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn);
+        if (m_window.m_options.m_nWidthColumn != 0)
+            m_window.m_options.m_nWidthColumn = m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn);
         delete m_pParamsTree;
         m_pParamsTree = nullptr;
     }

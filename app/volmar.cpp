@@ -1,11 +1,13 @@
 #include "app/volmar.h"
 
 #include "app/firstlook.h"
+#include "app/notepad.h"
+#include "app/programpanel.h"
 #include "app/tabwgt.h"
-#include "control/qprocessex.h"
-#include "platform/processes.h"
+#include "control/terminationsignals.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
+#include "widgets/settings.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -37,15 +39,8 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     // A folder, a FIFO or a file that cannot be read is named in a message and left out.
     m_session.setOpenList(openableFiles(openList));
 
-    m_bStart = false;
-    m_progPid = 0;
-
-    m_pProgProcess = new QProcessEx(this);
-    m_pPldProcess = new QProcessEx(this);
-    // No parent: with "Auto Exit Orvex" off the visualiser outlives the window.
-    m_pOrvexProcess = new QProcessEx();
-    m_pAuxProcess = new QProcessEx(this);
-    setUpProgramControl();
+    m_pPanel = new ProgramPanel(this, *this, m_runner);
+    connect(TerminationSignals::instance(), &TerminationSignals::received, this, &Volmar::slotTerminationSignal);
 
     loadSettings();
     openFiles();
@@ -58,11 +53,7 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     connect(m_pActionName, &QAction::triggered, &m_view, &ParamsView::slotActionName);
     connect(m_pActionColorGroup, &QAction::triggered, &m_view, &ParamsView::slotActionColorGroup);
     connect(m_pActionSettings, &QAction::triggered, this, &Volmar::slotActionSettings);
-    connect(m_pActionLoadPld, &QAction::triggered, this, &Volmar::slotLoadPld);
-    connect(m_pActionRunOrvex, &QAction::triggered, this, &Volmar::slotActionRunOrvex);
     connect(m_pActionUpdateIni, &QAction::triggered, this, &Volmar::slotActionUpdateIni);
-    connect(m_pProgProcess, &QProcess::readyReadStandardOutput, this, &Volmar::slotLogUpdate);
-    connect(m_pProgProcess, &QProcess::finished, this, &Volmar::slotFinishedExam);
 
     // QTabWidget keeps its tab bar to itself; the child is found by type.
     if (auto* tabBar = tabWidget->findChild<QTabBar*>()) {
@@ -75,10 +66,9 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
 // open commits while its tree is destroyed.
 Volmar::~Volmar()
 {
-    // A running visualiser is left alone so that it keeps running after the editor ends; an idle
-    // process object is only memory.
-    if (m_pOrvexProcess && m_pOrvexProcess->state() == QProcess::NotRunning)
-        delete m_pOrvexProcess;
+    // The program row goes before the runner it shows, and with it what still reaches it.
+    delete m_pPanel;
+    m_pPanel = nullptr;
 }
 
 void Volmar::centreOnScreen()
@@ -148,15 +138,7 @@ void Volmar::closeEvent(QCloseEvent* e)
     if (!m_bUnattendedClose)
         askSave();
     m_session.rememberProgram(m_pProgComboBox->currentText());
-
-    if (m_bAutoExitOrvex && m_pOrvexProcess) {
-        m_pOrvexProcess->close();
-        delete m_pOrvexProcess;
-        m_pOrvexProcess = nullptr;
-    }
-    // A captured program ends with its process object; a detached one has only its pid.
-    if (m_bShowProgWindow)
-        Processes::terminate(m_progPid);
+    m_runner.endForClose();
 
     // Detached pages come back through eventFilter and remember their window.
     QApplication::closeAllWindows();
@@ -172,3 +154,73 @@ void Volmar::slotActionAbout()
 }
 
 void Volmar::slotActionUpdateIni() {}
+
+void Volmar::slotClicked()
+{
+    Notepad::open(this, m_session.fileList().value(0));
+}
+
+void Volmar::slotAuxButton()
+{
+    const DescriptionModel& desc = m_session.description();
+    m_pPanel->runAuxCommand(desc.m_sAuxTitle, desc.m_sAuxCmdLine, desc.m_nAuxTimeout);
+}
+
+void Volmar::loadSettings()
+{
+    QSettings store(QStringLiteral("Korvane"), QStringLiteral("Volmar"));
+    m_options = Options::load(store, QSettings(QStringLiteral("Korvane"), QStringLiteral("Orvex")));
+    restoreState(m_options.m_windowState, 0);
+    restoreGeometry(m_options.m_geometry);
+    if (!m_options.m_sFont.isEmpty()) {
+        // A description that does not parse keeps the current font rather than a half-applied one.
+        QFont font = m_font;
+        if (font.fromString(m_options.m_sFont))
+            m_font = font;
+        m_pCommentLabel->setFont(m_font);
+    }
+}
+
+void Volmar::saveSettings()
+{
+    m_options.m_geometry = saveGeometry();
+    m_options.m_windowState = saveState(0);
+    // The tree holds what the user changed since the start (font action, dragged column); with no
+    // tree the loaded values go back unchanged.
+    ParamsTreeWidget* tree = m_view.m_pParamsTree;
+    m_options.m_sFont = (tree ? tree->font() : m_font).toString();
+    if (tree)
+        m_options.m_nWidthColumn = tree->columnWidth(ParamsTreeWidget::TitleColumn);
+    QSettings store(QStringLiteral("Korvane"), QStringLiteral("Volmar"));
+    m_options.save(store);
+}
+
+void Volmar::slotActionSettings()
+{
+    // The options apply where they are next read; the store is written at close.
+    Settings dialog;
+    dialog.setOptions(m_options);
+    if (dialog.exec() == QDialog::Accepted)
+        m_options = dialog.options();
+}
+
+void Volmar::slotTerminationSignal(int)
+{
+    // Unsaved parameters stay unsaved: writing them needs the user's yes.
+    m_bUnattendedClose = true;
+    // Open dialogs, message boxes and menus are dismissed as with Escape; their loops end once this
+    // slot returns.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window != this && window->isVisible() && (window->isModal() || window->windowType() == Qt::Popup))
+            window->close();
+    }
+    // Runs in the loop that is left then; a window already closing, or closed, stays as it is.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isVisible())
+                close();
+        },
+        Qt::QueuedConnection);
+}

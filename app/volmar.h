@@ -1,24 +1,24 @@
 #pragma once
 
 #include "app/paramsview.h"
-#include "control/outputdecoder.h"
+#include "control/programrunner.h"
 #include "session/editingsession.h"
+#include "settings/options.h"
 #include "ui_volmar.h"
 
 #include <QDateTime>
 #include <QFont>
 #include <QMainWindow>
 #include <QMap>
-#include <QProcess>
 #include <QStringList>
 
 class ParamTreeItem;
-class QProcessEx;
-class LogPane;
+class ProgramPanel;
 class TabWgt;
 
 // The main window. The editing session holds the files and their description, the view shows them
-// in the parameter trees; the window asks the user's questions and passes the answers on.
+// in the parameter trees, the runner runs the test program; the window asks the user's questions
+// and passes the answers on.
 class Volmar : public QMainWindow, public Ui::VolmarClass
 {
     Q_OBJECT
@@ -42,16 +42,8 @@ public slots:
     void slotActionSaveAs();
     void slotActionAbout();
     void slotActionSettings();
-    void slotLoadPld();
-    void slotActionRunOrvex();
     void slotActionUpdateIni();
-    void slotStartButton();
-    void slotHelpPld();
-    void slotTerminate();
-    void slotLogUpdate();
     void slotParamChanged(ParamTreeItem* pItem);
-    void slotPrepare();
-    void slotFinishedExam(int exitCode, QProcess::ExitStatus exitStatus);
     void slotShowTabBarContextMenu(QPoint point);
     void slotAuxButton();
     void slotTerminationSignal(int signalNumber);
@@ -75,28 +67,7 @@ public:
     void askSave();
     void checkOutsideChanges();
 
-    // Program, firmware and data lists (control/)
-    void fillProgramList();
-    void fillPldList();
-    void fillBinList();
-    static QString findInPath(const QString& name);
-    bool loadPld();
-    void setPldControlsEnabled(bool enabled);
-
-    // Program runner (control/)
-    void setUpProgramControl();
-    void restartAfterChange();
-    void updateStartButton();
-    void startProgram();
-    void stopProgram();
-    LogPane* logPane();
-
-    // Visualiser and stray processes (control/)
-    void runOrvex();
-    static int countProcesses(const QByteArray& name, qint64 excludedPid = -1);
-    static int killProcesses(const QByteArray& name);
-
-    // Options (settings/)
+    // Options: read before any file is opened, written at close.
     void loadSettings();
     void saveSettings();
 
@@ -106,33 +77,11 @@ public:
 
     QMap<QString, TabWgt*> m_tabWindows;
 
-    QProcessEx* m_pProgProcess = nullptr;
-    QProcessEx* m_pPldProcess = nullptr;
-    QProcessEx* m_pOrvexProcess = nullptr;
-    QProcessEx* m_pAuxProcess = nullptr;
-    bool m_bStart = false;
-    qint64 m_progPid = 0;
-    QString m_sPendingCr;
-    LogPane* m_pLogPane = nullptr;   // created with the first program start
     bool m_bUnattendedClose = false; // a signal asked the editor to end: no questions
 
-    // Options
-    QFont m_font;
-    int m_nWidthColumn = 0;
-    QString m_sOrvexDirectory;
-    QString m_sOrvexOwnDir;
-    bool m_bAutoLoadOrvex = false;
-    bool m_bAutoExitOrvex = false;
-    bool m_bAutoLoadPld = false;
-    bool m_bAutoSave = false;
-    bool m_bAutoRunProgram = false;
-    bool m_bAutoReload = false;
-    bool m_bSpinApply = false;
-    bool m_bSingleModeOff = false;
-    bool m_bShowProgWindow = false;
-    bool m_bRestart = false;
-    uint m_nRestartTimeout = 0;
-    int m_nLogMaxLines = 50000;
-    int m_nLogMaxMb = 32;
-    OutputDecoder::Encoding m_outputEncoding = OutputDecoder::Encoding::Auto;
+    Options m_options;
+    QFont m_font; // of the trees and the comment label
+    // Declared after the options it reads, so that it goes first.
+    ProgramRunner m_runner{m_options};
+    ProgramPanel* m_pPanel = nullptr;
 };

@@ -1,5 +1,6 @@
 // Opening files and file sets, reloading them, saving, and the questions before changes are lost.
 #include "app/firstlook.h"
+#include "app/programpanel.h"
 #include "app/volmar.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
@@ -86,22 +87,21 @@ void Volmar::openFiles()
     }
 
     loadFiles();
-    fillProgramList();
-    fillPldList();
-    fillBinList();
+    const DescriptionModel& desc = m_session.description();
+    m_pPanel->fillLists(desc.m_progList, desc.m_sCurProg, desc.m_nDefList, m_session.fileList().value(0));
     // A first start has no stored title column: it fits the titles, and is stored at close.
-    if (m_nWidthColumn == 0) {
+    if (m_options.m_nWidthColumn == 0) {
         const QList<ParamsTreeWidget*> trees = findChildren<ParamsTreeWidget*>();
-        m_nWidthColumn = FirstLook::titleColumnWidth(trees);
+        m_options.m_nWidthColumn = FirstLook::titleColumnWidth(trees);
         for (ParamsTreeWidget* tree : trees)
-            if (m_nWidthColumn != 0)
-                tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_nWidthColumn);
+            if (m_options.m_nWidthColumn != 0)
+                tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_options.m_nWidthColumn);
     }
     // The keys go to the parameters, not to the tab bar that comes first in the window.
     if (QWidget* page = tabWidget->currentWidget())
         if (auto* tree = page->findChild<ParamsTreeWidget*>())
             tree->setFocus(Qt::OtherFocusReason);
-    QTimer::singleShot(0, this, &Volmar::slotPrepare);
+    QTimer::singleShot(0, m_pPanel, &ProgramPanel::slotPrepare);
 }
 
 void Volmar::loadFiles()
@@ -168,7 +168,7 @@ void Volmar::slotActionSaveAs()
 
 void Volmar::slotParamChanged(ParamTreeItem* pItem)
 {
-    if (m_bAutoSave) {
+    if (m_options.m_bAutoSave) {
         if (pItem)
             pItem->setForeground(ParamsTreeWidget::ValueColumn, pItem->restingValueColor());
         slotActionSave();
@@ -176,7 +176,7 @@ void Volmar::slotParamChanged(ParamTreeItem* pItem)
     } else {
         m_pActionSave->setEnabled(true);
     }
-    restartAfterChange();
+    m_runner.restartAfterChange();
 }
 
 // The files changed on disk while the window was in the background: the user decides whether to

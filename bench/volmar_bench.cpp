@@ -3,9 +3,9 @@
 // their ratios hold on a noisy machine.
 #include "app/volmar.h"
 #include "bench/workload.h"
-#include "control/logpane.h"
 #include "document/inidocument.h"
 #include "platform/profile.h"
+#include "widgets/logpane.h"
 #include "widgets/paramstreewidget.h"
 #include "widgets/paramtreeitem.h"
 
@@ -32,7 +32,7 @@
 
 namespace
 {
-struct Options
+struct BenchOptions
 {
     int scale = 1;
     int runs = 5;
@@ -41,7 +41,7 @@ struct Options
     QString program; // this benchmark's own path, for the child that measures memory
 };
 
-bool wanted(const Options& options, const QString& figure)
+bool wanted(const BenchOptions& options, const QString& figure)
 {
     return options.only.isEmpty() || figure.startsWith(options.only);
 }
@@ -89,7 +89,7 @@ void report(const QString& figure, QList<double> ms, int scale)
 }
 
 // Runs `prepare` untimed and `work` timed, `runs` times.
-void measure(const Options& options, const QString& figure, const std::function<void()>& prepare,
+void measure(const BenchOptions& options, const QString& figure, const std::function<void()>& prepare,
              const std::function<void()>& work)
 {
     if (!wanted(options, figure))
@@ -113,7 +113,7 @@ void copyFiles(const QStringList& from, const QStringList& to)
     }
 }
 
-void benchLoading(const Options& options, const Workload& work)
+void benchLoading(const BenchOptions& options, const Workload& work)
 {
     auto readFiles = [&](int files) {
         IniDocument doc;
@@ -148,7 +148,7 @@ void benchLoading(const Options& options, const Workload& work)
         });
 }
 
-void benchWindow(const Options& options, const Workload& work)
+void benchWindow(const BenchOptions& options, const Workload& work)
 {
     measure(
         options, "open.3", [] { Profile::clearCache(); },
@@ -172,7 +172,7 @@ void benchWindow(const Options& options, const Workload& work)
             [&] {
                 copyFiles(work.iniFiles, copies);
                 window = std::make_unique<Volmar>();
-                window->m_bAutoSave = false;
+                window->m_options.m_bAutoSave = false;
                 window->m_session.setOpenList(copies.mid(0, files));
                 window->openFiles();
                 int changed = 0;
@@ -193,12 +193,11 @@ void benchWindow(const Options& options, const Workload& work)
 }
 
 // Opening files whose sections share their key names must cost what opening unique names costs.
-void benchOpening(const Options& options, const Workload& work)
+void benchOpening(const BenchOptions& options, const Workload& work)
 {
     const auto openWindow = [](const QString& file) {
         Volmar window;
-        window.m_openList = {file};
-        window.m_fileList = window.m_openList;
+        window.m_session.setOpenList({file});
         window.openFiles();
     };
     for (const bool repeated : {true, false}) {
@@ -226,7 +225,7 @@ void benchOpening(const Options& options, const Workload& work)
         const QString file = QDir(work.dir).filePath(QStringLiteral("big.ini"));
         // Sections of 400 keys, as in the lab's largest files, up to about 100 MB.
         writeFile(file, makeSectionsFile(8500, 400, false));
-        Options once = options;
+        BenchOptions once = options;
         once.runs = 1;
         measure(
             once, "open.100MB", [] { Profile::clearCache(); }, [&] { openWindow(file); });
@@ -239,14 +238,13 @@ int openPeak(const QStringList& files)
 {
     Volmar window;
     const qint64 before = statusKb("VmRSS:");
-    window.m_openList = files;
-    window.m_fileList = files;
+    window.m_session.setOpenList(files);
     window.openFiles();
     std::printf("%.1f\n", (statusKb("VmHWM:") - before) / 1024.0);
     return 0;
 }
 
-void benchLog(const Options& options, const QString& dir)
+void benchLog(const BenchOptions& options, const QString& dir)
 {
     const qint64 size = 20LL * 1024 * 1024 * options.scale;
     const QString outputFile = QDir(dir).filePath("output.txt");
@@ -325,7 +323,7 @@ int main(int argc, char** argv)
     if (parser.isSet(openPeakOption))
         return openPeak(parser.positionalArguments());
 
-    Options options;
+    BenchOptions options;
     options.scale = std::max(1, parser.value("scale").toInt());
     options.runs = std::max(1, parser.value("runs").toInt());
     options.only = parser.value("only");

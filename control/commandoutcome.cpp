@@ -57,6 +57,16 @@ Message ended(const QString& title, QProcess::ExitStatus status, int exitCode, c
     return message;
 }
 
+Message notStarted(const QString& title)
+{
+    return {Kind::Failed, QStringLiteral("\n") + title + tr(" не запустилась!")};
+}
+
+Message timedOut(const QString& title)
+{
+    return {Kind::Failed, QStringLiteral("\n") + title + tr(" не завершилась в отведенное время!")};
+}
+
 void keepTail(QByteArray& tail, const QByteArray& more)
 {
     tail += more;

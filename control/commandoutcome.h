@@ -26,6 +26,9 @@ struct Message
 constexpr qsizetype KeptOutputBytes = 4096;
 
 Message ended(const QString& title, QProcess::ExitStatus status, int exitCode, const QByteArray& outputTail);
+// The command could not be started, or did not end within its time and was ended.
+Message notStarted(const QString& title);
+Message timedOut(const QString& title);
 
 // Keeps the last KeptOutputBytes of output read in pieces.
 void keepTail(QByteArray& tail, const QByteArray& more);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/textcodec.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -17,12 +19,7 @@
 class OutputDecoder
 {
 public:
-    enum class Encoding
-    {
-        Auto,
-        Cp1251,
-        Utf8
-    };
+    using Encoding = TextCodec::OutputEncoding;
 
     struct Decoded
     {

@@ -34,6 +34,15 @@ QByteArray encode(const QString& text, Encoding encoding);
 // Length of the BOM that `encoding` puts at the start of a file.
 int bomLength(Encoding encoding);
 
+// How a child's output is read: CP1251 by contract, UTF-8 for programs built on Linux, or decided by
+// the stream itself.
+enum class OutputEncoding
+{
+    Auto,
+    Cp1251,
+    Utf8
+};
+
 // CP1251 both ways, for texts that are CP1251 by contract (child process output, command lines).
 QString fromCp1251(const QByteArray& bytes);
 QByteArray toCp1251(const QString& text);

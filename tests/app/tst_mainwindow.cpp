@@ -1,16 +1,16 @@
 // The main window as a user meets it: its texts and keys, detachable tabs, files changed by other
 // programs, and closing with files open.
+#include "app/programpanel.h"
 #include "app/qttranslations.h"
 #include "app/tabwgt.h"
 #include "app/volmar.h"
 #include "control/qprocessex.h"
-#include "platform/processes.h"
-#include "settings/settings.h"
 #include "tests/common/testutil.h"
 #include "widgets/editdialog.h"
 #include "widgets/filepathwidget.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
+#include "widgets/settings.h"
 
 #include <QContextMenuEvent>
 #include <QDialogButtonBox>
@@ -812,7 +812,7 @@ private slots:
     void closingWithoutEdits()
     {
         openGen();
-        m_window->m_nRestartTimeout = 1234;
+        m_window->m_options.m_nRestartTimeout = 1234;
         m_window->m_pProgComboBox->addItem("gen.exe -n 5");
         m_window->m_pProgComboBox->setCurrentIndex(m_window->m_pProgComboBox->count() - 1);
         QTest::keyClick(m_window.get(), Qt::Key_Escape);
@@ -859,7 +859,7 @@ private slots:
         QFETCH(int, answer);
         openGen();
         // Without "Auto Save" the edit waits in the tree for the question at close.
-        m_window->m_bAutoSave = false;
+        m_window->m_options.m_bAutoSave = false;
         ParamsTreeWidget* tree = m_window->m_view.m_pCurTree;
         tree->setCurrentItem(row("Freq"));
         tree->setFocus();
@@ -890,51 +890,17 @@ private slots:
         QVERIFY(QDir(m_dir->path()).mkpath("bin"));
         write("bin/Orvex.exe", "#!/bin/sh\nprintf '%s' \"$VOLMAR_GEOMETRY\" > geometry.txt\n");
         QVERIFY(QFile::setPermissions(path("bin/Orvex.exe"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        m_window->m_sOrvexDirectory = path("bin");
+        m_window->m_options.m_sOrvexDirectory = path("bin");
         m_window->move(30, 40);
         // Another test may have a visualiser running: start a second one.
         Dialogs::setNextAnswer(QMessageBox::Yes);
-        m_window->runOrvex();
+        m_window->m_pPanel->runOrvex();
         Dialogs::clearPendingAnswers();
         const QRect frame = m_window->frameGeometry();
         QTRY_COMPARE(
             read("geometry.txt"),
             QString("%1,%2,%3,%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()).toLatin1());
-        QVERIFY(m_window->m_pOrvexProcess->waitForFinished());
-    }
-
-    void programsEndedAsTheOptionsSay_data()
-    {
-        QTest::addColumn<bool>("on");
-        QTest::newRow("Auto Exit Orvex and Show Prog Window on") << true;
-        QTest::newRow("both off") << false;
-    }
-
-    void programsEndedAsTheOptionsSay()
-    {
-        QFETCH(bool, on);
-        openGen();
-        const QString sleep = QStandardPaths::findExecutable("sleep");
-        QProcessEx* orvex = m_window->m_pOrvexProcess;
-        orvex->start(sleep, {"300"});
-        QVERIFY(orvex->waitForStarted());
-        const qint64 orvexPid = orvex->processId();
-        const qint64 progPid = Processes::startDetached(sleep, {"300"});
-        QVERIFY(Processes::isOpen(progPid));
-        m_window->m_progPid = progPid;
-        m_window->m_bAutoExitOrvex = m_window->m_bShowProgWindow = on;
-
-        m_window->close();
-        QCOMPARE(Processes::isOpen(orvexPid), !on);
-        // The detached program is reaped by whoever adopted it.
-        QTRY_COMPARE(Processes::isOpen(progPid), !on);
-        m_window.reset();
-        QCOMPARE(Processes::isOpen(orvexPid), !on);
-        if (!on) {
-            // The window leaves a running visualiser to itself.
-            delete orvex;
-            Processes::terminate(progPid);
-        }
+        QTRY_COMPARE(m_window->m_runner.orvexProcess()->state(), QProcess::NotRunning);
     }
 
 private:

@@ -170,14 +170,14 @@ void TestEditing::openSet(const QStringList& names)
     for (const QString& name : names)
         paths << path(name);
     // Nothing is started next to the editing: no visualiser, no firmware, no program.
-    m_window->m_bAutoLoadOrvex = false;
-    m_window->m_bAutoLoadPld = false;
-    m_window->m_bAutoRunProgram = false;
-    m_window->m_bAutoReload = false;
+    m_window->m_options.m_bAutoLoadOrvex = false;
+    m_window->m_options.m_bAutoLoadPld = false;
+    m_window->m_options.m_bAutoRunProgram = false;
+    m_window->m_options.m_bAutoReload = false;
     m_window->m_session.setOpenList(paths);
     m_window->openFiles();
     // Most cases want each committed edit on disk at once.
-    m_window->m_bAutoSave = true;
+    m_window->m_options.m_bAutoSave = true;
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     // The start-up pass queued by opening ends by activating the window: run it now, not inside a
@@ -491,7 +491,7 @@ void TestEditing::escapeCancels()
     QFETCH(QString, how);
     QFETCH(bool, autoSave);
     openTestSet();
-    m_window->m_bAutoSave = autoSave;
+    m_window->m_options.m_bAutoSave = autoSave;
     ParamTreeItem* item = row(key);
     const QString shown = item->text(ParamsTreeWidget::ValueColumn);
     const QString value = item->m_pEntry->value;
@@ -827,7 +827,7 @@ void TestEditing::autoSaveOnOff()
     QCOMPARE(gainColour(), QColor(0, 0, 0));
 
     // Auto Save off: red and Save enabled; back to the saved text: black, and Save writes nothing.
-    m_window->m_bAutoSave = false;
+    m_window->m_options.m_bAutoSave = false;
     commit(QStringLiteral("Gain"), QStringLiteral("6"));
     QTRY_VERIFY(m_window->m_pActionSave->isEnabled());
     QCOMPARE(gainColour(), QColor(255, 0, 0));
@@ -888,7 +888,7 @@ void TestEditing::checkBoxSavedLikeAnEdit()
     const QByteArray ini = "[00]\r\nGain=1\r\n[01]\r\n  gain = 2\r\nFreq=5\r\n";
     const QByteArray off = "[00]\r\nGain=1\r\n[01]\r\n  @gain = 2\r\nFreq=5\r\n";
     openTestSet(ini, "<settings><check>1</check></settings>\n");
-    m_window->m_bAutoSave = autoSave;
+    m_window->m_options.m_bAutoSave = autoSave;
     const auto save = [&](const QByteArray& expected) {
         if (autoSave) {
             QVERIFY(!m_window->m_pActionSave->isEnabled());
@@ -955,7 +955,7 @@ void TestEditing::missingKeyAdded()
     write(QStringLiteral("set/b.ini"), "[Main]\r\nFreq=100\r\n");
     write(QStringLiteral("set/a.vlmr"), checkMode ? "<settings><check>1</check></settings>" : "<settings/>");
     openSet({QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini")});
-    m_window->m_bAutoSave = autoSave;
+    m_window->m_options.m_bAutoSave = autoSave;
     ParamTreeItem* gain = row(QStringLiteral("Gain"));
     QVERIFY(gain->m_pEntry->absent);
 

@@ -3,6 +3,7 @@
 #include "control/logstream.h"
 #include "platform/textcodec.h"
 #include "simulators/windowplacement.h"
+#include "tests/common/logtext.h"
 #include "tests/common/testutil.h"
 
 #include <QDir>
@@ -58,15 +59,7 @@ QStringList logLines(const QList<QByteArray>& reads)
     stream.reset(OutputDecoder::Encoding::Auto, QString());
     QString pendingCr;
     QString log;
-    const auto apply = [&log](const LogStream::Update& update) {
-        if (update.restart)
-            log.clear();
-        if (!update.changed)
-            return;
-        const qsizetype lineStart = log.lastIndexOf(QLatin1Char('\n')) + 1;
-        log.truncate(lineStart + qMin(update.edit.keep, log.size() - lineStart));
-        log += update.edit.text;
-    };
+    const auto apply = [&log](const LogStream::Update& update) { TestUtil::applyLogUpdate(log, update); };
     for (const QByteArray& read : reads)
         apply(stream.append(read, pendingCr));
     apply(stream.finish(pendingCr));

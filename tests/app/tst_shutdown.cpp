@@ -1,13 +1,12 @@
 // The editor's end, however it comes: signals run the closing sequence without questions, and the
 // programs it started end with it, also when it is killed outright.
 #include "app/volmar.h"
-#include "control/processgroup.h"
 #include "platform/processes.h"
-#include "settings/settings.h"
 #include "tests/common/testutil.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
 #include "widgets/paramtreeitem.h"
+#include "widgets/settings.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -140,34 +139,6 @@ private slots:
         QVERIFY(TestUtil::readBytes(path("test.vlmr")).contains("cmdline=\"sh family.sh\""));
     }
 
-    void groupEndedOnlyWhileItsOwn()
-    {
-        // A group outlives its first process while a child it left behind still runs; its number
-        // counts as this group only for processes started between the first process's start and end.
-        QProcess process;
-        ProcessGroup* group = ProcessGroup::of(&process);
-        const qint64 before = ProcessGroup::nowTicks();
-        process.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("sleep 600 & echo $!")});
-        QVERIFY(process.waitForStarted());
-        const qint64 leader = process.processId();
-        QVERIFY(process.waitForFinished());
-        const qint64 child = process.readAllStandardOutput().trimmed().toLongLong();
-        m_leftovers << child;
-        const qint64 pgid = group->groupId();
-        QCOMPARE(pgid, leader);
-        QCOMPARE(ProcessGroup::members(pgid, before, -1), QList<qint64>{child});
-        // Processes started after the first one ended, or before it started, are not the group's.
-        QVERIFY(ProcessGroup::members(pgid, ProcessGroup::nowTicks() + 2, -1).isEmpty());
-        QVERIFY(ProcessGroup::members(pgid, 0, before - 1).isEmpty());
-        // Volmar's own group is never the one to end.
-        QVERIFY(ProcessGroup::members(::getpgrp(), 0, -1).isEmpty());
-
-        QVERIFY(group->hasMembers());
-        QVERIFY(group->kill());
-        QTRY_VERIFY(!Processes::isOpen(child));
-        QVERIFY(!group->kill());
-    }
-
     // Last: the signal raised here stays noted for the rest of the process.
     void signalAnswersNoQuestion()
     {
@@ -176,10 +147,10 @@ private slots:
         prepareFolder(false);
         QVERIFY(TestUtil::writeBytes(path("family.sh"), "exec sleep 600\n"));
         Volmar window;
-        window.m_bAutoSave = false;
-        window.m_bAutoRunProgram = false;
-        window.m_bAutoLoadOrvex = false;
-        window.m_bAutoLoadPld = false;
+        window.m_options.m_bAutoSave = false;
+        window.m_options.m_bAutoRunProgram = false;
+        window.m_options.m_bAutoLoadOrvex = false;
+        window.m_options.m_bAutoLoadPld = false;
         window.m_session.setOpenList(QStringList{path("test.ini")});
         window.openFiles();
         window.show();

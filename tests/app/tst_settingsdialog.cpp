@@ -1,7 +1,9 @@
+// The options as the window uses them: the settings dialog through its menu action, and what the
+// window keeps across a restart.
 #include "app/volmar.h"
-#include "settings/settings.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
+#include "widgets/settings.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -19,29 +21,29 @@ QSettings store(const char* application = "Volmar")
     return QSettings("Korvane", application);
 }
 
-// Every flag with its key, member, check box ("Spin Apply" has none) and the value a first start gives it.
+// Every flag with its member, check box ("Spin Apply" has none) and the value a first start gives it.
 using S = Ui::SettingsClass;
 const struct Flag
 {
     const char* key;
-    bool Volmar::*member;
+    bool Options::*member;
     QCheckBox* S::*check;
     bool firstStart;
 } flags[] = {
-    {"Auto Load Orvex", &Volmar::m_bAutoLoadOrvex, &S::m_pAutoLoadOrvexCheck, true},
-    {"Auto Exit Orvex", &Volmar::m_bAutoExitOrvex, &S::m_pAutoExitOrvexCheck, true},
-    {"Auto Load PLD", &Volmar::m_bAutoLoadPld, &S::m_pAutoLoadPldCheck, false},
-    {"Auto Save", &Volmar::m_bAutoSave, &S::m_pAutoSaveCheck, true},
-    {"Auto Run Program", &Volmar::m_bAutoRunProgram, &S::m_pAutoRunProgramCheck, true},
-    {"Auto Reload", &Volmar::m_bAutoReload, &S::m_pAutoReloadCheck, true},
-    {"Spin Apply", &Volmar::m_bSpinApply, nullptr, false},
-    {"Single Mode Off", &Volmar::m_bSingleModeOff, &S::m_pSingleModeOffCheck, false},
-    {"Show Prog Window", &Volmar::m_bShowProgWindow, &S::m_pProgWindowCheck, false},
-    {"Restart", &Volmar::m_bRestart, &S::m_pRestartCheck, false},
+    {"Auto Load Orvex", &Options::m_bAutoLoadOrvex, &S::m_pAutoLoadOrvexCheck, true},
+    {"Auto Exit Orvex", &Options::m_bAutoExitOrvex, &S::m_pAutoExitOrvexCheck, true},
+    {"Auto Load PLD", &Options::m_bAutoLoadPld, &S::m_pAutoLoadPldCheck, false},
+    {"Auto Save", &Options::m_bAutoSave, &S::m_pAutoSaveCheck, true},
+    {"Auto Run Program", &Options::m_bAutoRunProgram, &S::m_pAutoRunProgramCheck, true},
+    {"Auto Reload", &Options::m_bAutoReload, &S::m_pAutoReloadCheck, true},
+    {"Spin Apply", &Options::m_bSpinApply, nullptr, false},
+    {"Single Mode Off", &Options::m_bSingleModeOff, &S::m_pSingleModeOffCheck, false},
+    {"Show Prog Window", &Options::m_bShowProgWindow, &S::m_pProgWindowCheck, false},
+    {"Restart", &Options::m_bRestart, &S::m_pRestartCheck, false},
 };
 } // namespace
 
-class TestSettings : public QObject
+class TestSettingsDialog : public QObject
 {
     Q_OBJECT
 
@@ -56,32 +58,16 @@ private slots:
 
     void cleanup() { m_window.reset(); }
 
-    void invalidValuesRead()
+    void fontTextThatDoesNotParse()
     {
-        store().setValue("Auto Save", "yes");
-        store().setValue("Restart Timeout", "soon");
-        store().setValue("WidthColumn", "wide");
         store().setValue("Font", "Monospace,13,-1");
         m_window = std::make_unique<Volmar>();
-        QVERIFY(!m_window->m_bAutoSave);
-        QCOMPARE(m_window->m_nRestartTimeout, 0u);
-        QCOMPARE(m_window->m_nWidthColumn, 0);
-        // A font text that does not parse leaves the application's font.
         QCOMPARE(m_window->m_font.toString(), QFont().toString());
     }
 
-    void optionsSurviveRestart()
+    void windowAndTreeSurviveRestart()
     {
         m_window = std::make_unique<Volmar>();
-        for (const Flag& flag : flags) {
-            QVERIFY2(m_window.get()->*flag.member == flag.firstStart, flag.key);
-            m_window.get()->*flag.member = !flag.firstStart;
-        }
-        QCOMPARE(m_window->m_nRestartTimeout, 0u);
-        // Only the "Telva Directory" copy of the empty fallback is written before the close.
-        QCOMPARE(store().allKeys(), QStringList{"Telva Directory"});
-        m_window->m_sOrvexDirectory = "/opt/Орвекс";
-        m_window->m_nRestartTimeout = 4000000000u;
         // What the user changed lives in the tree: the font action and a dragged column.
         m_window->m_view.m_pParamsTree->setFont(QFont("Serif", 17));
         m_window->m_view.m_pParamsTree->setColumnWidth(ParamsTreeWidget::TitleColumn, 233);
@@ -89,38 +75,10 @@ private slots:
         m_window->saveSettings();
 
         m_window = std::make_unique<Volmar>();
-        for (const Flag& flag : flags) {
-            QVERIFY2(m_window.get()->*flag.member == !flag.firstStart, flag.key);
-            // Written as numbers, not as "true"/"false".
-            QCOMPARE(store().value(flag.key).toString(), flag.firstStart ? "0" : "1");
-        }
-        QCOMPARE(m_window->m_sOrvexDirectory, "/opt/Орвекс");
-        QCOMPARE(m_window->m_nRestartTimeout, 4000000000u);
         QCOMPARE(m_window->m_view.m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn), 233);
         QCOMPARE(m_window->size(), QSize(640, 410));
         QCOMPARE(m_window->m_pCommentLabel->font().pointSize(), 17);
         QCOMPARE(m_window->m_view.m_pParamsTree->font().pointSize(), 17);
-        // The visualiser's store is only read.
-        QVERIFY(store("Orvex").allKeys().isEmpty());
-    }
-
-    void orvexDirectoryFallback()
-    {
-        // Older settings kept the directory under "Orvex Dir"; the visualiser keeps its own in its own store.
-        store().setValue("Orvex Dir", "/opt/orvex");
-        store("Orvex").setValue("Orvex Dir", "/vis/home");
-        m_window = std::make_unique<Volmar>();
-        QCOMPARE(m_window->m_sOrvexDirectory, "/opt/orvex");
-        QCOMPARE(m_window->m_sOrvexOwnDir, "/vis/home");
-        QCOMPARE(store().value("Telva Directory").toString(), "/opt/orvex");
-        m_window->saveSettings();
-        QCOMPARE(store().value("Orvex Directory").toString(), "/opt/orvex");
-        // Once there, the new key wins.
-        store().setValue("Orvex Directory", "/usr/orvex");
-        store().remove("Telva Directory");
-        m_window = std::make_unique<Volmar>();
-        QCOMPARE(m_window->m_sOrvexDirectory, "/usr/orvex");
-        QVERIFY(!store().contains("Telva Directory"));
     }
 
     void dialogEdits_data()
@@ -154,9 +112,10 @@ private slots:
         QFETCH(QString, chosen);
         QFETCH(bool, ok);
         m_window = std::make_unique<Volmar>();
-        m_window->m_nRestartTimeout = 42;
-        m_window->m_sOrvexDirectory = "/opt/orvex";
-        m_window->m_bSpinApply = true;
+        Options& options = m_window->m_options;
+        options.m_nRestartTimeout = 42;
+        options.m_sOrvexDirectory = "/opt/orvex";
+        options.m_bSpinApply = true;
         runDialog([&](Settings* dialog) {
             QCOMPARE(dialog->m_pRestartTimeoutEdit->text(), "42");
             for (const Flag& flag : flags) {
@@ -173,74 +132,50 @@ private slots:
             QCOMPARE(dialog->m_pOrvexDirEdit->text(), chosen.isEmpty() ? "/opt/orvex" : chosen);
             (ok ? dialog->okButton : dialog->cancelButton)->click();
         });
-        QTEST(m_window->m_nRestartTimeout, "period");
-        QTEST(m_window->m_sOrvexDirectory, "directory");
+        QTEST(options.m_nRestartTimeout, "period");
+        QTEST(options.m_sOrvexDirectory, "directory");
         // "Spin Apply" has no control and keeps its value; nothing reaches the store before the close.
         for (const Flag& flag : flags)
-            QVERIFY2(m_window.get()->*flag.member == (flag.check ? ok != flag.firstStart : true), flag.key);
+            QVERIFY2(options.*flag.member == (flag.check ? ok != flag.firstStart : true), flag.key);
         QVERIFY(!store().contains("Restart Timeout"));
         QCOMPARE(Dialogs::shown().size(), 1);
         const Dialogs::Shown& asked = Dialogs::shown().constFirst();
         QCOMPARE(asked.kind + '|' + asked.caption + '|' + asked.dir, "directory|Выберите директорию Orvex|/opt/orvex");
     }
 
-    void logAndEncodingOptions_data()
-    {
-        QTest::addColumn<QStringList>("stored"); // "Log Max Lines", "Log Max MB", "Output Encoding"; empty: missing
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<int>("megabytes");
-        QTest::addColumn<OutputDecoder::Encoding>("encoding");
-        QTest::newRow("first start") << QStringList{"", "", ""} << 50000 << 32 << OutputDecoder::Encoding::Auto;
-        QTest::newRow("chosen") << QStringList{"20000", "8", "UTF-8"} << 20000 << 8 << OutputDecoder::Encoding::Utf8;
-        QTest::newRow("name in other case")
-            << QStringList{"", "", "cp1251"} << 50000 << 32 << OutputDecoder::Encoding::Cp1251;
-        QTest::newRow("out of range") << QStringList{"0", "100000", "koi8-r"} << 100 << 512
-                                      << OutputDecoder::Encoding::Auto;
-        QTest::newRow("not numbers") << QStringList{"many", "lots", ""} << 50000 << 32 << OutputDecoder::Encoding::Auto;
-    }
-
     void logAndEncodingOptions()
     {
-        QFETCH(QStringList, stored);
-        const QStringList keys{"Log Max Lines", "Log Max MB", "Output Encoding"};
-        for (int i = 0; i < keys.size(); ++i) {
-            if (!stored.at(i).isEmpty())
-                store().setValue(keys.at(i), stored.at(i));
-        }
-        m_window = std::make_unique<Volmar>();
-        QTEST(m_window->m_nLogMaxLines, "lines");
-        QTEST(m_window->m_nLogMaxMb, "megabytes");
-        QTEST(m_window->m_outputEncoding, "encoding");
-
         // The dialog shows them and hands its edits back on OK; the store takes them at the close.
-        QFETCH(int, lines);
+        m_window = std::make_unique<Volmar>();
+        Options& options = m_window->m_options;
+        options.m_nLogMaxLines = 20000;
+        options.m_outputEncoding = TextCodec::OutputEncoding::Utf8;
         runDialog([&](Settings* dialog) {
-            QCOMPARE(dialog->m_pLogLinesSpin->value(), lines);
-            QCOMPARE(dialog->m_pOutputEncodingCombo->currentIndex(), int(m_window->m_outputEncoding));
+            QCOMPARE(dialog->m_pLogLinesSpin->value(), 20000);
+            QCOMPARE(dialog->m_pOutputEncodingCombo->currentText(), "UTF-8");
             dialog->m_pLogLinesSpin->setValue(1000);
             dialog->m_pLogMbSpin->setValue(4);
             dialog->m_pOutputEncodingCombo->setCurrentIndex(1);
             QCOMPARE(dialog->m_pOutputEncodingCombo->currentText(), "CP1251");
             dialog->okButton->click();
         });
-        QCOMPARE(m_window->m_nLogMaxLines, 1000);
-        QCOMPARE(m_window->m_nLogMaxMb, 4);
-        QCOMPARE(m_window->m_outputEncoding, OutputDecoder::Encoding::Cp1251);
-        m_window->saveSettings();
+        QCOMPARE(options.m_nLogMaxLines, 1000);
+        QCOMPARE(options.m_nLogMaxMb, 4);
+        QCOMPARE(options.m_outputEncoding, TextCodec::OutputEncoding::Cp1251);
+        m_window->close();
         QCOMPARE(store().value("Log Max Lines").toInt(), 1000);
-        QCOMPARE(store().value("Log Max MB").toInt(), 4);
         QCOMPARE(store().value("Output Encoding").toString(), "CP1251");
     }
 
     void storedPeriodPastLimitShownAtLimit()
     {
         m_window = std::make_unique<Volmar>();
-        m_window->m_nRestartTimeout = 4000000000u;
+        m_window->m_options.m_nRestartTimeout = 4000000000u;
         runDialog([&](Settings* dialog) {
             QCOMPARE(dialog->m_pRestartTimeoutEdit->text(), "1000000");
             dialog->okButton->click();
         });
-        QCOMPARE(m_window->m_nRestartTimeout, 1000000u);
+        QCOMPARE(m_window->m_options.m_nRestartTimeout, 1000000u);
     }
 
 private:
@@ -272,8 +207,8 @@ int main(int argc, char** argv)
     // The window reads file names from the application's arguments; QtTest's options stay out of them.
     int appArgc = 1;
     QApplication app(appArgc, argv);
-    TestSettings test;
+    TestSettingsDialog test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_settings.moc"
+#include "tst_settingsdialog.moc"

@@ -1,18 +1,22 @@
 #pragma once
 
-#include "control/outputdecoder.h"
+#include "settings/options.h"
 #include "ui_settings.h"
 
 #include <QDialog>
 
-// The modal "Настройки" dialog. It only carries values: the main window fills it from its option
-// members and copies them back on OK; nothing here touches the settings store.
+// The modal "Настройки" dialog. It edits a copy of the options, which the main window takes back on
+// OK; nothing here touches the settings store.
 class Settings : public QDialog, public Ui::SettingsClass
 {
     Q_OBJECT
 
 public:
     explicit Settings(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+
+    void setOptions(const Options& options);
+    // The options given, with what the controls show; those without a control stay as they were.
+    Options options() const;
 
     void setOrvexDir(const QString& dir);
     QString orvexDir() const;
@@ -42,14 +46,11 @@ public:
     int logMaxLines() const;
     void setLogMaxMb(int megabytes);
     int logMaxMb() const;
-    void setOutputEncoding(OutputDecoder::Encoding encoding);
-    OutputDecoder::Encoding outputEncoding() const;
+    void setOutputEncoding(TextCodec::OutputEncoding encoding);
+    TextCodec::OutputEncoding outputEncoding() const;
 
-    static constexpr int MaxRestartTimeout = 1000000;
-    static constexpr int MinLogLines = 100;
-    static constexpr int MaxLogLines = 1000000;
-    static constexpr int MinLogMb = 1;
-    static constexpr int MaxLogMb = 512;
+private:
+    Options m_options;
 
 public slots:
     void slotClicked();

@@ -1,4 +1,4 @@
-#include "settings/settings.h"
+#include "widgets/settings.h"
 
 #include "widgets/messagebox.h"
 
@@ -38,9 +38,48 @@ Settings::Settings(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, fla
     // Made here rather than in the form: the form's connection to a slot it does not know would be
     // string-based.
     connect(toolButton, &QToolButton::clicked, this, &Settings::slotClicked);
-    m_pRestartTimeoutEdit->setValidator(new BoundedIntValidator(0, MaxRestartTimeout, m_pRestartTimeoutEdit));
-    m_pLogLinesSpin->setRange(MinLogLines, MaxLogLines);
-    m_pLogMbSpin->setRange(MinLogMb, MaxLogMb);
+    m_pRestartTimeoutEdit->setValidator(new BoundedIntValidator(0, Options::MaxRestartTimeout, m_pRestartTimeoutEdit));
+    m_pLogLinesSpin->setRange(Options::MinLogLines, Options::MaxLogLines);
+    m_pLogMbSpin->setRange(Options::MinLogMb, Options::MaxLogMb);
+}
+
+void Settings::setOptions(const Options& options)
+{
+    m_options = options;
+    setOrvexDir(options.m_sOrvexDirectory);
+    setAutoLoadOrvex(options.m_bAutoLoadOrvex);
+    setAutoExitOrvex(options.m_bAutoExitOrvex);
+    setAutoLoadPld(options.m_bAutoLoadPld);
+    setAutoSave(options.m_bAutoSave);
+    setAutoRunProgram(options.m_bAutoRunProgram);
+    setAutoReload(options.m_bAutoReload);
+    setSingleModeOff(options.m_bSingleModeOff);
+    setShowProgWindow(options.m_bShowProgWindow);
+    setRestart(options.m_bRestart);
+    setRestartTimeout(int(qMin<uint>(options.m_nRestartTimeout, Options::MaxRestartTimeout)));
+    setLogMaxLines(options.m_nLogMaxLines);
+    setLogMaxMb(options.m_nLogMaxMb);
+    setOutputEncoding(options.m_outputEncoding);
+}
+
+Options Settings::options() const
+{
+    Options options = m_options;
+    options.m_sOrvexDirectory = orvexDir();
+    options.m_bAutoLoadOrvex = autoLoadOrvex();
+    options.m_bAutoExitOrvex = autoExitOrvex();
+    options.m_bAutoLoadPld = autoLoadPld();
+    options.m_bAutoSave = autoSave();
+    options.m_bAutoRunProgram = autoRunProgram();
+    options.m_bAutoReload = autoReload();
+    options.m_bSingleModeOff = singleModeOff();
+    options.m_bShowProgWindow = showProgWindow();
+    options.m_bRestart = restart();
+    options.m_nRestartTimeout = uint(qMax(0, restartTimeout()));
+    options.m_nLogMaxLines = logMaxLines();
+    options.m_nLogMaxMb = logMaxMb();
+    options.m_outputEncoding = outputEncoding();
+    return options;
 }
 
 void Settings::setOrvexDir(const QString& dir)
@@ -145,12 +184,12 @@ bool Settings::restart() const
 
 void Settings::setRestartTimeout(int ms)
 {
-    m_pRestartTimeoutEdit->setText(QString::number(qBound(0, ms, MaxRestartTimeout)));
+    m_pRestartTimeoutEdit->setText(QString::number(qBound(0, ms, Options::MaxRestartTimeout)));
 }
 
 int Settings::restartTimeout() const
 {
-    return qBound(0, m_pRestartTimeoutEdit->text().toInt(nullptr, 10), MaxRestartTimeout);
+    return qBound(0, m_pRestartTimeoutEdit->text().toInt(nullptr, 10), Options::MaxRestartTimeout);
 }
 
 void Settings::setLogMaxLines(int lines)
@@ -173,15 +212,15 @@ int Settings::logMaxMb() const
     return m_pLogMbSpin->value();
 }
 
-void Settings::setOutputEncoding(OutputDecoder::Encoding encoding)
+void Settings::setOutputEncoding(TextCodec::OutputEncoding encoding)
 {
     // The list holds the choices in the order of the enumeration.
     m_pOutputEncodingCombo->setCurrentIndex(int(encoding));
 }
 
-OutputDecoder::Encoding Settings::outputEncoding() const
+TextCodec::OutputEncoding Settings::outputEncoding() const
 {
-    return OutputDecoder::Encoding(qMax(0, m_pOutputEncodingCombo->currentIndex()));
+    return TextCodec::OutputEncoding(qMax(0, m_pOutputEncodingCombo->currentIndex()));
 }
 
 void Settings::slotClicked()
