@@ -180,18 +180,6 @@ bool terminate(qint64 pid)
     return isOpen(pid) && ::kill(static_cast<pid_t>(pid), SIGKILL) == 0;
 }
 
-void runInOwnGroup(QProcess& process)
-{
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
-}
-
-void killGroup(qint64 pgid)
-{
-    // A child whose setpgid() failed is still in our group: -pid then names no group at all.
-    if (validPid(pgid) && pgid != ::getpgrp())
-        ::kill(-static_cast<pid_t>(pgid), SIGKILL);
-}
-
 QString helperDirectory(const QString& applicationDir)
 {
     const QString installed = QDir::cleanPath(applicationDir + QStringLiteral("/../lib/volmar"));

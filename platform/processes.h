@@ -30,13 +30,6 @@ bool isOpen(qint64 pid);
 // SIGKILL to an open process; false when it is not open or the signal failed.
 bool terminate(qint64 pid);
 
-// Makes the next start of process run the program in a process group of its own, so that
-// killGroup() with its pid reaches every program it starts in turn.
-void runInOwnGroup(QProcess& process);
-
-// SIGKILL to every member of the process group led by pgid (a child started in its own group).
-void killGroup(qint64 pgid);
-
 // Where the stand-in tools are: "lib/volmar" beside the "bin" folder of an installed Volmar whose
 // executable is in applicationDir, else applicationDir itself (a build tree keeps them together).
 QString helperDirectory(const QString& applicationDir);
