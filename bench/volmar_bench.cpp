@@ -3,10 +3,10 @@
 // their ratios hold on a noisy machine.
 #include "app/volmar.h"
 #include "bench/workload.h"
-#include "control/logpane.h"
 #include "description/paramtreeitem.h"
 #include "document/inidocument.h"
 #include "platform/profile.h"
+#include "widgets/logpane.h"
 #include "widgets/paramstreewidget.h"
 
 #include <QApplication>

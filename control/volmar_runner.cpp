@@ -2,12 +2,12 @@
 // opening, the restarts, and the auxiliary command of a description.
 #include "app/volmar.h"
 #include "control/commandoutcome.h"
-#include "control/logpane.h"
 #include "control/processgroup.h"
 #include "control/processwait.h"
 #include "control/qprocessex.h"
 #include "control/terminationsignals.h"
 #include "platform/processes.h"
+#include "widgets/logpane.h"
 #include "widgets/messagebox.h"
 
 #include <QDir>

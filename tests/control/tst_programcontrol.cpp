@@ -1,9 +1,9 @@
 // The window's program controls with real child processes: the log, the buttons and what they say.
 #include "app/volmar.h"
-#include "control/logpane.h"
 #include "control/qprocessex.h"
 #include "platform/processes.h"
 #include "tests/common/testutil.h"
+#include "widgets/logpane.h"
 #include "widgets/messagebox.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "control/logpane.h"
+#include "widgets/logpane.h"
 
-#include "control/logdocumentlayout.h"
+#include "widgets/logdocumentlayout.h"
 
 #include <QTextBlock>
 #include <QTextCursor>

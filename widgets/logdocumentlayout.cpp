@@ -1,4 +1,4 @@
-#include "control/logdocumentlayout.h"
+#include "widgets/logdocumentlayout.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
