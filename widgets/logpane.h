@@ -32,6 +32,8 @@ public:
     // Brings the pane up to date now and scrolls to its end.
     void flush();
 
+    // Output is waiting to be shown.
+    bool hasPending() const { return m_buffer.hasPending(); }
     qint64 droppedLines() const { return m_buffer.droppedLines(); }
     // The text of the line at the top that tells how many lines were dropped.
     static QString droppedNote(qint64 lines);
