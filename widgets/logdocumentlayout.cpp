@@ -10,9 +10,8 @@
 
 namespace
 {
-// Enough lines to fill a tall pane at its end: lines of text, or fewer blocks that wrap into as many.
+// Enough blocks to fill a tall pane at its end, however short its lines.
 constexpr int EagerTailBlocks = 200;
-constexpr qreal EagerTailHeight = 4000;
 } // namespace
 
 LogDocumentLayout::LogDocumentLayout(QTextDocument* document) : QAbstractTextDocumentLayout(document)
@@ -28,6 +27,17 @@ void LogDocumentLayout::resetAll()
     m_maxLineWidth = 0;
     m_heights.reset(doc->blockCount(), m_lineHeight);
     m_laidOut.assign(size_t(doc->blockCount()), 0);
+    estimateHeights(doc->firstBlock(), doc->blockCount());
+}
+
+void LogDocumentLayout::estimateHeights(QTextBlock block, int count)
+{
+    // A block not laid out yet counts as its lines, one line of the default font each.
+    for (int i = 0; i < count && block.isValid(); ++i, block = block.next()) {
+        const qsizetype lines = block.text().count(QChar::LineSeparator) + 1;
+        if (lines > 1)
+            m_heights.set(block.blockNumber(), qreal(lines) * m_lineHeight);
+    }
 }
 
 qreal LogDocumentLayout::blockTop(int blockNumber) const
@@ -117,13 +127,14 @@ void LogDocumentLayout::documentChanged(int from, int, int charsAdded)
         m_heights.replace(first, removed, inserted, m_lineHeight);
         const auto at = m_laidOut.begin() + first;
         m_laidOut.insert(m_laidOut.erase(at, at + removed), size_t(inserted), 0);
+        estimateHeights(doc->findBlockByNumber(first), inserted);
     }
     // From the end up: long lines wrap into many, and laying out more than the pane shows costs time
     // whenever output arrives.
     qreal height = 0;
     int count = 0;
     for (QTextBlock block = doc->lastBlock();
-         block.isValid() && block.blockNumber() >= first && count < EagerTailBlocks && height < EagerTailHeight;
+         block.isValid() && block.blockNumber() >= first && count < EagerTailBlocks && height < m_eagerHeight;
          block = block.previous(), ++count) {
         if (!m_laidOut[size_t(block.blockNumber())])
             layoutBlock(block);

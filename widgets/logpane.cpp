@@ -15,13 +15,19 @@ constexpr qint64 FlushIntervalMs = 40;
 // output is taken in; every line costs a text block, whatever its length.
 constexpr qsizetype MaxFlushChars = 256 * 1024;
 constexpr qsizetype MaxFlushLines = 4000;
+// Lines that share a text block: few enough that the block at the end, laid out again whenever
+// output arrives, stays cheap.
+constexpr int MaxBlockLines = 32;
+constexpr int MaxBlockChars = 4096;
+constexpr QChar LineFeed = u'\n';
 } // namespace
 
 LogPane::LogPane(QTextEdit* edit, QObject* parent) : QObject(parent), m_pEdit(edit)
 {
     // A log of many megabytes must not also be kept as undo steps, nor laid out where nobody looks.
     m_pEdit->setUndoRedoEnabled(false);
-    m_pEdit->document()->setDocumentLayout(new LogDocumentLayout(m_pEdit->document()));
+    m_pLayout = new LogDocumentLayout(m_pEdit->document());
+    m_pEdit->document()->setDocumentLayout(m_pLayout);
     m_flushTimer.setSingleShot(true);
     connect(&m_flushTimer, &QTimer::timeout, this, &LogPane::flushSome);
     m_sinceFlush.start();
@@ -79,6 +85,7 @@ void LogPane::flushSome()
     m_flushTimer.stop();
     if (!m_buffer.hasPending())
         return;
+    m_pLayout->setEagerHeight(m_pEdit->viewport()->height());
     applyStep(m_buffer.takeStep(MaxFlushChars, MaxFlushLines));
     if (m_buffer.hasPending())
         m_flushTimer.start(0);
@@ -86,10 +93,29 @@ void LogPane::flushSome()
     m_sinceFlush.restart();
 }
 
+QString LogPane::packLines(const QString& text, int blockLines, int blockChars)
+{
+    // A text block costs far more to insert than a character, so lines share blocks, parted by line
+    // separators that the pane's plain text shows as line feeds.
+    QString packed = text;
+    qsizetype lineStart = 0;
+    for (qsizetype i = packed.indexOf(LineFeed); i >= 0; i = packed.indexOf(LineFeed, i + 1)) {
+        blockChars += int(i - lineStart) + 1;
+        lineStart = i + 1;
+        if (++blockLines < MaxBlockLines && blockChars < MaxBlockChars) {
+            packed[i] = QChar::LineSeparator;
+        } else {
+            blockLines = 1;
+            blockChars = 0;
+        }
+    }
+    return packed;
+}
+
 void LogPane::applyStep(const LogBuffer::Step& step)
 {
-    // The pane holds the note about dropped lines, when there is one, then the lines of the log; the
-    // last of them is the console's last line.
+    // The pane holds the note about dropped lines, when there is one, as a block of its own, then the
+    // lines of the log; the last of them is the console's last line.
     QTextDocument* document = m_pEdit->document();
     if (step.clearAll) {
         QTextCursor all(document);
@@ -99,20 +125,25 @@ void LogPane::applyStep(const LogBuffer::Step& step)
     }
 
     const QTextBlock last = document->lastBlock();
+    const QString lastText = last.text();
+    const qsizetype lineStart = lastText.lastIndexOf(QChar::LineSeparator) + 1;
+    const qsizetype kept = qMin(step.keep, lastText.size() - lineStart);
     QTextCursor end(document);
-    end.setPosition(last.position() + int(qMin<qsizetype>(step.keep, last.length() - 1)));
+    end.setPosition(last.position() + int(lineStart + kept));
     end.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    end.insertText(step.text, QTextCharFormat());
+    end.insertText(
+        packLines(step.text, int(lastText.left(lineStart).count(QChar::LineSeparator)) + 1, int(lineStart + kept)),
+        QTextCharFormat());
 
     // The dropped lines and the old note give way to the new note in one edit of the top.
     if (step.dropLines == 0 && step.droppedTotal == m_nNoted)
         return;
-    const QTextBlock firstKept = document->findBlockByNumber((m_nNoted > 0 ? 1 : 0) + int(step.dropLines));
+    const int noteEnd = m_nNoted > 0 ? document->firstBlock().length() : 0;
     QTextCursor top(document);
-    top.setPosition(firstKept.position(), QTextCursor::KeepAnchor);
+    top.setPosition(noteEnd + int(step.dropChars), QTextCursor::KeepAnchor);
     QTextCharFormat noteFormat;
     noteFormat.setForeground(m_pEdit->palette().color(QPalette::Disabled, QPalette::Text));
     noteFormat.setFontItalic(true);
-    top.insertText(droppedNote(step.droppedTotal) + QLatin1Char('\n'), noteFormat);
+    top.insertText(droppedNote(step.droppedTotal) + LineFeed, noteFormat);
     m_nNoted = step.droppedTotal;
 }

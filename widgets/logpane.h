@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
+class LogDocumentLayout;
 class QTextEdit;
 
 // Shows a program's output in the window's log pane. Chunks are decoded and applied to the console
@@ -43,8 +44,12 @@ private:
     void flushSome();
     void take(const LogStream::Update& update);
     void applyStep(const LogBuffer::Step& step);
+    // The text with its line feeds, but those that close a block, turned into line separators; the
+    // last block holds blockLines lines of blockChars characters so far.
+    static QString packLines(const QString& text, int blockLines, int blockChars);
 
     QTextEdit* m_pEdit;
+    LogDocumentLayout* m_pLayout;
     LogStream m_stream;
     LogBuffer m_buffer;
     qint64 m_nNoted = 0; // the count the note at the top tells; 0: there is no note
