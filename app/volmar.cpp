@@ -4,6 +4,7 @@
 #include "app/tabwgt.h"
 #include "control/qprocessex.h"
 #include "platform/processes.h"
+#include "widgets/logtools.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
 
@@ -55,6 +56,8 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     m_pOrvexProcess = new QProcessEx();
     m_pAuxProcess = new QProcessEx(this);
     setUpProgramControl();
+    // The log's tools stand above it on its page.
+    verticalLayout_9->insertWidget(0, new LogTools(logPane(), widget_2));
 
     loadSettings();
     openFiles();

@@ -38,6 +38,13 @@ void LogBuffer::restart()
     m_bClearPane = true;
 }
 
+void LogBuffer::forgetLines()
+{
+    m_lengths.assign(1, m_lengths.back());
+    m_chars = m_lengths.back();
+    m_dropped = 0;
+}
+
 void LogBuffer::add(const LogConsole::Edit& edit)
 {
     if (!m_bPending) {

@@ -42,6 +42,8 @@ public:
     // The pane is emptied before the next edit.
     void restart();
     void add(const LogConsole::Edit& edit);
+    // Nothing is waiting and the pane now holds its last line only.
+    void forgetLines();
 
     bool hasPending() const { return m_bPending || m_bClearPane; }
     // At most about maxChars characters and maxLines lines of new text.

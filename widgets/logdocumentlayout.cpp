@@ -16,6 +16,8 @@ constexpr int EagerTailBlocks = 200;
 
 LogDocumentLayout::LogDocumentLayout(QTextDocument* document) : QAbstractTextDocumentLayout(document)
 {
+    // Read by QTextEdit: without it, "no wrap" would still wrap at the pane's width.
+    setProperty("contentHasAlignment", false);
     resetAll();
 }
 
@@ -145,6 +147,12 @@ void LogDocumentLayout::documentChanged(int from, int, int charsAdded)
     emit update();
 }
 
+void LogDocumentLayout::setHighlight(const QString& text, const QTextCharFormat& format)
+{
+    m_highlight = text;
+    m_highlightFormat = format;
+}
+
 void LogDocumentLayout::draw(QPainter* painter, const PaintContext& context)
 {
     const QTextDocument* doc = document();
@@ -162,6 +170,12 @@ void LogDocumentLayout::draw(QPainter* painter, const PaintContext& context)
         const int position = block.position();
         const int length = block.length();
         QList<QTextLayout::FormatRange> selections;
+        if (!m_highlight.isEmpty()) {
+            const QString text = block.text();
+            for (qsizetype at = text.indexOf(m_highlight, 0, Qt::CaseInsensitive); at >= 0;
+                 at = text.indexOf(m_highlight, at + m_highlight.size(), Qt::CaseInsensitive))
+                selections.append({int(at), int(m_highlight.size()), m_highlightFormat});
+        }
         for (const Selection& selection : context.selections) {
             const int start = qMax(0, selection.cursor.selectionStart() - position);
             const int end = qMin(length, selection.cursor.selectionEnd() - position);

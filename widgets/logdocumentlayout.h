@@ -4,6 +4,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
+#include <QTextCharFormat>
 
 #include <deque>
 
@@ -21,6 +22,8 @@ public:
     // The height laid out at the end of the document whenever it changes: the pane's height, so that
     // the end, where the pane is scrolled to, is exact.
     void setEagerHeight(qreal height) { m_eagerHeight = height; }
+    // Marks every occurrence of text, case aside, in the lines drawn.
+    void setHighlight(const QString& text, const QTextCharFormat& format);
 
     void draw(QPainter* painter, const PaintContext& context) override;
     int hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const override;
@@ -49,4 +52,6 @@ private:
     qreal m_maxLineWidth = 0;
     bool m_bSizeChangePending = false;
     qreal m_eagerHeight = 4000;
+    QString m_highlight;
+    QTextCharFormat m_highlightFormat;
 };

@@ -2,6 +2,7 @@
 
 #include "widgets/logdocumentlayout.h"
 
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -28,6 +29,7 @@ LogPane::LogPane(QTextEdit* edit, QObject* parent) : QObject(parent), m_pEdit(ed
     m_pEdit->setUndoRedoEnabled(false);
     m_pLayout = new LogDocumentLayout(m_pEdit->document());
     m_pEdit->document()->setDocumentLayout(m_pLayout);
+    connect(m_pEdit->verticalScrollBar(), &QScrollBar::valueChanged, this, &LogPane::scrolled);
     m_flushTimer.setSingleShot(true);
     connect(&m_flushTimer, &QTimer::timeout, this, &LogPane::flushSome);
     m_sinceFlush.start();
@@ -45,6 +47,48 @@ void LogPane::clear(OutputDecoder::Encoding encoding, const QString& pendingCr)
     m_buffer.clear();
     m_nNoted = 0;
     m_pEdit->setPlainText(QString());
+    setFollowing(true);
+}
+
+void LogPane::clearShown()
+{
+    flush();
+    m_buffer.forgetLines();
+    QTextDocument* document = m_pEdit->document();
+    const QTextBlock last = document->lastBlock();
+    QTextCursor top(document);
+    top.setPosition(last.position() + int(last.text().lastIndexOf(QChar::LineSeparator) + 1), QTextCursor::KeepAnchor);
+    top.removeSelectedText();
+    m_nNoted = 0;
+    setFollowing(true);
+}
+
+void LogPane::setHighlight(const QString& text)
+{
+    QTextCharFormat format;
+    format.setBackground(QColor(255, 230, 120));
+    format.setForeground(Qt::black);
+    m_pLayout->setHighlight(text, format);
+    m_pEdit->viewport()->update();
+}
+
+void LogPane::setLineWrap(bool on)
+{
+    m_pEdit->setLineWrapMode(on ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+}
+
+void LogPane::scrolled(int value)
+{
+    if (!m_bScrolling)
+        setFollowing(value >= m_pEdit->verticalScrollBar()->maximum());
+}
+
+void LogPane::setFollowing(bool following)
+{
+    if (following == m_bFollow)
+        return;
+    m_bFollow = following;
+    emit followingChanged(following);
 }
 
 void LogPane::setLimits(const LogBuffer::Limits& limits)
@@ -86,10 +130,22 @@ void LogPane::flushSome()
     if (!m_buffer.hasPending())
         return;
     m_pLayout->setEagerHeight(m_pEdit->viewport()->height());
-    applyStep(m_buffer.takeStep(MaxFlushChars, MaxFlushLines));
+    QScrollBar* bar = m_pEdit->verticalScrollBar();
+    const int shownFrom = bar->value();
+    const qreal gone = applyStep(m_buffer.takeStep(MaxFlushChars, MaxFlushLines));
     if (m_buffer.hasPending())
         m_flushTimer.start(0);
-    m_pEdit->moveCursor(QTextCursor::End);
+    m_bScrolling = true;
+    if (m_bFollow) {
+        // A selection the user is making at the end stays.
+        if (!m_pEdit->textCursor().hasSelection())
+            m_pEdit->moveCursor(QTextCursor::End);
+        bar->setValue(bar->maximum());
+    } else {
+        // The lines the user is reading stay where they are while older ones leave the top.
+        bar->setValue(shownFrom - qRound(gone));
+    }
+    m_bScrolling = false;
     m_sinceFlush.restart();
 }
 
@@ -112,7 +168,7 @@ QString LogPane::packLines(const QString& text, int blockLines, int blockChars)
     return packed;
 }
 
-void LogPane::applyStep(const LogBuffer::Step& step)
+qreal LogPane::applyStep(const LogBuffer::Step& step)
 {
     // The pane holds the note about dropped lines, when there is one, as a block of its own, then the
     // lines of the log; the last of them is the console's last line.
@@ -137,7 +193,8 @@ void LogPane::applyStep(const LogBuffer::Step& step)
 
     // The dropped lines and the old note give way to the new note in one edit of the top.
     if (step.dropLines == 0 && step.droppedTotal == m_nNoted)
-        return;
+        return 0;
+    const qreal heightBefore = m_pLayout->documentSize().height();
     const int noteEnd = m_nNoted > 0 ? document->firstBlock().length() : 0;
     QTextCursor top(document);
     top.setPosition(noteEnd + int(step.dropChars), QTextCursor::KeepAnchor);
@@ -146,4 +203,5 @@ void LogPane::applyStep(const LogBuffer::Step& step)
     noteFormat.setFontItalic(true);
     top.insertText(droppedNote(step.droppedTotal) + LineFeed, noteFormat);
     m_nNoted = step.droppedTotal;
+    return heightBefore - m_pLayout->documentSize().height();
 }
