@@ -32,6 +32,9 @@ public:
     // The auxiliary command of the description, told as its button's title.
     void runAuxCommand(const QString& title, const QString& commandLine, int timeoutMs);
 
+    // The log of the program's output, made on first use.
+    LogPane* logPane();
+
 public slots:
     void slotStartButton();
     // The automatic actions after opening: visualiser, firmware and program, as the options say.
@@ -44,7 +47,6 @@ private:
     void updateStartButton();
     void setPldControlsEnabled(bool enabled);
     void showPldResult(ProgramRunner::PldResult result);
-    LogPane* logPane();
 
     QWidget* m_pWindow;
     Ui::VolmarClass& m_form;

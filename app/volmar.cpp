@@ -5,6 +5,7 @@
 #include "app/programpanel.h"
 #include "app/tabwgt.h"
 #include "control/terminationsignals.h"
+#include "widgets/logtools.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
 #include "widgets/settings.h"
@@ -41,6 +42,8 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
 
     m_pPanel = new ProgramPanel(this, *this, m_runner);
     connect(TerminationSignals::instance(), &TerminationSignals::received, this, &Volmar::slotTerminationSignal);
+    // The log's tools stand above it on its page.
+    verticalLayout_9->insertWidget(0, new LogTools(m_pPanel->logPane(), widget_2));
 
     loadSettings();
     openFiles();

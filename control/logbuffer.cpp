@@ -38,6 +38,13 @@ void LogBuffer::restart()
     m_bClearPane = true;
 }
 
+void LogBuffer::forgetLines()
+{
+    m_lengths.assign(1, m_lengths.back());
+    m_chars = m_lengths.back();
+    m_dropped = 0;
+}
+
 void LogBuffer::add(const LogConsole::Edit& edit)
 {
     if (!m_bPending) {
@@ -178,6 +185,7 @@ LogBuffer::Step LogBuffer::takeStep(qsizetype maxChars, qsizetype maxLines)
         const qsizetype chars = m_limits.maxChars - m_limits.maxChars / 8;
         while (m_lengths.size() > 1 && (lineCount() + m_feeds > lines || m_chars + pendingChars() > chars)) {
             m_chars -= m_lengths.front() + 1;
+            step.dropChars += m_lengths.front() + 1;
             m_lengths.pop_front();
             ++step.dropLines;
             ++m_dropped;

@@ -30,6 +30,7 @@ public:
         qsizetype keep = 0;      // the last line keeps this many characters
         QString text;            // and this follows it (further lines after each "\n")
         qsizetype dropLines = 0; // then this many lines go from the top
+        qsizetype dropChars = 0; // which are this many characters, a line feed after each
         qint64 droppedTotal = 0; // lines dropped since the log was cleared, told at the top when not 0
     };
 
@@ -41,6 +42,8 @@ public:
     // The pane is emptied before the next edit.
     void restart();
     void add(const LogConsole::Edit& edit);
+    // Nothing is waiting and the pane now holds its last line only.
+    void forgetLines();
 
     bool hasPending() const { return m_bPending || m_bClearPane; }
     // At most about maxChars characters and maxLines lines of new text.

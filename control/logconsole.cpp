@@ -1,6 +1,6 @@
 #include "control/logconsole.h"
 
-#include <QStringList>
+#include <algorithm>
 
 namespace
 {
@@ -24,59 +24,95 @@ void LogConsole::Edit::then(const Edit& next)
     }
 }
 
-QString LogConsole::plainChunk(const QString& chunk)
+namespace
 {
-    QString plain = chunk;
-    for (QChar& c : plain) {
-        switch (c.unicode()) {
-        case QChar::LineSeparator:
-        case QChar::ParagraphSeparator:
-        case 0xFDD0: // frame start of a text document
-        case 0xFDD1: // frame end
-            c = LineFeed;
-            break;
-        case QChar::Nbsp:
-            c = u' ';
-            break;
-        default:
-            break;
+// The console's last line being written: characters go to the write position, which a "\r" sets back
+// to the start of the line, so that what follows overwrites what stands there.
+struct LineWriter
+{
+    QString out;
+    qsizetype lineStart = 0;
+    qsizetype pos = 0;
+    bool lineHasCr = false;
+
+    void write(QStringView run)
+    {
+        const qsizetype overwrite = qMin(run.size(), out.size() - pos);
+        if (overwrite > 0)
+            std::copy_n(run.data(), overwrite, out.data() + pos);
+        if (overwrite < run.size())
+            out.append(run.mid(overwrite));
+        pos += run.size();
+    }
+
+    void endLine(QString& pendingCr)
+    {
+        // The last "\r" segment of the line stands at its start, as it overwrote it.
+        if (lineHasCr) {
+            pendingCr = CarriageReturn;
+            pendingCr += QStringView(out).mid(lineStart, pos - lineStart);
         }
     }
-    return plain;
-}
 
-QString LogConsole::overwriteLine(const QString& line, QString& pendingCr)
-{
-    qsizetype cr = line.indexOf(CarriageReturn);
-    if (cr < 0)
-        return line;
-    QString result = line.left(cr);
-    while (cr >= 0) {
-        const qsizetype next = line.indexOf(CarriageReturn, cr + 1);
-        const QString segment = line.mid(cr + 1, next < 0 ? -1 : next - cr - 1);
-        result.replace(0, qMin(segment.size(), result.size()), segment);
-        pendingCr = CarriageReturn + segment;
-        cr = next;
+    // Runs of ordinary characters are copied whole; plain maps what a text document would take for a
+    // line break or a no-break space.
+    void feed(QStringView text, QString& pendingCr, bool plain)
+    {
+        qsizetype run = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            char16_t c = text[i].unicode();
+            if (c >= u' ' && c < 0xA0)
+                continue;
+            if (plain) {
+                if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator || c == 0xFDD0 || c == 0xFDD1)
+                    c = LineFeed.unicode();
+                else if (c == QChar::Nbsp)
+                    c = u' ';
+            }
+            if (c != LineFeed && c != CarriageReturn && c == text[i].unicode())
+                continue;
+            write(text.mid(run, i - run));
+            run = i + 1;
+            if (c == LineFeed) {
+                endLine(pendingCr);
+                // A line feed ends the line wherever the write position stands.
+                out.append(LineFeed);
+                lineStart = pos = out.size();
+                lineHasCr = false;
+            } else if (c == CarriageReturn) {
+                pos = lineStart;
+                lineHasCr = true;
+            } else {
+                write(QStringView(&c, 1));
+            }
+        }
+        write(text.mid(run));
     }
-    return result;
-}
+};
+} // namespace
 
 LogConsole::Edit LogConsole::append(const QString& chunk, QString& pendingCr)
 {
-    QStringList lines = plainChunk(chunk).split(LineFeed);
-    if (!pendingCr.isEmpty())
-        lines.first() = m_lastLine + pendingCr + lines.first();
+    // A pending segment continues the last line; otherwise the chunk's first line replaces it.
+    LineWriter writer;
+    const QString carried = pendingCr;
     pendingCr.clear();
-    for (QString& line : lines)
-        line = overwriteLine(line, pendingCr);
-    const QString joined = lines.join(LineFeed);
+    writer.out.reserve((carried.isEmpty() ? 0 : m_lastLine.size() + carried.size()) + chunk.size());
+    if (!carried.isEmpty()) {
+        writer.out = m_lastLine;
+        writer.pos = writer.out.size();
+        writer.feed(carried, pendingCr, false);
+    }
+    writer.feed(chunk, pendingCr, true);
+    writer.endLine(pendingCr);
 
-    // The last line is replaced by joined; what both begin with stays in place.
+    // The last line is replaced by the text written; what both begin with stays in place.
     Edit edit;
-    const qsizetype common = qMin(m_lastLine.size(), joined.size());
-    while (edit.keep < common && m_lastLine.at(edit.keep) == joined.at(edit.keep))
+    const qsizetype common = qMin(m_lastLine.size(), writer.out.size());
+    while (edit.keep < common && m_lastLine.at(edit.keep) == writer.out.at(edit.keep))
         ++edit.keep;
-    edit.text = joined.mid(edit.keep);
-    m_lastLine = lines.last();
+    m_lastLine = writer.out.mid(writer.lineStart);
+    edit.text = std::move(writer.out);
+    edit.text.remove(0, edit.keep);
     return edit;
 }

@@ -35,13 +35,6 @@ public:
 
     const QString& lastLine() const { return m_lastLine; }
 
-    // Characters a text document takes for line or frame breaks become "\n", and a no-break space a
-    // blank, as the pane's plain text shows them; the log then holds no line break but "\n".
-    static QString plainChunk(const QString& chunk);
-
-    // One line with its "\r" segments applied; pendingCr becomes the last segment, if any.
-    static QString overwriteLine(const QString& line, QString& pendingCr);
-
 private:
     QString m_lastLine;
 };

@@ -10,13 +10,14 @@
 
 namespace
 {
-// Enough lines to fill a tall pane at its end: lines of text, or fewer blocks that wrap into as many.
+// Enough blocks to fill a tall pane at its end, however short its lines.
 constexpr int EagerTailBlocks = 200;
-constexpr qreal EagerTailHeight = 4000;
 } // namespace
 
 LogDocumentLayout::LogDocumentLayout(QTextDocument* document) : QAbstractTextDocumentLayout(document)
 {
+    // Read by QTextEdit: without it, "no wrap" would still wrap at the pane's width.
+    setProperty("contentHasAlignment", false);
     resetAll();
 }
 
@@ -28,6 +29,17 @@ void LogDocumentLayout::resetAll()
     m_maxLineWidth = 0;
     m_heights.reset(doc->blockCount(), m_lineHeight);
     m_laidOut.assign(size_t(doc->blockCount()), 0);
+    estimateHeights(doc->firstBlock(), doc->blockCount());
+}
+
+void LogDocumentLayout::estimateHeights(QTextBlock block, int count)
+{
+    // A block not laid out yet counts as its lines, one line of the default font each.
+    for (int i = 0; i < count && block.isValid(); ++i, block = block.next()) {
+        const qsizetype lines = block.text().count(QChar::LineSeparator) + 1;
+        if (lines > 1)
+            m_heights.set(block.blockNumber(), qreal(lines) * m_lineHeight);
+    }
 }
 
 qreal LogDocumentLayout::blockTop(int blockNumber) const
@@ -117,13 +129,14 @@ void LogDocumentLayout::documentChanged(int from, int, int charsAdded)
         m_heights.replace(first, removed, inserted, m_lineHeight);
         const auto at = m_laidOut.begin() + first;
         m_laidOut.insert(m_laidOut.erase(at, at + removed), size_t(inserted), 0);
+        estimateHeights(doc->findBlockByNumber(first), inserted);
     }
     // From the end up: long lines wrap into many, and laying out more than the pane shows costs time
     // whenever output arrives.
     qreal height = 0;
     int count = 0;
     for (QTextBlock block = doc->lastBlock();
-         block.isValid() && block.blockNumber() >= first && count < EagerTailBlocks && height < EagerTailHeight;
+         block.isValid() && block.blockNumber() >= first && count < EagerTailBlocks && height < m_eagerHeight;
          block = block.previous(), ++count) {
         if (!m_laidOut[size_t(block.blockNumber())])
             layoutBlock(block);
@@ -132,6 +145,12 @@ void LogDocumentLayout::documentChanged(int from, int, int charsAdded)
     if (documentSize() != before)
         emit documentSizeChanged(documentSize());
     emit update();
+}
+
+void LogDocumentLayout::setHighlight(const QString& text, const QTextCharFormat& format)
+{
+    m_highlight = text;
+    m_highlightFormat = format;
 }
 
 void LogDocumentLayout::draw(QPainter* painter, const PaintContext& context)
@@ -151,6 +170,12 @@ void LogDocumentLayout::draw(QPainter* painter, const PaintContext& context)
         const int position = block.position();
         const int length = block.length();
         QList<QTextLayout::FormatRange> selections;
+        if (!m_highlight.isEmpty()) {
+            const QString text = block.text();
+            for (qsizetype at = text.indexOf(m_highlight, 0, Qt::CaseInsensitive); at >= 0;
+                 at = text.indexOf(m_highlight, at + m_highlight.size(), Qt::CaseInsensitive))
+                selections.append({int(at), int(m_highlight.size()), m_highlightFormat});
+        }
         for (const Selection& selection : context.selections) {
             const int start = qMax(0, selection.cursor.selectionStart() - position);
             const int end = qMin(length, selection.cursor.selectionEnd() - position);

@@ -3,10 +3,10 @@
 #include "control/blockheights.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextCharFormat>
 
 #include <deque>
-
-class QTextBlock;
 
 // The layout of the log pane's document: plain text whose lines are laid out when they are shown
 // rather than when they arrive, as QPlainTextEdit does, but placed in pixels so that it serves a
@@ -18,6 +18,12 @@ class LogDocumentLayout : public QAbstractTextDocumentLayout
 
 public:
     explicit LogDocumentLayout(QTextDocument* document);
+
+    // The height laid out at the end of the document whenever it changes: the pane's height, so that
+    // the end, where the pane is scrolled to, is exact.
+    void setEagerHeight(qreal height) { m_eagerHeight = height; }
+    // Marks every occurrence of text, case aside, in the lines drawn.
+    void setHighlight(const QString& text, const QTextCharFormat& format);
 
     void draw(QPainter* painter, const PaintContext& context) override;
     int hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const override;
@@ -35,6 +41,7 @@ private:
     void layoutBlock(const QTextBlock& block);
     qreal blockTop(int blockNumber) const;
     void resetAll();
+    void estimateHeights(QTextBlock block, int count);
     // Size and position changes found while painting are announced after the paint.
     void announceSizeChange() const;
 
@@ -44,4 +51,7 @@ private:
     qreal m_lineHeight = 0; // of a line not laid out yet
     qreal m_maxLineWidth = 0;
     bool m_bSizeChangePending = false;
+    qreal m_eagerHeight = 4000;
+    QString m_highlight;
+    QTextCharFormat m_highlightFormat;
 };

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
+class LogDocumentLayout;
 class QTextEdit;
 
 // Shows a program's output in the window's log pane. Chunks are decoded and applied to the console
@@ -32,20 +33,44 @@ public:
     // Brings the pane up to date now and scrolls to its end.
     void flush();
 
+    // Empties the pane at the user's wish while the program may go on writing: the line it is
+    // writing stays, so that what overwrites it still lands in place.
+    void clearShown();
+    // The pane follows the end of the log while the user has not scrolled up to earlier lines.
+    bool isFollowing() const { return m_bFollow; }
+    // Every occurrence of text (case aside) is marked; empty marks nothing.
+    void setHighlight(const QString& text);
+    void setLineWrap(bool on);
+    QTextEdit* edit() const { return m_pEdit; }
+
+    // Output is waiting to be shown.
+    bool hasPending() const { return m_buffer.hasPending(); }
     qint64 droppedLines() const { return m_buffer.droppedLines(); }
     // The text of the line at the top that tells how many lines were dropped.
     static QString droppedNote(qint64 lines);
 
+signals:
+    void followingChanged(bool following);
+
 private:
+    void scrolled(int value);
+    void setFollowing(bool following);
     // Takes in at most a slice of the gathered output; the rest follows on the next pass.
     void flushSome();
     void take(const LogStream::Update& update);
-    void applyStep(const LogBuffer::Step& step);
+    // Returns the height that left the top of the pane.
+    qreal applyStep(const LogBuffer::Step& step);
+    // The text with its line feeds, but those that close a block, turned into line separators; the
+    // last block holds blockLines lines of blockChars characters so far.
+    static QString packLines(const QString& text, int blockLines, int blockChars);
 
     QTextEdit* m_pEdit;
+    LogDocumentLayout* m_pLayout;
     LogStream m_stream;
     LogBuffer m_buffer;
     qint64 m_nNoted = 0; // the count the note at the top tells; 0: there is no note
     QTimer m_flushTimer;
     QElapsedTimer m_sinceFlush;
+    bool m_bFollow = true;
+    bool m_bScrolling = false; // the pane scrolls itself; the user did not move it
 };

@@ -135,7 +135,6 @@ private slots:
         QCOMPARE(lines.first(), LogPane::droppedNote(first - 1));
         for (int i = 1; i < kept; ++i)
             QCOMPARE(lines.at(i).toInt(), first + i - 1);
-        QCOMPARE(m_window->m_pLogTextEdit->document()->blockCount(), int(lines.size()));
         // The next run starts with an empty log again.
         button()->click();
         start(QStringLiteral("echo next"));
@@ -160,8 +159,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&edit));
         QTRY_VERIFY(edit.viewport()->rect().contains(edit.cursorRect().center()));
         QVERIFY(edit.verticalScrollBar()->maximum() > 59000 * QFontMetricsF(edit.font()).lineSpacing());
-        QTextCursor cursor(edit.document()->findBlockByNumber(30000));
-        cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 3);
+        QTextCursor cursor = edit.document()->find(QStringLiteral("line 30001"));
+        cursor.setPosition(cursor.selectionStart() + 3);
         edit.setTextCursor(cursor);
         edit.ensureCursorVisible();
         const QPoint center = edit.cursorRect().center();

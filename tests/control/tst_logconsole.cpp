@@ -54,10 +54,8 @@ struct PaneModel
         if (step.clearAll)
             lines.clear();
         applyEdit(lines, LogConsole::Edit{step.keep, step.text});
-        qsizetype cut = 0;
-        for (qsizetype i = 0; i < step.dropLines; ++i)
-            cut = lines.indexOf(QLatin1Char('\n'), cut) + 1;
-        lines.remove(0, cut);
+        // As the pane does: the lines dropped are counted off in characters.
+        lines.remove(0, step.dropChars);
         noted = step.droppedTotal;
         mostLines = qMax(mostLines, lines.count(QLatin1Char('\n')) + 1);
     }
