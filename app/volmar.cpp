@@ -22,10 +22,10 @@
 Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     : QMainWindow(parent, flags), m_view(*this, m_session)
 {
-    setupUi(this);
+    m_ui.setupUi(this);
 
     // Shown only when a description defines the auxiliary command.
-    m_pAuxButton->hide();
+    m_ui.m_pAuxButton->hide();
 
     centreOnScreen();
 
@@ -39,24 +39,24 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     // A folder, a FIFO or a file that cannot be read is named in a message and left out.
     m_session.setOpenList(openableFiles(openList));
 
-    m_pPanel = new ProgramPanel(this, *this, m_runner);
+    m_pPanel = new ProgramPanel(this, m_ui, m_runner);
     connect(TerminationSignals::instance(), &TerminationSignals::received, this, &Volmar::slotTerminationSignal);
 
     loadSettings();
     openFiles();
 
-    connect(m_pActionOpen, &QAction::triggered, this, &Volmar::slotActionOpen);
-    connect(m_pActionSave, &QAction::triggered, this, &Volmar::slotActionSave);
-    connect(m_pActionSaveAs, &QAction::triggered, this, &Volmar::slotActionSaveAs);
-    connect(m_pActionFont, &QAction::triggered, &m_view, &ParamsView::slotActionFont);
-    connect(m_pActionAbout, &QAction::triggered, this, &Volmar::slotActionAbout);
-    connect(m_pActionName, &QAction::triggered, &m_view, &ParamsView::slotActionName);
-    connect(m_pActionColorGroup, &QAction::triggered, &m_view, &ParamsView::slotActionColorGroup);
-    connect(m_pActionSettings, &QAction::triggered, this, &Volmar::slotActionSettings);
-    connect(m_pActionUpdateIni, &QAction::triggered, this, &Volmar::slotActionUpdateIni);
+    connect(m_ui.m_pActionOpen, &QAction::triggered, this, &Volmar::slotActionOpen);
+    connect(m_ui.m_pActionSave, &QAction::triggered, this, &Volmar::slotActionSave);
+    connect(m_ui.m_pActionSaveAs, &QAction::triggered, this, &Volmar::slotActionSaveAs);
+    connect(m_ui.m_pActionFont, &QAction::triggered, &m_view, &ParamsView::slotActionFont);
+    connect(m_ui.m_pActionAbout, &QAction::triggered, this, &Volmar::slotActionAbout);
+    connect(m_ui.m_pActionName, &QAction::triggered, &m_view, &ParamsView::slotActionName);
+    connect(m_ui.m_pActionColorGroup, &QAction::triggered, &m_view, &ParamsView::slotActionColorGroup);
+    connect(m_ui.m_pActionSettings, &QAction::triggered, this, &Volmar::slotActionSettings);
+    connect(m_ui.m_pActionUpdateIni, &QAction::triggered, this, &Volmar::slotActionUpdateIni);
 
     // QTabWidget keeps its tab bar to itself; the child is found by type.
-    if (auto* tabBar = tabWidget->findChild<QTabBar*>()) {
+    if (auto* tabBar = m_ui.tabWidget->findChild<QTabBar*>()) {
         tabBar->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(tabBar, &QTabBar::customContextMenuRequested, this, &Volmar::slotShowTabBarContextMenu);
     }
@@ -89,7 +89,7 @@ bool Volmar::event(QEvent* e)
     // window is not yet on the screen, so it does not jump.
     if (e->type() == QEvent::Show && !e->spontaneous() &&
         !QSettings(QStringLiteral("Korvane"), QStringLiteral("Volmar")).contains(QStringLiteral("geometry"))) {
-        const QWidget* page = tabWidget->currentWidget();
+        const QWidget* page = m_ui.tabWidget->currentWidget();
         if (const auto* tree = page ? page->findChild<ParamsTreeWidget*>() : nullptr) {
             if (const QScreen* screen = QGuiApplication::primaryScreen()) {
                 resize(FirstLook::windowSize(this, tree, screen->availableGeometry()));
@@ -137,7 +137,7 @@ void Volmar::closeEvent(QCloseEvent* e)
     // Ended by a signal, nobody is there to answer.
     if (!m_bUnattendedClose)
         askSave();
-    m_session.rememberProgram(m_pProgComboBox->currentText());
+    m_session.rememberProgram(m_ui.m_pProgComboBox->currentText());
     m_runner.endForClose();
 
     // Detached pages come back through eventFilter and remember their window.
@@ -177,7 +177,7 @@ void Volmar::loadSettings()
         QFont font = m_font;
         if (font.fromString(m_options.m_sFont))
             m_font = font;
-        m_pCommentLabel->setFont(m_font);
+        m_ui.m_pCommentLabel->setFont(m_font);
     }
 }
 

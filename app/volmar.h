@@ -19,7 +19,7 @@ class TabWgt;
 // The main window. The editing session holds the files and their description, the view shows them
 // in the parameter trees, the runner runs the test program; the window asks the user's questions
 // and passes the answers on.
-class Volmar : public QMainWindow, public Ui::VolmarClass
+class Volmar : public QMainWindow
 {
     Q_OBJECT
 
@@ -71,6 +71,7 @@ public:
     void loadSettings();
     void saveSettings();
 
+    Ui::VolmarClass m_ui;
     EditingSession m_session;
     ParamsView m_view;
     bool m_bDeactivated = false;

@@ -20,38 +20,38 @@ const QString Application = QStringLiteral("Volmar");
 
 QWidget* Volmar::tabPageAt(const QPoint& pos) const
 {
-    const QTabBar* bar = tabWidget->tabBar();
+    const QTabBar* bar = m_ui.tabWidget->tabBar();
     for (int i = 0; i < bar->count(); ++i)
         if (bar->tabRect(i).contains(pos))
-            return tabWidget->widget(i);
+            return m_ui.tabWidget->widget(i);
     return nullptr;
 }
 
 QStringList Volmar::tabTitles() const
 {
     QStringList titles;
-    for (int i = 0; i < tabWidget->count(); ++i)
-        titles << tabWidget->tabText(i);
+    for (int i = 0; i < m_ui.tabWidget->count(); ++i)
+        titles << m_ui.tabWidget->tabText(i);
     return titles;
 }
 
 void Volmar::slotShowTabBarContextMenu(QPoint point)
 {
     // The last page stays: a tab widget with nothing in it would leave the window blank.
-    if (tabWidget->count() == 1)
+    if (m_ui.tabWidget->count() == 1)
         return;
     QWidget* page = tabPageAt(point);
     if (!page)
         return;
-    tabWidget->setCurrentWidget(page);
-    const int idx = tabWidget->currentIndex();
+    m_ui.tabWidget->setCurrentWidget(page);
+    const int idx = m_ui.tabWidget->currentIndex();
 
     QMenu menu;
-    menu.addAction(m_pTopAction);
-    if (Dialogs::execMenu(&menu, tabWidget->tabBar()->mapToGlobal(point)) != m_pTopAction)
+    menu.addAction(m_ui.m_pTopAction);
+    if (Dialogs::execMenu(&menu, m_ui.tabWidget->tabBar()->mapToGlobal(point)) != m_ui.m_pTopAction)
         return;
 
-    const QString title = tabWidget->tabText(idx);
+    const QString title = m_ui.tabWidget->tabText(idx);
     auto* w = new TabWgt;
     // Taking the page's parent away removes its tab.
     page->setParent(w);
@@ -73,7 +73,7 @@ void Volmar::slotShowTabBarContextMenu(QPoint point)
 
     w->installEventFilter(this);
     // Opening and saving stay at hand in the page's own window.
-    w->addActions({m_pActionOpen, m_pActionSave});
+    w->addActions({m_ui.m_pActionOpen, m_ui.m_pActionSave});
     m_tabWindows[title] = w;
 }
 
@@ -92,10 +92,10 @@ void Volmar::returnDetachedPage(TabWgt* w, const QString& title)
 
     if (QWidget* page = w->m_pPage) {
         // A reload may already have put the page back.
-        int index = tabWidget->indexOf(page);
+        int index = m_ui.tabWidget->indexOf(page);
         if (index < 0)
-            index = tabWidget->insertTab(p, page, title);
-        tabWidget->setCurrentIndex(index);
+            index = m_ui.tabWidget->insertTab(p, page, title);
+        m_ui.tabWidget->setCurrentIndex(index);
     }
 
     if (m_tabWindows.size() == 1) {
@@ -118,8 +118,8 @@ void Volmar::rehomeDetachedPages()
         TabWgt* w = m_tabWindows.value(title);
         const int index = tabTitles().indexOf(title);
         // The last page stays in the row, as it does when pages are taken out.
-        if (index >= 0 && tabWidget->count() > 1) {
-            QWidget* page = tabWidget->widget(index);
+        if (index >= 0 && m_ui.tabWidget->count() > 1) {
+            QWidget* page = m_ui.tabWidget->widget(index);
             page->setParent(w);
             w->m_pPage = page;
             w->m_pLayout->addWidget(page);
@@ -131,7 +131,7 @@ void Volmar::rehomeDetachedPages()
         QWidget* page = w->m_pPage;
         if (page && page->parentWidget() == w) {
             page->hide();
-            page->setParent(tabWidget);
+            page->setParent(m_ui.tabWidget);
         }
         w->m_pPage = nullptr;
         returnDetachedPage(w, title);

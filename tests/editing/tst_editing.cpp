@@ -328,8 +328,8 @@ void TestEditing::listEdit()
     QCOMPARE(combo->count(), 3);
     if (typed.isEmpty()) {
         // Control as part of a shortcut leaves the list closed; pressed and released alone it opens it.
-        QSignalSpy saves(m_window->m_pActionSave, &QAction::triggered);
-        m_window->m_pActionSave->setEnabled(true);
+        QSignalSpy saves(m_window->m_ui.m_pActionSave, &QAction::triggered);
+        m_window->m_ui.m_pActionSave->setEnabled(true);
         QTest::keyPress(combo, Qt::Key_Control);
         QTest::keySequence(combo, QKeySequence(QStringLiteral("Ctrl+S")));
         QTest::keyRelease(combo, Qt::Key_Control);
@@ -823,25 +823,25 @@ void TestEditing::autoSaveOnOff()
     commit(QStringLiteral("Gain"), QStringLiteral("4"));
     QTRY_VERIFY(read(TestIni).contains("\r\nGain=4\r\n"));
     QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 1);
-    QVERIFY(!m_window->m_pActionSave->isEnabled());
+    QVERIFY(!m_window->m_ui.m_pActionSave->isEnabled());
     QCOMPARE(gainColour(), QColor(0, 0, 0));
 
     // Auto Save off: red and Save enabled; back to the saved text: black, and Save writes nothing.
     m_window->m_options.m_bAutoSave = false;
     commit(QStringLiteral("Gain"), QStringLiteral("6"));
-    QTRY_VERIFY(m_window->m_pActionSave->isEnabled());
+    QTRY_VERIFY(m_window->m_ui.m_pActionSave->isEnabled());
     QCOMPARE(gainColour(), QColor(255, 0, 0));
     commit(QStringLiteral("Gain"), QStringLiteral("4"));
     QTRY_COMPARE(gainColour(), QColor(0, 0, 0));
     QCOMPARE(changes.count(), 2);
     const QByteArray saved = read(TestIni);
-    m_window->m_pActionSave->trigger();
+    m_window->m_ui.m_pActionSave->trigger();
     QCOMPARE(read(TestIni), saved);
     QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 1);
 
     commit(QStringLiteral("Gain"), QStringLiteral("6"));
-    QTRY_VERIFY(m_window->m_pActionSave->isEnabled());
-    m_window->m_pActionSave->trigger();
+    QTRY_VERIFY(m_window->m_ui.m_pActionSave->isEnabled());
+    m_window->m_ui.m_pActionSave->trigger();
     QVERIFY(read(TestIni).contains("\r\nGain=6\r\n"));
     QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 2);
 }
@@ -891,11 +891,11 @@ void TestEditing::checkBoxSavedLikeAnEdit()
     m_window->m_options.m_bAutoSave = autoSave;
     const auto save = [&](const QByteArray& expected) {
         if (autoSave) {
-            QVERIFY(!m_window->m_pActionSave->isEnabled());
+            QVERIFY(!m_window->m_ui.m_pActionSave->isEnabled());
         } else {
             QCOMPARE(read(TestIni), expected == ini ? off : ini);
-            QVERIFY(m_window->m_pActionSave->isEnabled());
-            m_window->m_pActionSave->trigger();
+            QVERIFY(m_window->m_ui.m_pActionSave->isEnabled());
+            m_window->m_ui.m_pActionSave->trigger();
         }
         QCOMPARE(read(TestIni), expected);
         QVERIFY(!m_window->m_session.isModified());
@@ -971,8 +971,8 @@ void TestEditing::missingKeyAdded()
     QCOMPARE(gain->data(ParamsTreeWidget::TitleColumn, Qt::CheckStateRole).isValid(), checkMode);
     QVERIFY(gain->flags() & Qt::ItemIsEditable);
     if (!autoSave) {
-        QVERIFY(m_window->m_pActionSave->isEnabled());
-        m_window->m_pActionSave->trigger();
+        QVERIFY(m_window->m_ui.m_pActionSave->isEnabled());
+        m_window->m_ui.m_pActionSave->trigger();
     }
     // Added where it was missing; the file that has it keeps its value.
     QCOMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=\r\n"));
