@@ -1,5 +1,6 @@
 #include "app/paramsview.h"
 
+#include "app/detachedpages.h"
 #include "app/tabwgt.h"
 #include "app/volmar.h"
 #include "session/editingsession.h"
@@ -366,7 +367,7 @@ void ParamsView::slotActionColorGroup()
     if (!row)
         return;
     const QString title = row->text(ParamsTreeWidget::TitleColumn);
-    QWidget* parent = m_window.activeDetachedWindow();
+    QWidget* parent = m_window.m_pPages->activeWindow();
     if (!parent)
         parent = &m_window;
 

@@ -1,9 +1,9 @@
 #include "app/volmar.h"
 
+#include "app/detachedpages.h"
 #include "app/firstlook.h"
 #include "app/notepad.h"
 #include "app/programpanel.h"
-#include "app/tabwgt.h"
 #include "control/terminationsignals.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
@@ -17,12 +17,13 @@
 #include <QLabel>
 #include <QScreen>
 #include <QSettings>
-#include <QTabBar>
 
 Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     : QMainWindow(parent, flags), m_view(*this, m_session)
 {
     m_ui.setupUi(this);
+    m_pPages =
+        new DetachedPages(this, m_ui.tabWidget, m_ui.m_pTopAction, {m_ui.m_pActionOpen, m_ui.m_pActionSave}, m_session);
 
     // Shown only when a description defines the auxiliary command.
     m_ui.m_pAuxButton->hide();
@@ -54,12 +55,6 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     connect(m_ui.m_pActionColorGroup, &QAction::triggered, &m_view, &ParamsView::slotActionColorGroup);
     connect(m_ui.m_pActionSettings, &QAction::triggered, this, &Volmar::slotActionSettings);
     connect(m_ui.m_pActionUpdateIni, &QAction::triggered, this, &Volmar::slotActionUpdateIni);
-
-    // QTabWidget keeps its tab bar to itself; the child is found by type.
-    if (auto* tabBar = m_ui.tabWidget->findChild<QTabBar*>()) {
-        tabBar->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(tabBar, &QTabBar::customContextMenuRequested, this, &Volmar::slotShowTabBarContextMenu);
-    }
 }
 
 // The view goes before the session: its rows point into the session's document, and an editor still
@@ -103,20 +98,6 @@ bool Volmar::event(QEvent* e)
         m_bDeactivated = true;
     }
     return QMainWindow::event(e);
-}
-
-bool Volmar::eventFilter(QObject* obj, QEvent* e)
-{
-    if (e->type() == QEvent::Close) {
-        if (auto* w = qobject_cast<TabWgt*>(obj)) {
-            const QString title = m_tabWindows.key(w);
-            if (!title.isEmpty()) {
-                returnDetachedPage(w, title);
-                return true;
-            }
-        }
-    }
-    return QMainWindow::eventFilter(obj, e);
 }
 
 void Volmar::keyPressEvent(QKeyEvent* e)

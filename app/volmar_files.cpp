@@ -1,4 +1,5 @@
 // Opening files and file sets, reloading them, saving, and the questions before changes are lost.
+#include "app/detachedpages.h"
 #include "app/firstlook.h"
 #include "app/programpanel.h"
 #include "app/volmar.h"
@@ -136,7 +137,7 @@ void Volmar::loadFiles()
     else
         m_ui.tabWidget->insertTab(0, m_ui.widget, QStringLiteral("Ini"));
     m_ui.tabWidget->addTab(m_ui.widget_2, QStringLiteral("Log"));
-    rehomeDetachedPages();
+    m_pPages->rehome();
 
     m_view.buildTrees();
 }

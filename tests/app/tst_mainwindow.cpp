@@ -1,5 +1,6 @@
 // The main window as a user meets it: its texts and keys, detachable tabs, files changed by other
 // programs, and closing with files open.
+#include "app/detachedpages.h"
 #include "app/programpanel.h"
 #include "app/qttranslations.h"
 #include "app/tabwgt.h"
@@ -68,7 +69,7 @@ private slots:
     void cleanup()
     {
         // Pages go home before the window that owns their trees is destroyed.
-        const QList<TabWgt*> detached = m_window ? m_window->m_tabWindows.values() : QList<TabWgt*>();
+        const QList<TabWgt*> detached = m_window ? m_window->m_pPages->windows().values() : QList<TabWgt*>();
         for (TabWgt* w : detached)
             w->close();
         m_window.reset();
@@ -446,7 +447,7 @@ private slots:
         // Without a file there is nothing to start: the button looks disabled, not green.
         QVERIFY(!w.m_ui.m_pStartButton->isEnabled());
         QCOMPARE(w.m_ui.m_pStartButton->styleSheet(), "");
-        QCOMPARE(w.tabTitles(), (QStringList{"Ini", "Log"}));
+        QCOMPARE(w.m_pPages->tabTitles(), (QStringList{"Ini", "Log"}));
         QVERIFY(w.m_ui.m_pLogTextEdit->isReadOnly());
         show();
         QVERIFY(w.m_ui.m_pAuxButton->isHidden());
@@ -654,7 +655,7 @@ private slots:
         QFETCH(QString, title);
         write("a.vlmr", "<settings><tabs>1</tabs></settings>");
         open({"a.ini"});
-        const QStringList all = m_window->tabTitles();
+        const QStringList all = m_window->m_pPages->tabTitles();
         QCOMPARE(all, (QStringList{"A", "B", "C", "Log"}));
         QWidget* page = m_window->m_ui.tabWidget->widget(all.indexOf(title));
         TabWgt* w = detach(title);
@@ -665,7 +666,7 @@ private slots:
         QCOMPARE(QRect(w->pos(), w->size()), QRect(QPoint(0, 0), m_window->size()));
         m_window->m_ui.tabWidget->setCurrentIndex(0);
         w->close();
-        QCOMPARE(m_window->tabTitles(), all);
+        QCOMPARE(m_window->m_pPages->tabTitles(), all);
         QCOMPARE(m_window->m_ui.tabWidget->currentWidget(), page);
         QVERIFY(page->isVisible());
     }
@@ -709,11 +710,11 @@ private slots:
         cycleActivation();
         QCOMPARE(questions().size(), 1);
 
-        QCOMPARE(m_window->tabTitles(), row);
-        QCOMPARE(m_window->m_tabWindows.keys(), stays ? QStringList{detached} : QStringList());
+        QCOMPARE(m_window->m_pPages->tabTitles(), row);
+        QCOMPARE(m_window->m_pPages->windows().keys(), stays ? QStringList{detached} : QStringList());
         if (stays) {
             // The window shows the rebuilt page: the tree the window now edits, or the log.
-            TabWgt* w = m_window->m_tabWindows.value(detached);
+            TabWgt* w = m_window->m_pPages->windows().value(detached);
             QWidget* shown = detached == "Log"   ? m_window->m_ui.widget_2
                              : detached == "Ini" ? static_cast<QWidget*>(m_window->m_view.m_pParamsTree)
                                                  : m_window->m_view.m_sectionTrees.value(detached);
@@ -724,7 +725,7 @@ private slots:
         QStringList all = tabsAfter ? QStringList{"A", "B", "C", "Log"} : QStringList{"Ini", "Log"};
         if (withoutC)
             all.removeOne("C");
-        QCOMPARE(m_window->tabTitles(), all);
+        QCOMPARE(m_window->m_pPages->tabTitles(), all);
     }
 
     void lastPageStays()
@@ -938,11 +939,11 @@ private:
     TabWgt* detach(const QString& title)
     {
         QTabBar* bar = m_window->m_ui.tabWidget->tabBar();
-        const QPoint at = bar->tabRect(m_window->tabTitles().indexOf(title)).center();
+        const QPoint at = bar->tabRect(m_window->m_pPages->tabTitles().indexOf(title)).center();
         Dialogs::setNextMenuChoice(m_window->m_ui.m_pTopAction);
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, bar->mapToGlobal(at));
         QCoreApplication::sendEvent(bar, &event);
-        return m_window->m_tabWindows.value(title);
+        return m_window->m_pPages->windows().value(title);
     }
 
     QTreeWidgetItem* row(const QString& title) const

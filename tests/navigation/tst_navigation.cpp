@@ -1,3 +1,4 @@
+#include "app/detachedpages.h"
 #include "app/tabwgt.h"
 #include "app/volmar.h"
 #include "document/inientry.h"
@@ -278,11 +279,11 @@ private slots:
 
         // Also in a separate window.
         QTabBar* bar = m_window->m_ui.tabWidget->tabBar();
-        const QPoint tab = bar->tabRect(m_window->tabTitles().indexOf("Gen")).center();
+        const QPoint tab = bar->tabRect(m_window->m_pPages->tabTitles().indexOf("Gen")).center();
         Dialogs::setNextMenuChoice(m_window->m_ui.m_pTopAction);
         QContextMenuEvent menu(QContextMenuEvent::Mouse, tab, bar->mapToGlobal(tab));
         QCoreApplication::sendEvent(bar, &menu);
-        window = m_window->m_tabWindows.value("Gen");
+        window = m_window->m_pPages->windows().value("Gen");
         QVERIFY(window);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QTRY_VERIFY(gen->viewport()->height() > 100);
