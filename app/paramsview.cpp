@@ -1,5 +1,6 @@
 #include "app/paramsview.h"
 
+#include "app/detachedpages.h"
 #include "app/tabwgt.h"
 #include "app/volmar.h"
 #include "session/editingsession.h"
@@ -69,12 +70,12 @@ void ParamsView::recreate(int files)
     m_pParamsTree = createTree(&m_window);
     m_pCurTree = m_pParamsTree;
     if (files <= 1) {
-        m_window.m_pvLayoutTree_1->insertWidget(0, m_pParamsTree);
+        m_window.m_ui.m_pvLayoutTree_1->insertWidget(0, m_pParamsTree);
         return;
     }
     m_pFileTabs = new QTabWidget(&m_window);
     // Above the comment label, which stays right below the tree as with one file.
-    m_window.m_pvLayoutTree_1->insertWidget(0, m_pFileTabs);
+    m_window.m_ui.m_pvLayoutTree_1->insertWidget(0, m_pFileTabs);
     m_pFileTabs->addTab(m_pParamsTree, tr("Все файлы"));
     for (const QString& file : m_session.openList())
         m_pFileTabs->addTab(new QWidget(m_pFileTabs), QFileInfo(file).fileName());
@@ -117,7 +118,7 @@ void ParamsView::clearSections()
         m_pCurTree = m_pParamsTree;
     QList<QWidget*> pages;
     for (ParamsTreeWidget* tree : std::as_const(m_sectionTrees))
-        if (tree->parentWidget() && tree->parentWidget() != m_window.widget)
+        if (tree->parentWidget() && tree->parentWidget() != m_window.m_ui.widget)
             pages.append(tree->parentWidget());
     qDeleteAll(m_sectionTrees);
     m_sectionTrees.clear();
@@ -132,7 +133,7 @@ void ParamsView::clearSections()
 
 void ParamsView::createSectionTabs()
 {
-    QTabWidget* tabs = m_window.tabWidget;
+    QTabWidget* tabs = m_window.m_ui.tabWidget;
     for (const QString& section : std::as_const(m_session.document().m_sections)) {
         auto* page = new QWidget(tabs);
         page->setAutoFillBackground(true);
@@ -182,7 +183,7 @@ ParamsTreeWidget* ParamsView::viewTree() const
     for (ParamsTreeWidget* tree : m_sectionTrees)
         if (tree == m_pCurTree)
             return tree;
-    return m_sectionTrees.value(m_window.tabWidget->tabText(m_window.tabWidget->currentIndex()));
+    return m_sectionTrees.value(m_window.m_ui.tabWidget->tabText(m_window.m_ui.tabWidget->currentIndex()));
 }
 
 void ParamsView::saveViewState()
@@ -230,7 +231,7 @@ void ParamsView::slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol)
     if (!row)
         return;
     if (row->m_bGroup) {
-        m_window.m_pCommentLabel->setText(QString());
+        m_window.m_ui.m_pCommentLabel->setText(QString());
         return;
     }
     IniEntry* entry = row->m_pEntry;
@@ -240,7 +241,7 @@ void ParamsView::slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol)
     QString comment = entry->desc ? entry->desc->comment : QString();
     if (comment.isEmpty())
         comment = entry->comment;
-    m_window.m_pCommentLabel->setText(comment);
+    m_window.m_ui.m_pCommentLabel->setText(comment);
     if (m_session.description().m_nTabs != 0) {
         const QString section = m_sectionTrees.key(m_pCurTree);
         if (!section.isEmpty() && section != QLatin1String("Log"))
@@ -353,9 +354,9 @@ void ParamsView::slotItemRightClicked()
     m_pCurTree = tree;
     const QTreeWidgetItem* row = tree->currentItem();
     if (row && row->childCount() > 0 && !row->text(ParamsTreeWidget::TitleColumn).startsWith(QLatin1Char('[')))
-        tree->addAction(m_window.m_pActionColorGroup);
+        tree->addAction(m_window.m_ui.m_pActionColorGroup);
     else
-        tree->removeAction(m_window.m_pActionColorGroup);
+        tree->removeAction(m_window.m_ui.m_pActionColorGroup);
 }
 
 void ParamsView::slotActionColorGroup()
@@ -366,7 +367,7 @@ void ParamsView::slotActionColorGroup()
     if (!row)
         return;
     const QString title = row->text(ParamsTreeWidget::TitleColumn);
-    QWidget* parent = m_window.activeDetachedWindow();
+    QWidget* parent = m_window.m_pPages->activeWindow();
     if (!parent)
         parent = &m_window;
 
@@ -395,7 +396,7 @@ void ParamsView::slotActionColorGroup()
 void ParamsView::slotActionName()
 {
     saveViewState();
-    showKeyNames(m_window.m_pActionName->isChecked());
+    showKeyNames(m_window.m_ui.m_pActionName->isChecked());
     restoreViewState();
 }
 
@@ -408,7 +409,7 @@ void ParamsView::showKeyNames(bool names)
 
 void ParamsView::refreshLooks()
 {
-    showKeyNames(m_window.m_pActionName->isChecked());
+    showKeyNames(m_window.m_ui.m_pActionName->isChecked());
 }
 
 void ParamsView::slotActionFont()
@@ -421,7 +422,7 @@ void ParamsView::slotActionFont()
         return;
     for (ParamsTreeWidget* tree : allTrees())
         tree->setFont(m_window.m_font);
-    m_window.m_pCommentLabel->setFont(m_window.m_font);
+    m_window.m_ui.m_pCommentLabel->setFont(m_window.m_font);
 }
 
 bool ParamsView::eventFilter(QObject* obj, QEvent* e)

@@ -1,9 +1,9 @@
 #include "app/volmar.h"
 
+#include "app/detachedpages.h"
 #include "app/firstlook.h"
 #include "app/notepad.h"
 #include "app/programpanel.h"
-#include "app/tabwgt.h"
 #include "control/terminationsignals.h"
 #include "widgets/logtools.h"
 #include "widgets/messagebox.h"
@@ -18,15 +18,16 @@
 #include <QLabel>
 #include <QScreen>
 #include <QSettings>
-#include <QTabBar>
 
 Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     : QMainWindow(parent, flags), m_view(*this, m_session)
 {
-    setupUi(this);
+    m_ui.setupUi(this);
+    m_pPages =
+        new DetachedPages(this, m_ui.tabWidget, m_ui.m_pTopAction, {m_ui.m_pActionOpen, m_ui.m_pActionSave}, m_session);
 
     // Shown only when a description defines the auxiliary command.
-    m_pAuxButton->hide();
+    m_ui.m_pAuxButton->hide();
 
     centreOnScreen();
 
@@ -40,29 +41,23 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     // A folder, a FIFO or a file that cannot be read is named in a message and left out.
     m_session.setOpenList(openableFiles(openList));
 
-    m_pPanel = new ProgramPanel(this, *this, m_runner);
+    m_pPanel = new ProgramPanel(this, m_ui, m_runner);
     connect(TerminationSignals::instance(), &TerminationSignals::received, this, &Volmar::slotTerminationSignal);
     // The log's tools stand above it on its page.
-    verticalLayout_9->insertWidget(0, new LogTools(m_pPanel->logPane(), widget_2));
+    m_ui.verticalLayout_9->insertWidget(0, new LogTools(m_pPanel->logPane(), m_ui.widget_2));
 
     loadSettings();
     openFiles();
 
-    connect(m_pActionOpen, &QAction::triggered, this, &Volmar::slotActionOpen);
-    connect(m_pActionSave, &QAction::triggered, this, &Volmar::slotActionSave);
-    connect(m_pActionSaveAs, &QAction::triggered, this, &Volmar::slotActionSaveAs);
-    connect(m_pActionFont, &QAction::triggered, &m_view, &ParamsView::slotActionFont);
-    connect(m_pActionAbout, &QAction::triggered, this, &Volmar::slotActionAbout);
-    connect(m_pActionName, &QAction::triggered, &m_view, &ParamsView::slotActionName);
-    connect(m_pActionColorGroup, &QAction::triggered, &m_view, &ParamsView::slotActionColorGroup);
-    connect(m_pActionSettings, &QAction::triggered, this, &Volmar::slotActionSettings);
-    connect(m_pActionUpdateIni, &QAction::triggered, this, &Volmar::slotActionUpdateIni);
-
-    // QTabWidget keeps its tab bar to itself; the child is found by type.
-    if (auto* tabBar = tabWidget->findChild<QTabBar*>()) {
-        tabBar->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(tabBar, &QTabBar::customContextMenuRequested, this, &Volmar::slotShowTabBarContextMenu);
-    }
+    connect(m_ui.m_pActionOpen, &QAction::triggered, this, &Volmar::slotActionOpen);
+    connect(m_ui.m_pActionSave, &QAction::triggered, this, &Volmar::slotActionSave);
+    connect(m_ui.m_pActionSaveAs, &QAction::triggered, this, &Volmar::slotActionSaveAs);
+    connect(m_ui.m_pActionFont, &QAction::triggered, &m_view, &ParamsView::slotActionFont);
+    connect(m_ui.m_pActionAbout, &QAction::triggered, this, &Volmar::slotActionAbout);
+    connect(m_ui.m_pActionName, &QAction::triggered, &m_view, &ParamsView::slotActionName);
+    connect(m_ui.m_pActionColorGroup, &QAction::triggered, &m_view, &ParamsView::slotActionColorGroup);
+    connect(m_ui.m_pActionSettings, &QAction::triggered, this, &Volmar::slotActionSettings);
+    connect(m_ui.m_pActionUpdateIni, &QAction::triggered, this, &Volmar::slotActionUpdateIni);
 }
 
 // The view goes before the session: its rows point into the session's document, and an editor still
@@ -92,7 +87,7 @@ bool Volmar::event(QEvent* e)
     // window is not yet on the screen, so it does not jump.
     if (e->type() == QEvent::Show && !e->spontaneous() &&
         !QSettings(QStringLiteral("Korvane"), QStringLiteral("Volmar")).contains(QStringLiteral("geometry"))) {
-        const QWidget* page = tabWidget->currentWidget();
+        const QWidget* page = m_ui.tabWidget->currentWidget();
         if (const auto* tree = page ? page->findChild<ParamsTreeWidget*>() : nullptr) {
             if (const QScreen* screen = QGuiApplication::primaryScreen()) {
                 resize(FirstLook::windowSize(this, tree, screen->availableGeometry()));
@@ -106,20 +101,6 @@ bool Volmar::event(QEvent* e)
         m_bDeactivated = true;
     }
     return QMainWindow::event(e);
-}
-
-bool Volmar::eventFilter(QObject* obj, QEvent* e)
-{
-    if (e->type() == QEvent::Close) {
-        if (auto* w = qobject_cast<TabWgt*>(obj)) {
-            const QString title = m_tabWindows.key(w);
-            if (!title.isEmpty()) {
-                returnDetachedPage(w, title);
-                return true;
-            }
-        }
-    }
-    return QMainWindow::eventFilter(obj, e);
 }
 
 void Volmar::keyPressEvent(QKeyEvent* e)
@@ -140,7 +121,7 @@ void Volmar::closeEvent(QCloseEvent* e)
     // Ended by a signal, nobody is there to answer.
     if (!m_bUnattendedClose)
         askSave();
-    m_session.rememberProgram(m_pProgComboBox->currentText());
+    m_session.rememberProgram(m_ui.m_pProgComboBox->currentText());
     m_runner.endForClose();
 
     // Detached pages come back through eventFilter and remember their window.
@@ -180,7 +161,7 @@ void Volmar::loadSettings()
         QFont font = m_font;
         if (font.fromString(m_options.m_sFont))
             m_font = font;
-        m_pCommentLabel->setFont(m_font);
+        m_ui.m_pCommentLabel->setFont(m_font);
     }
 }
 

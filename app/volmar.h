@@ -9,17 +9,16 @@
 #include <QDateTime>
 #include <QFont>
 #include <QMainWindow>
-#include <QMap>
 #include <QStringList>
 
+class DetachedPages;
 class ParamTreeItem;
 class ProgramPanel;
-class TabWgt;
 
 // The main window. The editing session holds the files and their description, the view shows them
 // in the parameter trees, the runner runs the test program; the window asks the user's questions
 // and passes the answers on.
-class Volmar : public QMainWindow, public Ui::VolmarClass
+class Volmar : public QMainWindow
 {
     Q_OBJECT
 
@@ -31,7 +30,6 @@ public:
 
 protected:
     bool event(QEvent* e) override;
-    bool eventFilter(QObject* obj, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
@@ -44,18 +42,12 @@ public slots:
     void slotActionSettings();
     void slotActionUpdateIni();
     void slotParamChanged(ParamTreeItem* pItem);
-    void slotShowTabBarContextMenu(QPoint point);
     void slotAuxButton();
     void slotTerminationSignal(int signalNumber);
 
 public:
     // Window set-up (app/)
     void centreOnScreen();
-    QWidget* tabPageAt(const QPoint& pos) const;
-    QStringList tabTitles() const;
-    void returnDetachedPage(TabWgt* w, const QString& title);
-    void rehomeDetachedPages();
-    TabWgt* activeDetachedWindow() const;
 
     // Opening and saving (app/volmar_files.cpp)
     // The openable ones of `files`; the others are named in one message.
@@ -71,11 +63,12 @@ public:
     void loadSettings();
     void saveSettings();
 
+    Ui::VolmarClass m_ui;
     EditingSession m_session;
     ParamsView m_view;
     bool m_bDeactivated = false;
 
-    QMap<QString, TabWgt*> m_tabWindows;
+    DetachedPages* m_pPages = nullptr;
 
     bool m_bUnattendedClose = false; // a signal asked the editor to end: no questions
 

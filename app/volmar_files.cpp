@@ -1,4 +1,5 @@
 // Opening files and file sets, reloading them, saving, and the questions before changes are lost.
+#include "app/detachedpages.h"
 #include "app/firstlook.h"
 #include "app/programpanel.h"
 #include "app/volmar.h"
@@ -57,12 +58,12 @@ void Volmar::slotActionOpen()
     if (!name.isEmpty() && !openableFiles({name}).isEmpty()) {
         lastDir = QFileInfo(name).absolutePath();
         m_session.setOpenList({name});
-        m_pAuxButton->hide();
+        m_ui.m_pAuxButton->hide();
         openFiles();
-        m_pNotepadButton->setEnabled(true);
+        m_ui.m_pNotepadButton->setEnabled(true);
     }
     if (m_session.openList().isEmpty())
-        m_pNotepadButton->setEnabled(false);
+        m_ui.m_pNotepadButton->setEnabled(false);
 }
 
 void Volmar::openFiles()
@@ -73,16 +74,16 @@ void Volmar::openFiles()
         m_session.setOpenList(openableFiles(m_session.fileList()));
     m_view.recreate(int(m_session.fileList().size()));
 
-    const QList<QWidget*> fileControls{m_pProgComboBox, m_pStartButton, m_pHelpPld,
-                                       m_pPldComboBox,  m_pPldButton,   m_pBinComboBox};
+    const QList<QWidget*> fileControls{m_ui.m_pProgComboBox, m_ui.m_pStartButton, m_ui.m_pHelpPld,
+                                       m_ui.m_pPldComboBox,  m_ui.m_pPldButton,   m_ui.m_pBinComboBox};
     const bool any = !m_session.fileList().isEmpty();
-    for (QAction* action : {m_pActionSaveAs, m_pActionName, m_pActionLoadPld})
+    for (QAction* action : {m_ui.m_pActionSaveAs, m_ui.m_pActionName, m_ui.m_pActionLoadPld})
         action->setEnabled(any);
     // A window started empty gets its program and firmware controls back with the first file.
     for (QWidget* control : fileControls)
         control->setEnabled(any);
     if (!any) {
-        m_pActionSave->setEnabled(false);
+        m_ui.m_pActionSave->setEnabled(false);
         return;
     }
 
@@ -98,7 +99,7 @@ void Volmar::openFiles()
                 tree->setColumnWidth(ParamsTreeWidget::TitleColumn, m_options.m_nWidthColumn);
     }
     // The keys go to the parameters, not to the tab bar that comes first in the window.
-    if (QWidget* page = tabWidget->currentWidget())
+    if (QWidget* page = m_ui.tabWidget->currentWidget())
         if (auto* tree = page->findChild<ParamsTreeWidget*>())
             tree->setFocus(Qt::OtherFocusReason);
     QTimer::singleShot(0, m_pPanel, &ProgramPanel::slotPrepare);
@@ -118,32 +119,32 @@ void Volmar::loadFiles()
     } else {
         setWindowTitle(QStringLiteral("Volmar - ") + tr("Редактируется ") + filesCount(files.size()));
     }
-    m_pNotepadButton->setEnabled(files.size() == 1);
-    m_pActionSaveAs->setEnabled(files.size() == 1);
+    m_ui.m_pNotepadButton->setEnabled(files.size() == 1);
+    m_ui.m_pActionSaveAs->setEnabled(files.size() == 1);
 
     // The rows point into the document the reading replaces: they go first.
     m_view.clearSections();
-    while (tabWidget->count() > 0)
-        tabWidget->removeTab(0);
+    while (m_ui.tabWidget->count() > 0)
+        m_ui.tabWidget->removeTab(0);
 
     const DescriptionReadResult read = m_session.load();
     if (read.read && read.auxButton) {
-        m_pAuxButton->show();
-        m_pAuxButton->setText(m_session.description().m_sAuxTitle);
+        m_ui.m_pAuxButton->show();
+        m_ui.m_pAuxButton->setText(m_session.description().m_sAuxTitle);
     }
     if (m_session.description().m_nTabs != 0)
         m_view.createSectionTabs();
     else
-        tabWidget->insertTab(0, widget, QStringLiteral("Ini"));
-    tabWidget->addTab(widget_2, QStringLiteral("Log"));
-    rehomeDetachedPages();
+        m_ui.tabWidget->insertTab(0, m_ui.widget, QStringLiteral("Ini"));
+    m_ui.tabWidget->addTab(m_ui.widget_2, QStringLiteral("Log"));
+    m_pPages->rehome();
 
     m_view.buildTrees();
 }
 
 void Volmar::slotActionSave()
 {
-    m_pActionSave->setEnabled(false);
+    m_ui.m_pActionSave->setEnabled(false);
     m_session.save();
 }
 
@@ -163,7 +164,7 @@ void Volmar::slotActionSaveAs()
     const QString name =
         Dialogs::getSaveFileName(this, tr("Сохранить файл"), QStringLiteral("."), tr("Ини файл (*.ini *.ax)"));
     if (m_session.saveAs(name))
-        m_pActionSave->setEnabled(false);
+        m_ui.m_pActionSave->setEnabled(false);
 }
 
 void Volmar::slotParamChanged(ParamTreeItem* pItem)
@@ -172,9 +173,9 @@ void Volmar::slotParamChanged(ParamTreeItem* pItem)
         if (pItem)
             pItem->setForeground(ParamsTreeWidget::ValueColumn, pItem->restingValueColor());
         slotActionSave();
-        m_pActionSave->setEnabled(false);
+        m_ui.m_pActionSave->setEnabled(false);
     } else {
-        m_pActionSave->setEnabled(true);
+        m_ui.m_pActionSave->setEnabled(true);
     }
     m_runner.restartAfterChange();
 }

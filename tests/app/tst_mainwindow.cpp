@@ -1,5 +1,6 @@
 // The main window as a user meets it: its texts and keys, detachable tabs, files changed by other
 // programs, and closing with files open.
+#include "app/detachedpages.h"
 #include "app/programpanel.h"
 #include "app/qttranslations.h"
 #include "app/tabwgt.h"
@@ -68,7 +69,7 @@ private slots:
     void cleanup()
     {
         // Pages go home before the window that owns their trees is destroyed.
-        const QList<TabWgt*> detached = m_window ? m_window->m_tabWindows.values() : QList<TabWgt*>();
+        const QList<TabWgt*> detached = m_window ? m_window->m_pPages->windows().values() : QList<TabWgt*>();
         for (TabWgt* w : detached)
             w->close();
         m_window.reset();
@@ -88,19 +89,19 @@ private slots:
         QCOMPARE(menus, (QStringList{"Файл: Открыть..., -, Сохранить, Сохранить как.., -, Выход",
                                      "Параметры: Показать ключевые слова, Шрифт..., Настройки...",
                                      "Инструменты: Загрузить прошивку, Запустить Orvex", "Справка: О программе..."}));
-        QCOMPARE(TestUtil::shownText(m_window->m_pActionColorGroup->text()), "Изменить цвет группы...");
+        QCOMPARE(TestUtil::shownText(m_window->m_ui.m_pActionColorGroup->text()), "Изменить цвет группы...");
 
         const Volmar& w = *m_window;
         QStringList bottom;
         for (const QObject* o : std::initializer_list<const QObject*>{
-                 w.m_pTerminateButton, w.m_pNotepadButton, w.label_2, w.m_pStartButton, w.label, w.m_pHelpPld,
-                 w.m_pPldButton, w.label_3, w.pushButton})
+                 w.m_ui.m_pTerminateButton, w.m_ui.m_pNotepadButton, w.m_ui.label_2, w.m_ui.m_pStartButton,
+                 w.m_ui.label, w.m_ui.m_pHelpPld, w.m_ui.m_pPldButton, w.m_ui.label_3, w.m_ui.pushButton})
             bottom << TestUtil::shownText(o->property("text").toString());
         QCOMPARE(bottom, (QStringList{"Завершить процессы", "Блокнот", "Программа ЦОС:", "Старт", "Прошивка:", "?",
                                       "Прошить", "Файл данных для Orvex:", "Выход"}));
 
         Dialogs::setNextAnswer(QMessageBox::Ok);
-        m_window->m_pActionAbout->trigger();
+        m_window->m_ui.m_pActionAbout->trigger();
         const Dialogs::Shown& box = Dialogs::shown().first();
         QCOMPARE(box.kind, "about");
         QCOMPARE(box.title, "О программе Volmar");
@@ -128,7 +129,7 @@ private slots:
         const auto addTexts = [&](QWidget* parent) {
             for (QAbstractButton* button : parent->findChildren<QAbstractButton*>())
                 if (!button->text().isEmpty() && button->text() != "?" && button->text() != "..." &&
-                    button != m_window->m_pStartButton) // its text is the program's state
+                    button != m_window->m_ui.m_pStartButton) // its text is the program's state
                     texts << button->text();
             for (QLabel* label : parent->findChildren<QLabel*>())
                 if (label->buddy())
@@ -188,12 +189,12 @@ private slots:
         auto* tree = qobject_cast<ParamsTreeWidget*>(QApplication::focusWidget());
         QVERIFY2(tree, QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
         QVERIFY(tree->isVisible());
-        QVERIFY(m_window->tabWidget->currentWidget()->isAncestorOf(tree));
+        QVERIFY(m_window->m_ui.tabWidget->currentWidget()->isAncestorOf(tree));
 
         // And again after the Open dialog, wherever the focus was.
-        m_window->pushButton->setFocus();
+        m_window->m_ui.pushButton->setFocus();
         Dialogs::setNextFileName(path("b.ini"));
-        m_window->m_pActionOpen->trigger();
+        m_window->m_ui.m_pActionOpen->trigger();
         QTRY_VERIFY(qobject_cast<ParamsTreeWidget*>(QApplication::focusWidget()));
     }
 
@@ -210,10 +211,10 @@ private slots:
         QVERIFY(inside);
         inside->setFocus();
         QTRY_VERIFY(inside->hasFocus());
-        m_window->m_pActionSave->setEnabled(true);
+        m_window->m_ui.m_pActionSave->setEnabled(true);
         Dialogs::setNextFileName(QString()); // the Open dialog is cancelled
-        for (auto [action, keys] : {std::pair<QAction*, const char*>{m_window->m_pActionOpen, "Ctrl+O"},
-                                    {m_window->m_pActionSave, "Ctrl+S"}}) {
+        for (auto [action, keys] : {std::pair<QAction*, const char*>{m_window->m_ui.m_pActionOpen, "Ctrl+O"},
+                                    {m_window->m_ui.m_pActionSave, "Ctrl+S"}}) {
             QSignalSpy triggered(action, &QAction::triggered);
             QTest::keySequence(inside, QKeySequence(keys));
             QCOMPARE(triggered.count(), 1);
@@ -315,7 +316,7 @@ private slots:
         QString filter;
         if (dialog == "open") {
             Dialogs::setNextFileName(QString());
-            m_window->m_pActionOpen->trigger();
+            m_window->m_ui.m_pActionOpen->trigger();
             filter = Dialogs::shown().last().filter;
         } else {
             filter = FilePathWidget::fileFilter("*.bin");
@@ -442,14 +443,14 @@ private slots:
         QCOMPARE(w.size(), QSize(600, 426));
         const QPoint off = w.frameGeometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
         QVERIFY2(qAbs(off.x()) <= 1 && qAbs(off.y()) <= 1, "centred on the screen");
-        QVERIFY(!w.m_pNotepadButton->isEnabled());
+        QVERIFY(!w.m_ui.m_pNotepadButton->isEnabled());
         // Without a file there is nothing to start: the button looks disabled, not green.
-        QVERIFY(!w.m_pStartButton->isEnabled());
-        QCOMPARE(w.m_pStartButton->styleSheet(), "");
-        QCOMPARE(w.tabTitles(), (QStringList{"Ini", "Log"}));
-        QVERIFY(w.m_pLogTextEdit->isReadOnly());
+        QVERIFY(!w.m_ui.m_pStartButton->isEnabled());
+        QCOMPARE(w.m_ui.m_pStartButton->styleSheet(), "");
+        QCOMPARE(w.m_pPages->tabTitles(), (QStringList{"Ini", "Log"}));
+        QVERIFY(w.m_ui.m_pLogTextEdit->isReadOnly());
         show();
-        QVERIFY(w.m_pAuxButton->isHidden());
+        QVERIFY(w.m_ui.m_pAuxButton->isHidden());
     }
 
     void shortcutsFromAnywhere()
@@ -457,10 +458,10 @@ private slots:
         show();
         Dialogs::setNextFileName(QString()); // the Open dialog is cancelled
         // Without files saving is switched off; only the key binding is checked here.
-        m_window->m_pActionSave->setEnabled(true);
-        for (auto [action, keys, focus] :
-             {std::tuple<QAction*, const char*, QWidget*>{m_window->m_pActionOpen, "Ctrl+O", m_window->pushButton},
-              {m_window->m_pActionSave, "Ctrl+S", m_window->tabWidget}}) {
+        m_window->m_ui.m_pActionSave->setEnabled(true);
+        for (auto [action, keys, focus] : {std::tuple<QAction*, const char*, QWidget*>{
+                                               m_window->m_ui.m_pActionOpen, "Ctrl+O", m_window->m_ui.pushButton},
+                                           {m_window->m_ui.m_pActionSave, "Ctrl+S", m_window->m_ui.tabWidget}}) {
             focus->setFocus();
             QTRY_VERIFY(focus->hasFocus());
             QSignalSpy triggered(action, &QAction::triggered);
@@ -510,7 +511,7 @@ private slots:
         const int entries = m_window->m_session.document().m_entries.size();
         Dialogs::setNextFileName(path("x.ini"));
         Dialogs::setNextAnswer(QMessageBox::Ok);
-        m_window->m_pActionOpen->trigger();
+        m_window->m_ui.m_pActionOpen->trigger();
         QCOMPARE(Dialogs::shown().last().text, message);
         QCOMPARE(m_window->m_session.fileList(), QStringList{path("b.ini")});
         QCOMPARE(m_window->m_session.document().m_entries.size(), entries);
@@ -519,7 +520,7 @@ private slots:
         write("d.vlmr", "<settings><inifile name=\"x.ini\"/></settings>");
         Dialogs::setNextFileName(path("d.vlmr"));
         Dialogs::setNextAnswer(QMessageBox::Ok);
-        m_window->m_pActionOpen->trigger();
+        m_window->m_ui.m_pActionOpen->trigger();
         QCOMPARE(Dialogs::shown().last().text, "Файл не открыт: " + path("x.ini") + ": " + reason + ".");
         QVERIFY(m_window->m_session.fileList().isEmpty());
         QCOMPARE(TestUtil::snapshot(m_dir->path()).value("x.ini"), before.value("x.ini"));
@@ -545,9 +546,9 @@ private slots:
         QFETCH(bool, closes);
         show();
         if (target == "pushButton")
-            QTest::mouseClick(m_window->pushButton, Qt::LeftButton);
+            QTest::mouseClick(m_window->m_ui.pushButton, Qt::LeftButton);
         else if (target == "action_6")
-            m_window->action_6->trigger();
+            m_window->m_ui.action_6->trigger();
         else
             QTest::keyClick(m_window->objectName() == target ? m_window.get() : m_window->findChild<QWidget*>(target),
                             Qt::Key(key));
@@ -632,7 +633,7 @@ private slots:
     {
         QFETCH(QStringList, files);
         open(files);
-        QLabel* comment = m_window->m_pCommentLabel;
+        QLabel* comment = m_window->m_ui.m_pCommentLabel;
         QTRY_VERIFY(comment->isVisible() && comment->height() > 0);
         QWidget* tree = m_window->m_view.m_pFileTabs ? static_cast<QWidget*>(m_window->m_view.m_pFileTabs)
                                                      : m_window->m_view.m_pParamsTree;
@@ -654,19 +655,19 @@ private slots:
         QFETCH(QString, title);
         write("a.vlmr", "<settings><tabs>1</tabs></settings>");
         open({"a.ini"});
-        const QStringList all = m_window->tabTitles();
+        const QStringList all = m_window->m_pPages->tabTitles();
         QCOMPARE(all, (QStringList{"A", "B", "C", "Log"}));
-        QWidget* page = m_window->tabWidget->widget(all.indexOf(title));
+        QWidget* page = m_window->m_ui.tabWidget->widget(all.indexOf(title));
         TabWgt* w = detach(title);
         QVERIFY(w);
         QCOMPARE(TestUtil::shownText(Dialogs::shown().last().text), "Показать в отдельном окне");
         QCOMPARE(w->windowTitle(), title);
         // The first detached window takes the main window's size, at the corner of the screen.
         QCOMPARE(QRect(w->pos(), w->size()), QRect(QPoint(0, 0), m_window->size()));
-        m_window->tabWidget->setCurrentIndex(0);
+        m_window->m_ui.tabWidget->setCurrentIndex(0);
         w->close();
-        QCOMPARE(m_window->tabTitles(), all);
-        QCOMPARE(m_window->tabWidget->currentWidget(), page);
+        QCOMPARE(m_window->m_pPages->tabTitles(), all);
+        QCOMPARE(m_window->m_ui.tabWidget->currentWidget(), page);
         QVERIFY(page->isVisible());
     }
 
@@ -709,12 +710,12 @@ private slots:
         cycleActivation();
         QCOMPARE(questions().size(), 1);
 
-        QCOMPARE(m_window->tabTitles(), row);
-        QCOMPARE(m_window->m_tabWindows.keys(), stays ? QStringList{detached} : QStringList());
+        QCOMPARE(m_window->m_pPages->tabTitles(), row);
+        QCOMPARE(m_window->m_pPages->windows().keys(), stays ? QStringList{detached} : QStringList());
         if (stays) {
             // The window shows the rebuilt page: the tree the window now edits, or the log.
-            TabWgt* w = m_window->m_tabWindows.value(detached);
-            QWidget* shown = detached == "Log"   ? m_window->widget_2
+            TabWgt* w = m_window->m_pPages->windows().value(detached);
+            QWidget* shown = detached == "Log"   ? m_window->m_ui.widget_2
                              : detached == "Ini" ? static_cast<QWidget*>(m_window->m_view.m_pParamsTree)
                                                  : m_window->m_view.m_sectionTrees.value(detached);
             QVERIFY(shown && w->m_pPage && w->isAncestorOf(shown));
@@ -724,7 +725,7 @@ private slots:
         QStringList all = tabsAfter ? QStringList{"A", "B", "C", "Log"} : QStringList{"Ini", "Log"};
         if (withoutC)
             all.removeOne("C");
-        QCOMPARE(m_window->tabTitles(), all);
+        QCOMPARE(m_window->m_pPages->tabTitles(), all);
     }
 
     void lastPageStays()
@@ -813,8 +814,8 @@ private slots:
     {
         openGen();
         m_window->m_options.m_nRestartTimeout = 1234;
-        m_window->m_pProgComboBox->addItem("gen.exe -n 5");
-        m_window->m_pProgComboBox->setCurrentIndex(m_window->m_pProgComboBox->count() - 1);
+        m_window->m_ui.m_pProgComboBox->addItem("gen.exe -n 5");
+        m_window->m_ui.m_pProgComboBox->setCurrentIndex(m_window->m_ui.m_pProgComboBox->count() - 1);
         QTest::keyClick(m_window.get(), Qt::Key_Escape);
         QVERIFY(!m_window->isVisible());
         QVERIFY(Dialogs::shown().isEmpty());
@@ -832,7 +833,7 @@ private slots:
         QVERIFY(description.contains("<curprog cmdline=\"dsptest.exe\"/>"));
         const QDateTime time = QFileInfo(path("demo.vlmr")).lastModified();
         open({"demo.ini"});
-        QCOMPARE(m_window->m_pProgComboBox->currentText(), "dsptest.exe");
+        QCOMPARE(m_window->m_ui.m_pProgComboBox->currentText(), "dsptest.exe");
         m_window->close();
         QCOMPARE(read("demo.vlmr"), description);
         QCOMPARE(QFileInfo(path("demo.vlmr")).lastModified(), time);
@@ -840,7 +841,7 @@ private slots:
         // Another program chosen: only the line of the program chosen last changes.
         m_window = std::make_unique<Volmar>();
         open({"demo.ini"});
-        m_window->m_pProgComboBox->setEditText("kelda.exe -u gen_test.ldr");
+        m_window->m_ui.m_pProgComboBox->setEditText("kelda.exe -u gen_test.ldr");
         m_window->close();
         QCOMPARE(read("demo.vlmr"),
                  QByteArray(description)
@@ -937,12 +938,12 @@ private:
     // Right-clicks the tab and picks "Показать в отдельном окне".
     TabWgt* detach(const QString& title)
     {
-        QTabBar* bar = m_window->tabWidget->tabBar();
-        const QPoint at = bar->tabRect(m_window->tabTitles().indexOf(title)).center();
-        Dialogs::setNextMenuChoice(m_window->m_pTopAction);
+        QTabBar* bar = m_window->m_ui.tabWidget->tabBar();
+        const QPoint at = bar->tabRect(m_window->m_pPages->tabTitles().indexOf(title)).center();
+        Dialogs::setNextMenuChoice(m_window->m_ui.m_pTopAction);
         QContextMenuEvent event(QContextMenuEvent::Mouse, at, bar->mapToGlobal(at));
         QCoreApplication::sendEvent(bar, &event);
-        return m_window->m_tabWindows.value(title);
+        return m_window->m_pPages->windows().value(title);
     }
 
     QTreeWidgetItem* row(const QString& title) const

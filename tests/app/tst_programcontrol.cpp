@@ -50,12 +50,12 @@ class TestProgramControl : public QObject
     std::unique_ptr<Volmar> m_window;
 
     QString work(const QString& name) const { return m_work->filePath(name); }
-    QString logText() const { return m_window->m_pLogTextEdit->toPlainText(); }
-    QPushButton* button() const { return m_window->m_pStartButton; }
+    QString logText() const { return m_window->m_ui.m_pLogTextEdit->toPlainText(); }
+    QPushButton* button() const { return m_window->m_ui.m_pStartButton; }
     void setProgram(const QString& commandLine)
     {
-        m_window->m_pProgComboBox->clear();
-        m_window->m_pProgComboBox->addItem(commandLine);
+        m_window->m_ui.m_pProgComboBox->clear();
+        m_window->m_ui.m_pProgComboBox->addItem(commandLine);
     }
     void start(const QString& commandLine)
     {
@@ -193,10 +193,10 @@ private slots:
         m_window->installEventFilter(&probe);
         m_window->update();
         Dialogs::setNextAnswer(QMessageBox::Ok);
-        m_window->m_pAuxButton->click();
+        m_window->m_ui.m_pAuxButton->click();
         QCOMPARE(Dialogs::shown().size(), 1);
         QCOMPARE(lastShown(), shown);
-        QCOMPARE(m_window->m_pAuxButton->text(), QStringLiteral("Проверка"));
+        QCOMPARE(m_window->m_ui.m_pAuxButton->text(), QStringLiteral("Проверка"));
         QVERIFY(probe.painted || timeout < 0);
     }
 
@@ -213,11 +213,11 @@ private slots:
     {
         QFETCH(QString, entry);
         QFETCH(QString, shown);
-        m_window->m_pPldComboBox->addItem(entry);
+        m_window->m_ui.m_pPldComboBox->addItem(entry);
         start(Hang);
         Dialogs::setNextAnswer(QMessageBox::Ok);
-        m_window->m_pPldButton->setEnabled(true);
-        m_window->m_pPldButton->click();
+        m_window->m_ui.m_pPldButton->setEnabled(true);
+        m_window->m_ui.m_pPldButton->click();
         QCOMPARE(lastShown(), shown);
         QCOMPARE(button()->text(), QStringLiteral("Стоп"));
     }
@@ -238,16 +238,17 @@ private slots:
         QFETCH(bool, enabled);
         if (!batch.isEmpty())
             QVERIFY(TestUtil::writeBytes(work(QStringLiteral("pld.bat")), batch));
-        const QList<QWidget*> controls{m_window->m_pPldComboBox, m_window->m_pPldButton, m_window->m_pHelpPld};
+        const QList<QWidget*> controls{m_window->m_ui.m_pPldComboBox, m_window->m_ui.m_pPldButton,
+                                       m_window->m_ui.m_pHelpPld};
         for (QWidget* control : controls)
             control->setEnabled(true);
-        m_window->m_pActionLoadPld->setEnabled(true);
+        m_window->m_ui.m_pActionLoadPld->setEnabled(true);
         m_window->m_pPanel->fillLists({}, QString(), 0, QString());
-        QCOMPARE(m_window->m_pPldComboBox->count(), enabled ? 1 : 0);
+        QCOMPARE(m_window->m_ui.m_pPldComboBox->count(), enabled ? 1 : 0);
         for (QWidget* control : controls)
             QCOMPARE(control->isEnabled(), enabled);
-        QCOMPARE(m_window->m_pActionLoadPld->isEnabled(), enabled);
-        QCOMPARE(m_window->m_pPldComboBox->currentText(), enabled ? "tprog.exe -f board.rbf" : "");
+        QCOMPARE(m_window->m_ui.m_pActionLoadPld->isEnabled(), enabled);
+        QCOMPARE(m_window->m_ui.m_pPldComboBox->currentText(), enabled ? "tprog.exe -f board.rbf" : "");
     }
 
     void runOrvexAsks()
@@ -259,7 +260,7 @@ private slots:
         QVERIFY(outside.waitForStarted());
         m_window->m_options.m_sOrvexDirectory = work(QStringLiteral("missing"));
         Dialogs::setNextAnswer(QMessageBox::No);
-        m_window->m_pActionRunOrvex->trigger();
+        m_window->m_ui.m_pActionRunOrvex->trigger();
         QCOMPARE(lastShown(),
                  QStringLiteral("question|Volmar|Orvex уже запущена!\nЗагрузить ещё один экземпляр программы?"));
         QCOMPARE(Dialogs::shown().last().defaultButton, QMessageBox::Yes);
@@ -267,7 +268,7 @@ private slots:
         // Yes, from a folder without the visualiser: a wrong folder is told.
         Dialogs::setNextAnswer(QMessageBox::Yes);
         Dialogs::setNextAnswer(QMessageBox::Ok);
-        m_window->m_pActionRunOrvex->trigger();
+        m_window->m_ui.m_pActionRunOrvex->trigger();
         QCOMPARE(lastShown(), QStringLiteral("warning|Volmar|\nНеверно указана директория Orvex!"));
         outside.kill();
         outside.waitForFinished();
@@ -282,14 +283,14 @@ private slots:
         child.start(work(name), {QStringLiteral("600")});
         QVERIFY(child.waitForStarted());
         // Typed into the list, as the user may.
-        m_window->m_pProgComboBox->setEditText(name);
+        m_window->m_ui.m_pProgComboBox->setEditText(name);
         Dialogs::setNextAnswer(QMessageBox::No);
-        m_window->m_pTerminateButton->click();
+        m_window->m_ui.m_pTerminateButton->click();
         QCOMPARE(lastShown(), QStringLiteral("question||Хотите завершить все процессы %1(1)?").arg(name));
         QCOMPARE(Dialogs::shown().last().defaultButton, QMessageBox::No);
         QCOMPARE(child.state(), QProcess::Running);
         Dialogs::setNextAnswer(QMessageBox::Yes);
-        m_window->m_pTerminateButton->click();
+        m_window->m_ui.m_pTerminateButton->click();
         QTRY_COMPARE(child.state(), QProcess::NotRunning);
     }
 };

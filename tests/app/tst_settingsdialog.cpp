@@ -77,7 +77,7 @@ private slots:
         m_window = std::make_unique<Volmar>();
         QCOMPARE(m_window->m_view.m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn), 233);
         QCOMPARE(m_window->size(), QSize(640, 410));
-        QCOMPARE(m_window->m_pCommentLabel->font().pointSize(), 17);
+        QCOMPARE(m_window->m_ui.m_pCommentLabel->font().pointSize(), 17);
         QCOMPARE(m_window->m_view.m_pParamsTree->font().pointSize(), 17);
     }
 
@@ -182,7 +182,7 @@ private:
     // Triggers the settings action; `drive` runs on the dialog from inside its exec() and must close it.
     void runDialog(const std::function<void(Settings*)>& drive)
     {
-        QVERIFY(m_window->m_pActionSettings->isEnabled());
+        QVERIFY(m_window->m_ui.m_pActionSettings->isEnabled());
         bool driven = false;
         QTimer::singleShot(0, this, [&] {
             if (auto* dialog = qobject_cast<Settings*>(QApplication::activeModalWidget())) {
@@ -193,7 +193,7 @@ private:
             if (QWidget* modal = QApplication::activeModalWidget())
                 modal->close();
         });
-        m_window->m_pActionSettings->trigger();
+        m_window->m_ui.m_pActionSettings->trigger();
         QVERIFY(driven);
         QVERIFY(!QApplication::activeModalWidget());
     }

@@ -165,7 +165,7 @@ private slots:
             dialogShown = qobject_cast<Settings*>(QApplication::activeModalWidget()) != nullptr;
             ::raise(SIGTERM);
         });
-        window.m_pActionSettings->trigger();
+        window.m_ui.m_pActionSettings->trigger();
         QVERIFY(dialogShown);
         QTRY_VERIFY(!window.isVisible());
         QVERIFY(Dialogs::shown().isEmpty());

@@ -486,7 +486,9 @@ private:
             {"flags", ps([](auto& p) { return QString("%1|%2").arg(p.invisible).arg(p.noedit); })},
             {"items", ps([](auto& p) { return each(p.items, [](auto& i) { return i.val + '=' + i.descr; }); })},
             {"groups", gs([](auto& g) { return g.title; })},
-            {"color", gs([](auto& g) { return g.color().isValid() ? g.color().name() : "invalid"; })},
+            {"color", gs([](auto& g) {
+                 return g.hasValidColor() ? QString::asprintf("#%02x%02x%02x", g.red, g.green, g.blue) : "invalid";
+             })},
             {"open", gs([](auto& g) { return QString::number(g.open); })},
             {"check", QString("%1%2").arg(int(r.check)).arg(int(m.m_bCheck))},
             {"tabs", QString("%1|%2").arg(m.m_nTabs).arg(m.m_nDefList)},

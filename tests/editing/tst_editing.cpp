@@ -328,8 +328,8 @@ void TestEditing::listEdit()
     QCOMPARE(combo->count(), 3);
     if (typed.isEmpty()) {
         // Control as part of a shortcut leaves the list closed; pressed and released alone it opens it.
-        QSignalSpy saves(m_window->m_pActionSave, &QAction::triggered);
-        m_window->m_pActionSave->setEnabled(true);
+        QSignalSpy saves(m_window->m_ui.m_pActionSave, &QAction::triggered);
+        m_window->m_ui.m_pActionSave->setEnabled(true);
         QTest::keyPress(combo, Qt::Key_Control);
         QTest::keySequence(combo, QKeySequence(QStringLiteral("Ctrl+S")));
         QTest::keyRelease(combo, Qt::Key_Control);
@@ -823,55 +823,44 @@ void TestEditing::autoSaveOnOff()
     commit(QStringLiteral("Gain"), QStringLiteral("4"));
     QTRY_VERIFY(read(TestIni).contains("\r\nGain=4\r\n"));
     QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 1);
-    QVERIFY(!m_window->m_pActionSave->isEnabled());
+    QVERIFY(!m_window->m_ui.m_pActionSave->isEnabled());
     QCOMPARE(gainColour(), QColor(0, 0, 0));
 
     // Auto Save off: red and Save enabled; back to the saved text: black, and Save writes nothing.
     m_window->m_options.m_bAutoSave = false;
     commit(QStringLiteral("Gain"), QStringLiteral("6"));
-    QTRY_VERIFY(m_window->m_pActionSave->isEnabled());
+    QTRY_VERIFY(m_window->m_ui.m_pActionSave->isEnabled());
     QCOMPARE(gainColour(), QColor(255, 0, 0));
     commit(QStringLiteral("Gain"), QStringLiteral("4"));
     QTRY_COMPARE(gainColour(), QColor(0, 0, 0));
     QCOMPARE(changes.count(), 2);
     const QByteArray saved = read(TestIni);
-    m_window->m_pActionSave->trigger();
+    m_window->m_ui.m_pActionSave->trigger();
     QCOMPARE(read(TestIni), saved);
     QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 1);
 
     commit(QStringLiteral("Gain"), QStringLiteral("6"));
-    QTRY_VERIFY(m_window->m_pActionSave->isEnabled());
-    m_window->m_pActionSave->trigger();
+    QTRY_VERIFY(m_window->m_ui.m_pActionSave->isEnabled());
+    m_window->m_ui.m_pActionSave->trigger();
     QVERIFY(read(TestIni).contains("\r\nGain=6\r\n"));
     QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 2);
 }
 
 void TestEditing::multiFileAllTabAndOneTab()
 {
-    write(QStringLiteral("set/a.ini"), "[Main]\r\nFreq=100\r\nGain=1\r\n");
-    write(QStringLiteral("set/b.ini"), "[Main]\r\nFreq=100\r\nGain=1\r\n");
-    write(QStringLiteral("set/c.ini"), "[Main]\r\nFreq=100\r\n");
+    const QByteArray ini = "[Main]\r\nFreq=100\r\nGain=1\r\n";
+    for (const QString& name : {QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini")})
+        write(name, ini);
     write(QStringLiteral("set/a.vlmr"), Description);
-    openSet({QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini"), QStringLiteral("set/c.ini")});
+    openSet({QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini")});
     QCOMPARE(m_window->m_view.m_pFileTabs->tabText(0), QStringLiteral("Все файлы"));
 
-    // Gain is missing from c.ini: a double click offers to add it everywhere, and opens the editor.
-    QVERIFY(row(QStringLiteral("Gain"))->m_pEntry->absent);
-    Dialogs::setNextAnswer(QMessageBox::Yes);
-    commit(QStringLiteral("Gain"), QStringLiteral("9"));
-    QCOMPARE(Dialogs::shown().constLast().text, QStringLiteral("Параметр отсутствует в некоторых файлах"));
-    QTRY_COMPARE(read(QStringLiteral("set/a.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=9\r\n"));
-    QCOMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=9\r\n"));
-    QCOMPARE(read(QStringLiteral("set/c.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=9\r\n"));
-
-    const QByteArray a = read(QStringLiteral("set/a.ini"));
-    const QByteArray c = read(QStringLiteral("set/c.ini"));
+    // The tab of one file edits that file alone.
     m_window->m_view.m_pFileTabs->setCurrentIndex(2);
     QCOMPARE(m_window->m_session.fileList(), QStringList{path(QStringLiteral("set/b.ini"))});
     commit(QStringLiteral("Freq"), QStringLiteral("300"));
-    QTRY_COMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=300\r\nGain=9\r\n"));
-    QCOMPARE(read(QStringLiteral("set/a.ini")), a);
-    QCOMPARE(read(QStringLiteral("set/c.ini")), c);
+    QTRY_COMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=300\r\nGain=1\r\n"));
+    QCOMPARE(read(QStringLiteral("set/a.ini")), ini);
 }
 
 void TestEditing::checkBoxSavedLikeAnEdit_data()
@@ -891,11 +880,11 @@ void TestEditing::checkBoxSavedLikeAnEdit()
     m_window->m_options.m_bAutoSave = autoSave;
     const auto save = [&](const QByteArray& expected) {
         if (autoSave) {
-            QVERIFY(!m_window->m_pActionSave->isEnabled());
+            QVERIFY(!m_window->m_ui.m_pActionSave->isEnabled());
         } else {
             QCOMPARE(read(TestIni), expected == ini ? off : ini);
-            QVERIFY(m_window->m_pActionSave->isEnabled());
-            m_window->m_pActionSave->trigger();
+            QVERIFY(m_window->m_ui.m_pActionSave->isEnabled());
+            m_window->m_ui.m_pActionSave->trigger();
         }
         QCOMPARE(read(TestIni), expected);
         QVERIFY(!m_window->m_session.isModified());
@@ -940,22 +929,18 @@ void TestEditing::readOnlyKeyHasNoSwitch()
 void TestEditing::missingKeyAdded_data()
 {
     QTest::addColumn<bool>("checkMode"); // by the check box; else by a double click
-    QTest::addColumn<bool>("autoSave");
-    QTest::newRow("check box, Auto Save") << true << true;
-    QTest::newRow("check box, Save") << true << false;
-    QTest::newRow("double click, no check mode") << false << true;
+    QTest::newRow("check box") << true;
+    QTest::newRow("double click, no check mode") << false;
 }
 
 void TestEditing::missingKeyAdded()
 {
     QFETCH(bool, checkMode);
-    QFETCH(bool, autoSave);
     const QByteArray a = "[Main]\r\nFreq=100\r\nGain=1\r\n";
     write(QStringLiteral("set/a.ini"), a);
     write(QStringLiteral("set/b.ini"), "[Main]\r\nFreq=100\r\n");
     write(QStringLiteral("set/a.vlmr"), checkMode ? "<settings><check>1</check></settings>" : "<settings/>");
     openSet({QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini")});
-    m_window->m_options.m_bAutoSave = autoSave;
     ParamTreeItem* gain = row(QStringLiteral("Gain"));
     QVERIFY(gain->m_pEntry->absent);
 
@@ -970,10 +955,6 @@ void TestEditing::missingKeyAdded()
     // Without check mode there is no box to tick.
     QCOMPARE(gain->data(ParamsTreeWidget::TitleColumn, Qt::CheckStateRole).isValid(), checkMode);
     QVERIFY(gain->flags() & Qt::ItemIsEditable);
-    if (!autoSave) {
-        QVERIFY(m_window->m_pActionSave->isEnabled());
-        m_window->m_pActionSave->trigger();
-    }
     // Added where it was missing; the file that has it keeps its value.
     QCOMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=\r\n"));
     QCOMPARE(read(QStringLiteral("set/a.ini")), a);

@@ -1,3 +1,4 @@
+#include "app/detachedpages.h"
 #include "app/tabwgt.h"
 #include "app/volmar.h"
 #include "document/inientry.h"
@@ -76,7 +77,7 @@ private slots:
 
     void commentFollowsClicks()
     {
-        QLabel* comment = m_window->m_pCommentLabel;
+        QLabel* comment = m_window->m_ui.m_pCommentLabel;
         click("Gain");
         QCOMPARE(comment->text(), "gain");
         click("Частота");
@@ -180,13 +181,13 @@ private slots:
         click("Генератор");
         // The file writes the colour with blanks: a write of the same colour would show as their loss.
         Dialogs::setNextColor(QColor(210, 235, 255));
-        m_window->m_pActionColorGroup->trigger();
+        m_window->m_ui.m_pActionColorGroup->trigger();
         QCOMPARE(Dialogs::shown().constLast().kind + '|' + Dialogs::shown().constLast().caption,
                  "color|Выберите цвет группы");
         QCOMPARE(readBytes(m_desc), description());
 
         Dialogs::setNextColor(QColor(1, 2, 3));
-        m_window->m_pActionColorGroup->trigger();
+        m_window->m_ui.m_pActionColorGroup->trigger();
         QCOMPARE(readBytes(m_desc), description().replace("210, 235, 255", "1,2,3"));
         QCOMPARE(row("Генератор")->m_color, QColor(1, 2, 3));
         QCOMPARE(row("Частота")->m_color, QColor(1, 2, 3));
@@ -199,7 +200,7 @@ private slots:
         ParamsTreeWidget* tree = m_window->m_view.m_pParamsTree;
         const auto rightClick = [&](const QString& title) {
             QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, centreOf(row(title)));
-            return tree->actions().contains(m_window->m_pActionColorGroup);
+            return tree->actions().contains(m_window->m_ui.m_pActionColorGroup);
         };
         QVERIFY(rightClick("Генератор"));
         QVERIFY(!rightClick("Частота"));
@@ -215,13 +216,13 @@ private slots:
         freq->m_pEntry->value = "11";
         freq->setForeground(1, Qt::red);
 
-        m_window->m_pActionName->trigger();
+        m_window->m_ui.m_pActionName->trigger();
         QCOMPARE(hidden->text(0) + '|' + freq->text(0), "Hidden|Freq");
         QVERIFY(!hidden->isHidden());
         QCOMPARE(freq->foreground(1).color(), QColor(Qt::red));
         QCOMPARE(hidden->foreground(1).color(), QColor(Qt::black));
 
-        m_window->m_pActionName->trigger();
+        m_window->m_ui.m_pActionName->trigger();
         QCOMPARE(hidden->text(0) + '|' + freq->text(0), "Скрытый|Частота");
         QVERIFY(hidden->isHidden());
         QCOMPARE(freq->foreground(1).color(), QColor(Qt::red));
@@ -232,16 +233,16 @@ private slots:
         QFont big = m_window->m_view.m_pParamsTree->font();
         big.setPointSize(23);
         Dialogs::setNextFont(big);
-        m_window->m_pActionFont->trigger();
+        m_window->m_ui.m_pActionFont->trigger();
         QCOMPARE(m_window->m_view.m_pParamsTree->font().pointSize(), 23);
-        QCOMPARE(m_window->m_pCommentLabel->font().pointSize(), 23);
+        QCOMPARE(m_window->m_ui.m_pCommentLabel->font().pointSize(), 23);
         QCOMPARE(m_window->m_font.pointSize(), 23);
 
         // Cancelled: the trees keep their font, and the window takes the current tree's.
         m_window->m_font.setPointSize(5);
         big.setPointSize(31);
         Dialogs::setNextFont(big, false);
-        m_window->m_pActionFont->trigger();
+        m_window->m_ui.m_pActionFont->trigger();
         QCOMPARE(m_window->m_view.m_pParamsTree->font().pointSize(), 23);
         QCOMPARE(m_window->m_font.pointSize(), 23);
     }
@@ -252,7 +253,7 @@ private slots:
         open({m_ini});
         ParamsTreeWidget* gen = m_window->m_view.m_sectionTrees.value("Gen");
         QVERIFY(gen);
-        m_window->tabWidget->setCurrentWidget(gen->parentWidget());
+        m_window->m_ui.tabWidget->setCurrentWidget(gen->parentWidget());
         // Laid out once the page is shown.
         QTRY_VERIFY(gen->viewport()->height() > 100);
         QTreeWidgetItem* freq = gen->findItems("Частота", Qt::MatchRecursive, 0).value(0);
@@ -269,7 +270,7 @@ private slots:
         };
         const auto changeColour = [&](const QColor& colour) {
             Dialogs::setNextColor(colour);
-            m_window->m_pActionColorGroup->trigger();
+            m_window->m_ui.m_pActionColorGroup->trigger();
             QTRY_COMPARE(onScreen(), colour);
         };
         changeColour(QColor(1, 2, 3));
@@ -277,22 +278,22 @@ private slots:
         QCOMPARE(gen->currentItem(), freq->parent());
 
         // Also in a separate window.
-        QTabBar* bar = m_window->tabWidget->tabBar();
-        const QPoint tab = bar->tabRect(m_window->tabTitles().indexOf("Gen")).center();
-        Dialogs::setNextMenuChoice(m_window->m_pTopAction);
+        QTabBar* bar = m_window->m_ui.tabWidget->tabBar();
+        const QPoint tab = bar->tabRect(m_window->m_pPages->tabTitles().indexOf("Gen")).center();
+        Dialogs::setNextMenuChoice(m_window->m_ui.m_pTopAction);
         QContextMenuEvent menu(QContextMenuEvent::Mouse, tab, bar->mapToGlobal(tab));
         QCoreApplication::sendEvent(bar, &menu);
-        window = m_window->m_tabWindows.value("Gen");
+        window = m_window->m_pPages->windows().value("Gen");
         QVERIFY(window);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QTRY_VERIFY(gen->viewport()->height() > 100);
         changeColour(QColor(4, 5, 6));
 
         // Key names switch the section trees too.
-        m_window->m_pActionName->trigger();
+        m_window->m_ui.m_pActionName->trigger();
         QCOMPARE(freq->text(0), "Freq");
         QVERIFY(!gen->findItems("Hidden", Qt::MatchRecursive, 0).value(0)->isHidden());
-        m_window->m_pActionName->trigger();
+        m_window->m_ui.m_pActionName->trigger();
         QCOMPARE(freq->text(0), "Частота");
         window->close();
     }

@@ -24,7 +24,7 @@ class TestLogTools : public QObject
     std::unique_ptr<Volmar> m_window;
     QString m_pendingCr;
 
-    QTextEdit* edit() const { return m_window->m_pLogTextEdit; }
+    QTextEdit* edit() const { return m_window->m_ui.m_pLogTextEdit; }
     template <typename T>
     T* tool(const char* name) const
     {
@@ -74,7 +74,7 @@ private slots:
         QVERIFY(QDir::setCurrent(m_work->path()));
         m_window = std::make_unique<Volmar>();
         m_window->resize(900, 600);
-        m_window->tabWidget->setCurrentWidget(m_window->widget_2);
+        m_window->m_ui.tabWidget->setCurrentWidget(m_window->m_ui.widget_2);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         m_pendingCr.clear();

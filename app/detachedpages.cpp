@@ -1,12 +1,15 @@
-// Pages of the main tab widget taken out into windows of their own and put back when those close.
+#include "app/detachedpages.h"
+
 #include "app/tabwgt.h"
-#include "app/volmar.h"
+#include "session/editingsession.h"
 #include "widgets/messagebox.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QSettings>
 #include <QTabBar>
+#include <QTabWidget>
 
 #include <algorithm>
 
@@ -18,40 +21,58 @@ const QString Organisation = QStringLiteral("Korvane");
 const QString Application = QStringLiteral("Volmar");
 } // namespace
 
-QWidget* Volmar::tabPageAt(const QPoint& pos) const
+DetachedPages::DetachedPages(QWidget* window, QTabWidget* tabs, QAction* topAction,
+                             const QList<QAction*>& windowActions, const EditingSession& session)
+    : QObject(window), m_pWindow(window), m_pTabs(tabs), m_pTopAction(topAction), m_windowActions(windowActions),
+      m_session(session)
 {
-    const QTabBar* bar = tabWidget->tabBar();
+    // QTabWidget keeps its tab bar to itself; the child is found by type.
+    if (auto* tabBar = m_pTabs->findChild<QTabBar*>()) {
+        tabBar->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(tabBar, &QTabBar::customContextMenuRequested, this, &DetachedPages::slotShowTabBarContextMenu);
+    }
+}
+
+QWidget* DetachedPages::pageAt(const QPoint& pos) const
+{
+    const QTabBar* bar = m_pTabs->tabBar();
     for (int i = 0; i < bar->count(); ++i)
         if (bar->tabRect(i).contains(pos))
-            return tabWidget->widget(i);
+            return m_pTabs->widget(i);
     return nullptr;
 }
 
-QStringList Volmar::tabTitles() const
+QStringList DetachedPages::tabTitles() const
 {
     QStringList titles;
-    for (int i = 0; i < tabWidget->count(); ++i)
-        titles << tabWidget->tabText(i);
+    for (int i = 0; i < m_pTabs->count(); ++i)
+        titles << m_pTabs->tabText(i);
     return titles;
 }
 
-void Volmar::slotShowTabBarContextMenu(QPoint point)
+void DetachedPages::takeInto(TabWgt* w, QWidget* page)
+{
+    w->m_pPage = page;
+    w->m_pLayout->addWidget(page);
+}
+
+void DetachedPages::slotShowTabBarContextMenu(QPoint point)
 {
     // The last page stays: a tab widget with nothing in it would leave the window blank.
-    if (tabWidget->count() == 1)
+    if (m_pTabs->count() == 1)
         return;
-    QWidget* page = tabPageAt(point);
+    QWidget* page = pageAt(point);
     if (!page)
         return;
-    tabWidget->setCurrentWidget(page);
-    const int idx = tabWidget->currentIndex();
+    m_pTabs->setCurrentWidget(page);
+    const int idx = m_pTabs->currentIndex();
 
     QMenu menu;
     menu.addAction(m_pTopAction);
-    if (Dialogs::execMenu(&menu, tabWidget->tabBar()->mapToGlobal(point)) != m_pTopAction)
+    if (Dialogs::execMenu(&menu, m_pTabs->tabBar()->mapToGlobal(point)) != m_pTopAction)
         return;
 
-    const QString title = tabWidget->tabText(idx);
+    const QString title = m_pTabs->tabText(idx);
     auto* w = new TabWgt;
     // Taking the page's parent away removes its tab.
     page->setParent(w);
@@ -62,22 +83,35 @@ void Volmar::slotShowTabBarContextMenu(QPoint point)
     if (!geometry.isEmpty())
         w->restoreGeometry(geometry);
     else
-        w->resize(size());
+        w->resize(m_pWindow->size());
     // The stored position wins over the one inside the stored geometry.
     w->move(store.value(PositionKey, QPoint(0, 0)).toPoint());
 
-    w->m_pPage = page;
-    w->m_pLayout->addWidget(page);
+    takeInto(w, page);
     w->show();
     page->show();
 
     w->installEventFilter(this);
     // Opening and saving stay at hand in the page's own window.
-    w->addActions({m_pActionOpen, m_pActionSave});
+    w->addActions(m_windowActions);
     m_tabWindows[title] = w;
 }
 
-void Volmar::returnDetachedPage(TabWgt* w, const QString& title)
+bool DetachedPages::eventFilter(QObject* obj, QEvent* e)
+{
+    if (e->type() == QEvent::Close) {
+        if (auto* w = qobject_cast<TabWgt*>(obj)) {
+            const QString title = m_tabWindows.key(w);
+            if (!title.isEmpty()) {
+                returnPage(w, title);
+                return true;
+            }
+        }
+    }
+    return QObject::eventFilter(obj, e);
+}
+
+void DetachedPages::returnPage(TabWgt* w, const QString& title)
 {
     // The page goes back among the pages that are in place, in the order they are normally built.
     QStringList order =
@@ -92,10 +126,10 @@ void Volmar::returnDetachedPage(TabWgt* w, const QString& title)
 
     if (QWidget* page = w->m_pPage) {
         // A reload may already have put the page back.
-        int index = tabWidget->indexOf(page);
+        int index = m_pTabs->indexOf(page);
         if (index < 0)
-            index = tabWidget->insertTab(p, page, title);
-        tabWidget->setCurrentIndex(index);
+            index = m_pTabs->insertTab(p, page, title);
+        m_pTabs->setCurrentIndex(index);
     }
 
     if (m_tabWindows.size() == 1) {
@@ -109,7 +143,7 @@ void Volmar::returnDetachedPage(TabWgt* w, const QString& title)
     w->deleteLater();
 }
 
-void Volmar::rehomeDetachedPages()
+void DetachedPages::rehome()
 {
     // A reload rebuilds every page into the tab row. A page whose window stands apart goes back into
     // that window, so the window keeps showing it and the row does not show it twice.
@@ -118,11 +152,10 @@ void Volmar::rehomeDetachedPages()
         TabWgt* w = m_tabWindows.value(title);
         const int index = tabTitles().indexOf(title);
         // The last page stays in the row, as it does when pages are taken out.
-        if (index >= 0 && tabWidget->count() > 1) {
-            QWidget* page = tabWidget->widget(index);
+        if (index >= 0 && m_pTabs->count() > 1) {
+            QWidget* page = m_pTabs->widget(index);
             page->setParent(w);
-            w->m_pPage = page;
-            w->m_pLayout->addWidget(page);
+            takeInto(w, page);
             page->show();
             continue;
         }
@@ -131,14 +164,14 @@ void Volmar::rehomeDetachedPages()
         QWidget* page = w->m_pPage;
         if (page && page->parentWidget() == w) {
             page->hide();
-            page->setParent(tabWidget);
+            page->setParent(m_pTabs);
         }
         w->m_pPage = nullptr;
-        returnDetachedPage(w, title);
+        returnPage(w, title);
     }
 }
 
-TabWgt* Volmar::activeDetachedWindow() const
+TabWgt* DetachedPages::activeWindow() const
 {
     for (TabWgt* window : m_tabWindows)
         if (window && window->isActiveWindow())
