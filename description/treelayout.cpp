@@ -3,19 +3,36 @@
 #include "description/paramdescription.h"
 #include "document/inientry.h"
 
+#include <QHash>
 #include <QMap>
 
 namespace
 {
-// The first row titled `title`, case folded as the trees look groups up.
-LayoutRow* groupRow(QList<LayoutRow>& rows, const QString& title)
+// The rows of one tree by case-folded title, as the trees look groups up: the first row of a title
+// wins. An index rather than a scan, since every key of a large file asks for its group.
+class GroupIndex
 {
-    const QString folded = title.toCaseFolded();
-    for (LayoutRow& row : rows)
-        if (row.title.toCaseFolded() == folded)
-            return &row;
-    return nullptr;
-}
+public:
+    explicit GroupIndex(QList<LayoutRow>& rows) : m_rows(&rows)
+    {
+        m_first.reserve(rows.size());
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const QString folded = rows.at(i).title.toCaseFolded();
+            if (!m_first.contains(folded))
+                m_first.insert(folded, i);
+        }
+    }
+
+    LayoutRow* row(const QString& title) const
+    {
+        const qsizetype i = m_first.value(title.toCaseFolded(), -1);
+        return i < 0 ? nullptr : &(*m_rows)[i];
+    }
+
+private:
+    QList<LayoutRow>* m_rows;
+    QHash<QString, qsizetype> m_first;
+};
 
 // The first row whose title equals `title` without regard to case, as a tree's search finds it.
 qsizetype findRow(const QList<LayoutRow>& rows, const QString& title)
@@ -49,6 +66,11 @@ QList<TreeLayout> layOutTrees(const QList<IniEntry*>& entries, const QList<Group
                 rows.append(LayoutRow{section, nullptr, false, {}});
     }
 
+    QList<GroupIndex> indexes;
+    indexes.reserve(trees.size());
+    for (TreeLayout& tree : trees)
+        indexes.append(GroupIndex(tree.rows));
+
     for (IniEntry* entry : entries) {
         qsizetype t = mainTree;
         if (sectionTabs) {
@@ -56,24 +78,24 @@ QList<TreeLayout> layOutTrees(const QList<IniEntry*>& entries, const QList<Group
             if (t >= mainTree)
                 continue;
         }
-        QList<LayoutRow>& rows = trees[t].rows;
+        const GroupIndex& index = indexes.at(t);
         const QString groupTitle =
             entry->desc && !entry->desc->groupTitle.isEmpty() ? entry->desc->groupTitle : entry->section;
-        LayoutRow* row = groupRow(rows, groupTitle);
+        LayoutRow* row = index.row(groupTitle);
         // A parameter directly under a root that has a title names a group no row stands for; it
         // goes where an untitled root would put it, under its section.
         if (!row && groupTitle != entry->section)
-            row = groupRow(rows, entry->section);
+            row = index.row(entry->section);
         if (!row)
             continue;
         row->entries.append(entry);
         row->open = true;
     }
 
-    for (TreeLayout& tree : trees) {
-        QList<LayoutRow>& rows = tree.rows;
+    for (qsizetype t = 0; t < trees.size(); ++t) {
+        QList<LayoutRow>& rows = trees[t].rows;
         for (const GroupDescription* group : groups)
-            if (LayoutRow* row = groupRow(rows, group->title))
+            if (LayoutRow* row = indexes.at(t).row(group->title))
                 row->open = group->open;
         const auto removeIfEmpty = [&rows](const QString& title) {
             const qsizetype i = findRow(rows, title);
