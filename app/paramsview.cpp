@@ -4,6 +4,7 @@
 #include "app/volmar.h"
 #include "session/editingsession.h"
 #include "widgets/messagebox.h"
+#include "widgets/paramsfilterbar.h"
 #include "widgets/paramstreewidget.h"
 
 #include <QFileInfo>
@@ -32,6 +33,8 @@ ParamsView::~ParamsView()
     m_pParamsTree = nullptr;
     delete m_pFileTabs;
     m_pFileTabs = nullptr;
+    delete m_pFilterBar;
+    m_pFilterBar = nullptr;
 }
 
 ParamsTreeWidget* ParamsView::createTree(QWidget* parent)
@@ -68,13 +71,20 @@ void ParamsView::recreate(int files)
 
     m_pParamsTree = createTree(&m_window);
     m_pCurTree = m_pParamsTree;
+    // One box serves every file tab, as they all show the main tree; what it holds stays for the new tree.
+    if (m_pFilterBar) {
+        m_pFilterBar->setTree(m_pParamsTree);
+    } else {
+        m_pFilterBar = new ParamsFilterBar(m_pParamsTree, &m_window);
+        m_window.m_pvLayoutTree_1->insertWidget(0, m_pFilterBar);
+    }
     if (files <= 1) {
-        m_window.m_pvLayoutTree_1->insertWidget(0, m_pParamsTree);
+        m_window.m_pvLayoutTree_1->insertWidget(1, m_pParamsTree);
         return;
     }
     m_pFileTabs = new QTabWidget(&m_window);
     // Above the comment label, which stays right below the tree as with one file.
-    m_window.m_pvLayoutTree_1->insertWidget(0, m_pFileTabs);
+    m_window.m_pvLayoutTree_1->insertWidget(1, m_pFileTabs);
     m_pFileTabs->addTab(m_pParamsTree, tr("Все файлы"));
     for (const QString& file : m_session.openList())
         m_pFileTabs->addTab(new QWidget(m_pFileTabs), QFileInfo(file).fileName());
@@ -146,6 +156,7 @@ void ParamsView::createSectionTabs()
         label->setFont(m_window.m_font);
         label->setWordWrap(true);
 
+        layout->addWidget(new ParamsFilterBar(tree, page));
         layout->addWidget(tree);
         layout->addWidget(label);
         tabs->insertTab(tabs->count(), page, section);

@@ -5,6 +5,7 @@
 #include <QString>
 
 class EditingSession;
+class ParamsFilterBar;
 class ParamsTreeWidget;
 class ParamTreeItem;
 class QLabel;
@@ -46,6 +47,7 @@ public:
 
     ParamsTreeWidget* m_pParamsTree = nullptr;
     ParamsTreeWidget* m_pCurTree = nullptr;
+    ParamsFilterBar* m_pFilterBar = nullptr; // above the main tree and its file tabs
     QTabWidget* m_pFileTabs = nullptr;
     QMap<QString, ParamsTreeWidget*> m_sectionTrees;
     QMap<QString, QLabel*> m_sectionLabels;
