@@ -82,7 +82,8 @@ QString limitNote(const IniEntry& entry)
         }
         if (desc->items.size() > NamedListItems)
             values.append(QStringLiteral("…"));
-        return QCoreApplication::translate("RowLook", "Нет в списке: допустимо %1").arg(values.join(QStringLiteral(", ")));
+        return QCoreApplication::translate("RowLook", "Нет в списке: допустимо %1")
+            .arg(values.join(QStringLiteral(", ")));
     }
     default:
         return QString();

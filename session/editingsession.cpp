@@ -164,8 +164,7 @@ bool EditingSession::save()
                 if (valueChanged) {
                     changes.append(valueChange(*entry));
                     entry->differs = false; // every file now holds the one value
-                }
-                else if (saved.absent && !entry->absent)
+                } else if (saved.absent && !entry->absent)
                     changes.append(addChange(*entry));
                 if (enabledChanged && !entry->enabled)
                     changes.append(enabledChange(*entry, false));

@@ -126,6 +126,6 @@ private:
 
     bool m_bChangedByUser = false;
     bool m_bBlank = false;
-    QString m_sShown; // what the field shows in place of the value while m_bBlank
+    QString m_sShown;             // what the field shows in place of the value while m_bBlank
     mutable QString m_sLimitNote; // set while the typed text is fixed up
 };

@@ -90,8 +90,7 @@ void ParamDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         }
         background = opt.palette.color(QPalette::Dark);
         opt.palette.setBrush(QPalette::Text, opt.palette.brush(QPalette::BrightText));
-    }
-    else if (row && m_pTree->isFilterHit(*row, index.column()))
+    } else if (row && m_pTree->isFilterHit(*row, index.column()))
         background = FilterHitBackground;
     if (background.isValid())
         painter->fillRect(option.rect, background);

@@ -200,8 +200,8 @@ void ParamsTreeWidget::applyFilter()
             bool hide = RowLook::isHidden(*row->m_pEntry, m_bKeyNames);
             if (!hide) {
                 ++m_nTotal;
-                hide = active && !RowFilter::matches(*row->m_pEntry, row->m_pSaved ? *row->m_pSaved : NothingSaved,
-                                                     m_filter);
+                hide = active &&
+                       !RowFilter::matches(*row->m_pEntry, row->m_pSaved ? *row->m_pSaved : NothingSaved, m_filter);
             }
             shown += hide ? 0 : 1;
             // Every change of a row's visibility costs the view a look-up: rows that keep theirs are left.

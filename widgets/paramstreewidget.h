@@ -97,9 +97,9 @@ private:
     mutable bool m_bGroupIndexValid = false;
 
     RowFilter::Query m_filter;
-    bool m_bKeyNames = false;  // the titles are key names: invisible parameters show
-    bool m_bFiltered = false;  // rows were last hidden or shown by a query
-    QList<bool> m_openBefore;  // the groups' open states before a query opened them; empty without one
+    bool m_bKeyNames = false; // the titles are key names: invisible parameters show
+    bool m_bFiltered = false; // rows were last hidden or shown by a query
+    QList<bool> m_openBefore; // the groups' open states before a query opened them; empty without one
     int m_nShown = 0;
     int m_nTotal = 0;
 };
