@@ -125,6 +125,9 @@ void ParamsView::clearSections()
 {
     if (m_sectionTrees.values().contains(m_pCurTree))
         m_pCurTree = m_pParamsTree;
+    m_sectionFilters.clear();
+    for (auto it = m_sectionTrees.cbegin(); it != m_sectionTrees.cend(); ++it)
+        m_sectionFilters.insert(it.key(), it.value()->filter());
     QList<QWidget*> pages;
     for (ParamsTreeWidget* tree : std::as_const(m_sectionTrees))
         if (tree->parentWidget() && tree->parentWidget() != m_window.widget)
@@ -156,7 +159,9 @@ void ParamsView::createSectionTabs()
         label->setFont(m_window.m_font);
         label->setWordWrap(true);
 
-        layout->addWidget(new ParamsFilterBar(tree, page));
+        auto* bar = new ParamsFilterBar(tree, page);
+        bar->setQuery(m_sectionFilters.value(section));
+        layout->addWidget(bar);
         layout->addWidget(tree);
         layout->addWidget(label);
         tabs->insertTab(tabs->count(), page, section);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "description/rowfilter.h"
+
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -51,6 +53,8 @@ public:
     QTabWidget* m_pFileTabs = nullptr;
     QMap<QString, ParamsTreeWidget*> m_sectionTrees;
     QMap<QString, QLabel*> m_sectionLabels;
+    // What each section's filter box held before a reload rebuilt the section pages.
+    QMap<QString, RowFilter::Query> m_sectionFilters;
 
 public slots:
     void slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol);

@@ -56,6 +56,12 @@ void ParamsFilterBar::addFindKey(QWidget* owner)
     find->setContext(Qt::WidgetWithChildrenShortcut);
 }
 
+void ParamsFilterBar::setQuery(const RowFilter::Query& query)
+{
+    m_pEdit->setText(query.text);
+    m_pView->setCurrentIndex(qMax(0, m_pView->findData(int(query.view))));
+}
+
 void ParamsFilterBar::applyQuery()
 {
     if (m_pTree)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "description/rowfilter.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -20,6 +22,9 @@ public:
     ParamsFilterBar(ParamsTreeWidget* tree, QWidget* parent = nullptr);
 
     ParamsTreeWidget* tree() const { return m_pTree; }
+    // Puts a text and a view into the bar, which narrows its tree down with them.
+    void setQuery(const RowFilter::Query& query);
+
     // Narrows `tree` down in place of the tree served so far, with the text and view the bar holds.
     void setTree(ParamsTreeWidget* tree);
 
