@@ -351,7 +351,6 @@ private slots:
         QTest::newRow("list element's text") << "громко" << all << none << QStringList{"Level"};
         QTest::newRow("value") << "FAST" << all << none << QStringList{"Mode"};
         QTest::newRow("value the files disagree on") << "48000" << all << none << QStringList{};
-        QTest::newRow("nothing") << "zzz" << all << none << QStringList{};
         QTest::newRow("differing values and missing keys") << "" << differing << none << QStringList{"Freq", "Only"};
         QTest::newRow("one value written to every file")
             << "" << differing << setValue("Freq", "8000", true) << QStringList{"Only"};
@@ -361,9 +360,6 @@ private slots:
         QTest::newRow("typed outside its list")
             << "" << outside << setValue("Level", "3", false) << QStringList{"Gain", "Level", "Bits"};
         QTest::newRow("changed") << "" << changed << setValue("Mode", "slow", false) << QStringList{"Mode"};
-        QTest::newRow("switched off") << "" << changed << Edit([](EditingSession& s) {
-            QVERIFY(s.setEnabled(s.document().m_entries.at(indexOf(s, "Mode")), false));
-        }) << QStringList{"Mode"};
         QTest::newRow("saved") << "" << changed << setValue("Mode", "slow", true) << QStringList{};
         QTest::newRow("text and view together") << "усил" << outside << none << QStringList{"Gain"};
         QTest::newRow("text outside the view") << "режим" << outside << none << QStringList{};
