@@ -5,6 +5,7 @@
 #include "app/volmar.h"
 #include "session/editingsession.h"
 #include "widgets/messagebox.h"
+#include "widgets/paramsfilterbar.h"
 #include "widgets/paramstreewidget.h"
 
 #include <QFileInfo>
@@ -33,6 +34,8 @@ ParamsView::~ParamsView()
     m_pParamsTree = nullptr;
     delete m_pFileTabs;
     m_pFileTabs = nullptr;
+    delete m_pFilterBar;
+    m_pFilterBar = nullptr;
 }
 
 ParamsTreeWidget* ParamsView::createTree(QWidget* parent)
@@ -69,13 +72,20 @@ void ParamsView::recreate(int files)
 
     m_pParamsTree = createTree(&m_window);
     m_pCurTree = m_pParamsTree;
+    // One box serves every file tab, as they all show the main tree; what it holds stays for the new tree.
+    if (m_pFilterBar) {
+        m_pFilterBar->setTree(m_pParamsTree);
+    } else {
+        m_pFilterBar = new ParamsFilterBar(m_pParamsTree, &m_window);
+        m_window.m_ui.m_pvLayoutTree_1->insertWidget(0, m_pFilterBar);
+    }
     if (files <= 1) {
-        m_window.m_ui.m_pvLayoutTree_1->insertWidget(0, m_pParamsTree);
+        m_window.m_ui.m_pvLayoutTree_1->insertWidget(1, m_pParamsTree);
         return;
     }
     m_pFileTabs = new QTabWidget(&m_window);
     // Above the comment label, which stays right below the tree as with one file.
-    m_window.m_ui.m_pvLayoutTree_1->insertWidget(0, m_pFileTabs);
+    m_window.m_ui.m_pvLayoutTree_1->insertWidget(1, m_pFileTabs);
     m_pFileTabs->addTab(m_pParamsTree, tr("Все файлы"));
     for (const QString& file : m_session.openList())
         m_pFileTabs->addTab(new QWidget(m_pFileTabs), QFileInfo(file).fileName());
@@ -116,6 +126,9 @@ void ParamsView::clearSections()
 {
     if (m_sectionTrees.values().contains(m_pCurTree))
         m_pCurTree = m_pParamsTree;
+    m_sectionFilters.clear();
+    for (auto it = m_sectionTrees.cbegin(); it != m_sectionTrees.cend(); ++it)
+        m_sectionFilters.insert(it.key(), it.value()->filter());
     QList<QWidget*> pages;
     for (ParamsTreeWidget* tree : std::as_const(m_sectionTrees))
         if (tree->parentWidget() && tree->parentWidget() != m_window.m_ui.widget)
@@ -147,6 +160,9 @@ void ParamsView::createSectionTabs()
         label->setFont(m_window.m_font);
         label->setWordWrap(true);
 
+        auto* bar = new ParamsFilterBar(tree, page);
+        bar->setQuery(m_sectionFilters.value(section));
+        layout->addWidget(bar);
         layout->addWidget(tree);
         layout->addWidget(label);
         tabs->insertTab(tabs->count(), page, section);

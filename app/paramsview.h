@@ -1,10 +1,13 @@
 #pragma once
 
+#include "description/rowfilter.h"
+
 #include <QMap>
 #include <QObject>
 #include <QString>
 
 class EditingSession;
+class ParamsFilterBar;
 class ParamsTreeWidget;
 class ParamTreeItem;
 class QLabel;
@@ -46,9 +49,12 @@ public:
 
     ParamsTreeWidget* m_pParamsTree = nullptr;
     ParamsTreeWidget* m_pCurTree = nullptr;
+    ParamsFilterBar* m_pFilterBar = nullptr; // above the main tree and its file tabs
     QTabWidget* m_pFileTabs = nullptr;
     QMap<QString, ParamsTreeWidget*> m_sectionTrees;
     QMap<QString, QLabel*> m_sectionLabels;
+    // What each section's filter box held before a reload rebuilt the section pages.
+    QMap<QString, RowFilter::Query> m_sectionFilters;
 
 public slots:
     void slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol);

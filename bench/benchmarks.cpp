@@ -6,6 +6,7 @@
 #include "document/inidocument.h"
 #include "platform/profile.h"
 #include "widgets/logpane.h"
+#include "widgets/paramsfilterbar.h"
 #include "widgets/paramstreewidget.h"
 #include "widgets/paramtreeitem.h"
 
@@ -17,6 +18,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -194,6 +197,33 @@ void benchWindow(const BenchOptions& options, const Workload& work)
     saveFigure("save.1000x3", 3, 1000);
 }
 
+// One keystroke into the filter box of the shown window, until the tree has laid out what it shows:
+// the first letter, which hides the most rows.
+void benchFilter(const BenchOptions& options, const Workload& work)
+{
+    if (!wanted(options, "filter.20k"))
+        return;
+    Volmar window;
+    window.m_session.setOpenList(work.iniFiles);
+    window.openFiles();
+    window.show();
+    QCoreApplication::processEvents();
+    auto* bar = window.findChild<ParamsFilterBar*>();
+    if (!bar)
+        return;
+    measure(
+        options, "filter.20k",
+        [&] {
+            bar->m_pEdit->clear();
+            QCoreApplication::processEvents();
+        },
+        [&] {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, QStringLiteral("7"));
+            QCoreApplication::sendEvent(bar->m_pEdit, &press);
+            QCoreApplication::processEvents();
+        });
+}
+
 // Opening files whose sections share their key names must cost what opening unique names costs.
 void benchOpening(const BenchOptions& options, const Workload& work)
 {
@@ -343,6 +373,7 @@ int main(int argc, char** argv)
     const Workload work = makeWorkload(dir.path(), options.scale, 3);
     benchLoading(options, work);
     benchWindow(options, work);
+    benchFilter(options, work);
     benchOpening(options, work);
     benchLog(options, dir.path());
     return 0;

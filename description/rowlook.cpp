@@ -3,6 +3,9 @@
 #include "description/paramdescription.h"
 #include "document/inientry.h"
 
+#include <QCoreApplication>
+#include <QStringList>
+
 namespace RowLook
 {
 bool isReadOnly(const IniEntry& entry)
@@ -29,6 +32,62 @@ bool isSwitchable(const IniEntry& entry, bool checkMode)
 bool isHidden(const IniEntry& entry, bool keyNames)
 {
     return !keyNames && entry.desc && entry.desc->invisible != 0;
+}
+
+namespace
+{
+// A long list is named by its first elements: the tooltip stays readable.
+constexpr int NamedListItems = 10;
+
+QString rangeNote(const QString& min, const QString& max)
+{
+    return QCoreApplication::translate("RowLook", "Вне пределов: допустимо от %1 до %2").arg(min, max);
+}
+} // namespace
+
+QString limitNote(const IniEntry& entry)
+{
+    const ParamDescription* desc = entry.desc;
+    const QString value = entry.value.trimmed();
+    if (!desc || value.isEmpty())
+        return QString();
+    bool number = false;
+    switch (desc->type) {
+    case TypeSpinInt: {
+        const qlonglong n = value.toLongLong(&number);
+        if (number && n >= desc->intMin && n <= desc->intMax)
+            return QString();
+        return rangeNote(QString::number(desc->intMin), QString::number(desc->intMax));
+    }
+    case TypeSpinDouble: {
+        // The number editor takes either decimal separator, so the file may hold either.
+        const double d = QString(value).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&number);
+        if (number && d >= desc->dblMin && d <= desc->dblMax)
+            return QString();
+        return rangeNote(QString::number(desc->dblMin), QString::number(desc->dblMax));
+    }
+    case TypeList: {
+        if (desc->items.isEmpty())
+            return QString();
+        // An edited value not saved yet may still carry its element's description ("2 [two]").
+        const QString stored = value.section(QLatin1Char('['), 0, 0).trimmed();
+        QStringList values;
+        for (const ListItem* item : desc->items) {
+            if (!item)
+                continue;
+            if (item->val == stored)
+                return QString();
+            if (values.size() < NamedListItems)
+                values.append(item->val);
+        }
+        if (desc->items.size() > NamedListItems)
+            values.append(QStringLiteral("…"));
+        return QCoreApplication::translate("RowLook", "Нет в списке: допустимо %1")
+            .arg(values.join(QStringLiteral(", ")));
+    }
+    default:
+        return QString();
+    }
 }
 
 QString title(const IniEntry& entry, bool keyNames)

@@ -36,6 +36,10 @@ bool isSwitchable(const IniEntry& entry, bool checkMode);
 // An invisible parameter shows only while the key names are shown.
 bool isHidden(const IniEntry& entry, bool keyNames);
 
+// What the value breaks of its description: the spin box's range or the list of values, said the way
+// the user reads it. Empty for a value within them, and for no value at all (files that disagree).
+QString limitNote(const IniEntry& entry);
+
 // The key itself, or the description's title.
 QString title(const IniEntry& entry, bool keyNames);
 // The value column's text for a value: a list value that names one of the list's elements gets

@@ -266,6 +266,7 @@ void IniDocument::collectEntries()
                     }
                     if (value != entry->value) {
                         entry->value.clear();
+                        entry->differs = true;
                         break;
                     }
                 }

@@ -13,5 +13,6 @@ struct IniEntry
     QString section;
     bool enabled = false;             // false for "@key", for an absent key and for a read-only description
     bool absent = false;              // missing from at least one edited file
+    bool differs = false;             // the edited files hold different values
     ParamDescription* desc = nullptr; // not owned
 };

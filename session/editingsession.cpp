@@ -161,9 +161,10 @@ bool EditingSession::save()
                 if (enabledChanged && entry->enabled)
                     changes.append(enabledChange(*entry, true));
                 // A value written goes to every file; a key accepted unchanged only into those lacking it.
-                if (valueChanged)
+                if (valueChanged) {
                     changes.append(valueChange(*entry));
-                else if (saved.absent && !entry->absent)
+                    entry->differs = false; // every file now holds the one value
+                } else if (saved.absent && !entry->absent)
                     changes.append(addChange(*entry));
                 if (enabledChanged && !entry->enabled)
                     changes.append(enabledChange(*entry, false));

@@ -59,11 +59,13 @@ public:
     bool changedByUser() const { return m_bChangedByUser; }
     // Why the value differs from the typed one; empty when no limit was applied.
     QString limitNote() const { return m_sLimitNote; }
-    // Shows an empty field until the user types or steps: the value has no single number to show.
-    void showBlank()
+    // Shows `text` in place of the value until the user types or steps: an empty field where the value
+    // has no single number to show, the file's own text where the box cannot hold the number.
+    void showText(const QString& text)
     {
         m_bBlank = true;
-        Spin::lineEdit()->clear();
+        m_sShown = text;
+        Spin::lineEdit()->setText(text);
     }
 
     QValidator::State validate(QString& text, int& pos) const override
@@ -110,7 +112,7 @@ protected:
     {
         Spin::showEvent(event);
         if (m_bBlank)
-            Spin::lineEdit()->clear();
+            Spin::lineEdit()->setText(m_sShown);
     }
 
 private:
@@ -124,5 +126,6 @@ private:
 
     bool m_bChangedByUser = false;
     bool m_bBlank = false;
+    QString m_sShown;             // what the field shows in place of the value while m_bBlank
     mutable QString m_sLimitNote; // set while the typed text is fixed up
 };

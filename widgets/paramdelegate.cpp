@@ -38,6 +38,9 @@ constexpr int LimitNoteMs = 8000;
 const char* const LimitNoteName = "volmarLimitNote";
 constexpr int LabelGap = 6;
 
+// Behind a cell that shows what the filter text was found in.
+const QColor FilterHitBackground(255, 240, 130);
+
 // The editor covers the cell but its last pixel row. A number editor is only as wide as the number
 // needs, so that its arrows stand next to it in a wide cell.
 QRect editorRect(const QWidget* editor, const QRect& cell, Qt::LayoutDirection direction)
@@ -54,16 +57,20 @@ QRect editorRect(const QWidget* editor, const QRect& cell, Qt::LayoutDirection d
 }
 
 // A number editor starts from the cell's number. A cell without one (a value that differs between
-// the files of a set, or no number at all) gives an empty field, and the editor commits nothing
-// unless the user types or steps a value.
+// the files of a set, or no number at all) gives an empty field; one beyond the limits is shown as
+// it is. Either way the editor commits nothing unless the user types or steps a value.
 template <class Spin>
 void fillNumber(Spin* spin, const QString& text, int decimals)
 {
     double value = 0;
     const bool number = NumberInput::parse(text, decimals, &value);
     spin->setValue(static_cast<decltype(spin->value())>(number ? value : 0));
+    // The box would show a number beyond its limits as the limit: the file's text is shown instead,
+    // and stays in the file unless the user types or steps.
     if (!number)
-        spin->showBlank();
+        spin->showText(QString());
+    else if (value < spin->minimum() || value > spin->maximum())
+        spin->showText(text);
 }
 } // namespace
 
@@ -83,7 +90,8 @@ void ParamDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         }
         background = opt.palette.color(QPalette::Dark);
         opt.palette.setBrush(QPalette::Text, opt.palette.brush(QPalette::BrightText));
-    }
+    } else if (row && m_pTree->isFilterHit(*row, index.column()))
+        background = FilterHitBackground;
     if (background.isValid())
         painter->fillRect(option.rect, background);
 
@@ -247,7 +255,7 @@ void ParamDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, con
     const bool changed = row->markChange();
     row->setText(ParamsTreeWidget::ValueColumn, shown);
     // The cell keeps the note for a second look; a later commit without a limit clears it.
-    row->setToolTip(ParamsTreeWidget::ValueColumn, limitNote);
+    row->setToolTip(ParamsTreeWidget::ValueColumn, limitNote.isEmpty() ? row->m_sLimitNote : limitNote);
     if (!limitNote.isEmpty())
         showLimitNote(index, limitNote);
     // The view calls this through a const interface; announcing the change is the delegate's own state.

@@ -71,6 +71,10 @@ void ParamsTreeWidget::showLayout(const TreeLayout& layout, const EditingSession
         group->setExpanded(rowLayout.open);
     }
     spanGroupRows();
+    m_bKeyNames = false;
+    m_bFiltered = false;
+    m_openBefore.clear(); // the groups open as the description says, and the query applies to the new rows
+    applyFilter();
 }
 
 ParamTreeItem* ParamsTreeWidget::addGroupItem(const GroupDescription& group)
@@ -123,6 +127,7 @@ ParamTreeItem* ParamsTreeWidget::appendParamItem(ParamTreeItem* group, IniEntry*
         row->setText(ValueColumn, RowLook::valueText(desc, entry->value));
     }
     row->m_pSaved = saved;
+    row->showLimits();
     group->addChild(row);
     if (RowLook::isHidden(*entry, false))
         row->setHidden(true);
@@ -147,6 +152,87 @@ void ParamsTreeWidget::refreshLooks(bool keyNames)
             if (auto* row = dynamic_cast<ParamTreeItem*>(group->child(j)))
                 row->refreshLook(keyNames);
     }
+    m_bKeyNames = keyNames;
+    applyFilter();
+}
+
+void ParamsTreeWidget::setFilter(const RowFilter::Query& query)
+{
+    if (query == m_filter)
+        return;
+    m_filter = query;
+    applyFilter();
+}
+
+void ParamsTreeWidget::applyFilter()
+{
+    static const EntryState NothingSaved;
+    const bool active = !m_filter.isEmpty();
+    const int groups = topLevelItemCount();
+    if (active && m_openBefore.isEmpty()) {
+        m_openBefore.reserve(groups);
+        for (int i = 0; i < groups; ++i)
+            m_openBefore.append(topLevelItem(i)->isExpanded());
+    }
+    m_nShown = 0;
+    m_nTotal = 0;
+    // Without a query now or before, the rows show as their looks say: only the count is needed.
+    if (!active && !m_bFiltered) {
+        for (int i = 0; i < groups; ++i) {
+            QTreeWidgetItem* group = topLevelItem(i);
+            for (int j = 0; j < group->childCount(); ++j) {
+                const auto* row = static_cast<const ParamTreeItem*>(group->child(j));
+                m_nTotal += row->m_pEntry && !RowLook::isHidden(*row->m_pEntry, m_bKeyNames) ? 1 : 0;
+            }
+        }
+        m_nShown = m_nTotal;
+        emit filterApplied(m_nShown, m_nTotal);
+        return;
+    }
+    m_bFiltered = active;
+    for (int i = 0; i < groups; ++i) {
+        QTreeWidgetItem* group = topLevelItem(i);
+        int shown = 0;
+        for (int j = 0; j < group->childCount(); ++j) {
+            auto* row = static_cast<ParamTreeItem*>(group->child(j));
+            if (!row->m_pEntry)
+                continue;
+            bool hide = RowLook::isHidden(*row->m_pEntry, m_bKeyNames);
+            if (!hide) {
+                ++m_nTotal;
+                hide = active &&
+                       !RowFilter::matches(*row->m_pEntry, row->m_pSaved ? *row->m_pSaved : NothingSaved, m_filter);
+            }
+            shown += hide ? 0 : 1;
+            // Every change of a row's visibility costs the view a look-up: rows that keep theirs are left.
+            if (row->isHidden() != hide)
+                row->setHidden(hide);
+        }
+        m_nShown += shown;
+        const bool hideGroup = active && shown == 0;
+        if (group->isHidden() != hideGroup)
+            group->setHidden(hideGroup);
+        if (active && shown > 0 && !group->isExpanded())
+            group->setExpanded(true);
+        else if (!active && i < m_openBefore.size())
+            group->setExpanded(m_openBefore.at(i));
+    }
+    if (!active)
+        m_openBefore.clear();
+    viewport()->update();
+    emit filterApplied(m_nShown, m_nTotal);
+}
+
+bool ParamsTreeWidget::isFilterHit(const ParamTreeItem& row, int column) const
+{
+    if (m_filter.text.isEmpty() || row.m_bGroup || !row.m_pEntry)
+        return false;
+    const bool inValue = row.text(ValueColumn).contains(m_filter.text, Qt::CaseInsensitive);
+    if (column == ValueColumn)
+        return inValue;
+    // The key name and the comments do not show: the title cell stands for them.
+    return row.text(TitleColumn).contains(m_filter.text, Qt::CaseInsensitive) ||
+           (!inValue && RowFilter::textMatches(*row.m_pEntry, m_filter.text));
 }
 
 void ParamsTreeWidget::clearItems()

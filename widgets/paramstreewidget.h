@@ -2,6 +2,7 @@
 
 // Complete, so that ParamTreeItem* signal arguments are known to the meta-type system (queued
 // connections, QSignalSpy).
+#include "description/rowfilter.h"
 #include "widgets/paramtreeitem.h"
 
 #include <QHash>
@@ -49,6 +50,17 @@ public:
     // Lets every group title run across both columns.
     void spanGroupRows();
 
+    // Shows only the parameter rows the query lets through, with their group rows opened above them;
+    // an empty query shows every row again and the groups as they were. The tree keeps the query
+    // across reloads and saves.
+    void setFilter(const RowFilter::Query& query);
+    const RowFilter::Query& filter() const { return m_filter; }
+    // The parameter rows shown, and those that would show without a query.
+    int shownCount() const { return m_nShown; }
+    int totalCount() const { return m_nTotal; }
+    // The cell shows what the filter text was found in.
+    bool isFilterHit(const ParamTreeItem& row, int column) const;
+
     // The first top-level row whose title equals title, case ignored; null when there is none.
     ParamTreeItem* groupItem(const QString& title) const;
     ParamTreeItem* paramItem(const QModelIndex& index) const;
@@ -64,6 +76,8 @@ signals:
     void signalParamChanged(ParamTreeItem* pItem);
     // A group row was opened or closed from the keyboard; the row already shows its new state.
     void signalGroupToggled(ParamTreeItem* pItem);
+    // The rows were filtered again: `shown` of `total` parameter rows show.
+    void filterApplied(int shown, int total);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -73,6 +87,7 @@ protected:
 
 private:
     ParamTreeItem* appendParamItem(ParamTreeItem* group, IniEntry* entry, const EntryState* saved);
+    void applyFilter();
     void forgetGroupIndex();
     void forgetGroupIndexIfTopLevel(const QModelIndex& parent);
 
@@ -80,4 +95,11 @@ private:
     // a top-level row is added, removed or renamed, so it always agrees with a scan of the rows.
     mutable QHash<QString, ParamTreeItem*> m_groupIndex;
     mutable bool m_bGroupIndexValid = false;
+
+    RowFilter::Query m_filter;
+    bool m_bKeyNames = false; // the titles are key names: invisible parameters show
+    bool m_bFiltered = false; // rows were last hidden or shown by a query
+    QList<bool> m_openBefore; // the groups' open states before a query opened them; empty without one
+    int m_nShown = 0;
+    int m_nTotal = 0;
 };

@@ -13,6 +13,7 @@ constexpr Qt::ItemFlags DisabledParamFlags = EnabledParamFlags & ~Qt::ItemFlags(
 constexpr Qt::ItemFlags ReadOnlyParamFlags = DisabledParamFlags & ~Qt::ItemFlags(Qt::ItemIsUserCheckable);
 
 const QColor ReadOnlyBackground(236, 233, 216, 255);
+const QColor LimitWarningBackground(255, 214, 153, 255);
 const EntryState NothingSaved;
 
 } // namespace
@@ -63,13 +64,33 @@ void ParamTreeItem::refreshLook(bool keyNames)
         setBackground(1, ReadOnlyBackground);
     }
     setForeground(1, toneColor(value));
+    showLimits();
 }
 
 bool ParamTreeItem::markChange()
 {
     const bool changed = m_pEntry && m_pSaved && m_pEntry->value != m_pSaved->value;
     setForeground(1, toneColor(changed ? RowLook::Tone::Changed : RowLook::Tone::Normal));
+    showLimits();
     return changed;
+}
+
+void ParamTreeItem::showLimits()
+{
+    if (!m_pEntry)
+        return;
+    const QString note = RowLook::limitNote(*m_pEntry);
+    // Most rows keep their look: a row of a tree in view announces every change it takes.
+    if (note == m_sLimitNote)
+        return;
+    m_sLimitNote = note;
+    if (!note.isEmpty())
+        setBackground(1, LimitWarningBackground);
+    else if (isReadOnly())
+        setBackground(1, ReadOnlyBackground);
+    else
+        setData(1, Qt::BackgroundRole, QVariant());
+    setToolTip(1, note);
 }
 
 bool ParamTreeItem::isReadOnly() const

@@ -26,8 +26,12 @@ public:
     void setChecked(bool checked);
     // The title (key or description title), visibility and the value's colours, from the entry.
     void refreshLook(bool keyNames);
-    // Paints the value red while it differs from the saved one; true when it does.
+    // Paints the value red while it differs from the saved one; true when it does. The limit warning
+    // follows the new value.
     bool markChange();
+    // A value outside its description's limits gets the warning background and a tooltip naming the
+    // limit; a value within them loses both.
+    void showLimits();
 
     // The description makes the value read-only ("noedit"); such a key is neither edited nor switched.
     bool isReadOnly() const;
@@ -41,4 +45,5 @@ public:
     const EntryState* m_pSaved = nullptr;       // not owned: the session's saved state of the entry
     const GroupDescription* m_pGroup = nullptr; // the description's group of a group row; not owned
     QColor m_color;                             // the group's colour, painted behind the row
+    QString m_sLimitNote;                       // the limit the value breaks, as its tooltip says
 };

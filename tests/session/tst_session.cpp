@@ -1,5 +1,6 @@
 #include "../common/testutil.h"
 #include "description/paramdescription.h"
+#include "description/rowfilter.h"
 #include "description/rowlook.h"
 #include "session/editingsession.h"
 
@@ -15,6 +16,23 @@ const QByteArray Description = R"(<settings>
  <group title="Main group">
   <param name="Main.Freq" type="spin-int"/>
   <param name="Main.Level" type="list"><item val="1" descr="one"/><item val="2" descr="two"/></param>
+ </group>
+</settings>
+)";
+
+// A set of two files: Freq differs between them, Only is missing from the second, Gain lies beyond its
+// maximum and Bits is not in its list.
+const QByteArray SetA = "[Main]\r\nFreq=48000 ; частота дискретизации\r\nGain=150\r\nLevel=2\r\nBits=5\r\n"
+                        "Mode=fast\r\nOnly=1\r\n";
+const QByteArray SetB = "[Main]\r\nFreq=44100 ; частота дискретизации\r\nGain=150\r\nLevel=2\r\nBits=5\r\n"
+                        "Mode=fast\r\n";
+const QByteArray SetDescription = R"(<settings>
+ <group title="Звук">
+  <param name="Main.Freq" type="spin-int" title="Частота" min="8000" max="96000"/>
+  <param name="Main.Gain" type="spin-int" title="Усиление" min="0" max="100" comment="В децибелах"/>
+  <param name="Main.Level" type="list" title="Уровень"><item val="1" descr="тихо"/><item val="2" descr="ГРОМКО"/></param>
+  <param name="Main.Bits" type="list" title="Разрядность"><item val="8"/><item val="16"/></param>
+  <param name="Main.Mode" title="Режим"/>
  </group>
 </settings>
 )";
@@ -303,6 +321,69 @@ private slots:
         desc.items = {new ListItem{"1", "slow"}, new ListItem{"5", "fast"}, new ListItem{"2", ""},
                       new ListItem{"1", "other"}, new ListItem{"a", "low"}};
         QTEST(RowLook::valueText(&desc, value), "shown");
+    }
+
+    void filtering_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("view");
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<QStringList>("keys");
+
+        const Edit none = [](EditingSession&) {};
+        const auto setValue = [](const QString& key, const QString& value, bool save) {
+            return Edit([=](EditingSession& s) {
+                s.document().m_entries.at(indexOf(s, key))->value = value;
+                if (save)
+                    QVERIFY(s.save());
+            });
+        };
+        const int all = int(RowFilter::View::All);
+        const int changed = int(RowFilter::View::Changed);
+        const int differing = int(RowFilter::View::Differing);
+        const int outside = int(RowFilter::View::OutOfLimits);
+        QTest::newRow("everything") << "" << all << none
+                                    << QStringList{"Freq", "Gain", "Level", "Bits", "Mode", "Only"};
+        QTest::newRow("title, other case") << "ЧАСТОТ" << all << none << QStringList{"Freq"};
+        QTest::newRow("key name") << "gAi" << all << none << QStringList{"Gain"};
+        QTest::newRow("description's comment") << "децибел" << all << none << QStringList{"Gain"};
+        QTest::newRow("file's comment") << "дискретизац" << all << none << QStringList{"Freq"};
+        QTest::newRow("list element's text") << "громко" << all << none << QStringList{"Level"};
+        QTest::newRow("value") << "FAST" << all << none << QStringList{"Mode"};
+        QTest::newRow("value the files disagree on") << "48000" << all << none << QStringList{};
+        QTest::newRow("differing values and missing keys") << "" << differing << none << QStringList{"Freq", "Only"};
+        QTest::newRow("one value written to every file")
+            << "" << differing << setValue("Freq", "8000", true) << QStringList{"Only"};
+        QTest::newRow("outside limits or list") << "" << outside << none << QStringList{"Gain", "Bits"};
+        QTest::newRow("brought within its limits")
+            << "" << outside << setValue("Gain", "100", false) << QStringList{"Bits"};
+        QTest::newRow("typed outside its list")
+            << "" << outside << setValue("Level", "3", false) << QStringList{"Gain", "Level", "Bits"};
+        QTest::newRow("changed") << "" << changed << setValue("Mode", "slow", false) << QStringList{"Mode"};
+        QTest::newRow("saved") << "" << changed << setValue("Mode", "slow", true) << QStringList{};
+        QTest::newRow("text and view together") << "усил" << outside << none << QStringList{"Gain"};
+        QTest::newRow("text outside the view") << "режим" << outside << none << QStringList{};
+    }
+
+    void filtering()
+    {
+        QVERIFY(TestUtil::writeBytes(path("a.ini"), SetA));
+        QVERIFY(TestUtil::writeBytes(path("b.ini"), SetB));
+        QVERIFY(TestUtil::writeBytes(path("a.vlmr"), SetDescription));
+        EditingSession session;
+        open(session, {path("a.ini"), path("b.ini")});
+        QFETCH(Edit, edit);
+        edit(session);
+        QFETCH(QString, text);
+        QFETCH(int, view);
+        const RowFilter::Query query{text, RowFilter::View(view)};
+        QStringList keys;
+        for (const TreeLayout& tree : session.layout())
+            for (const LayoutRow& row : tree.rows)
+                for (const IniEntry* entry : row.entries)
+                    if (RowFilter::matches(*entry, *session.savedState(entry), query))
+                        keys << entry->key;
+        QTEST(keys, "keys");
     }
 
 private:
