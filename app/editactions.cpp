@@ -14,14 +14,16 @@
 EditActions::EditActions(Volmar& window, EditingSession& session, ParamsView& view)
     : QObject(&window), m_window(window), m_session(session), m_view(view)
 {
-    m_pMenu = new QMenu(tr("&Правка"), &window);
-    m_pUndo = m_pMenu->addAction(tr("Отменить"), this, &EditActions::slotUndo);
+    // "&Параметры" has the П already.
+    m_pMenu = new QMenu(tr("П&равка"), &window);
+    m_pMenu->setObjectName(QStringLiteral("menuEdit"));
+    m_pUndo = m_pMenu->addAction(tr("&Отменить"), this, &EditActions::slotUndo);
     m_pUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    m_pRedo = m_pMenu->addAction(tr("Повторить"), this, &EditActions::slotRedo);
+    m_pRedo = m_pMenu->addAction(tr("&Повторить"), this, &EditActions::slotRedo);
     m_pRedo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     m_pMenu->addSeparator();
-    m_pRevertAll = m_pMenu->addAction(tr("Вернуть сохранённое"), this, &EditActions::slotRevertAll);
-    m_pRevertRow = new QAction(tr("Вернуть сохранённое"), this);
+    m_pRevertAll = m_pMenu->addAction(tr("&Вернуть сохранённое"), this, &EditActions::slotRevertAll);
+    m_pRevertRow = new QAction(tr("&Вернуть сохранённое"), this);
     connect(m_pRevertRow, &QAction::triggered, this, &EditActions::slotRevertRow);
     // After the file menu, where editors keep it.
     const QList<QAction*> menus = window.m_ui.menuBar->actions();
@@ -33,10 +35,12 @@ EditActions::EditActions(Volmar& window, EditingSession& session, ParamsView& vi
 void EditActions::update()
 {
     const EditHistory& history = m_session.history();
+    // A "&" in a value is shown, not taken for an access key.
+    const auto shown = [](QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); };
     m_pUndo->setEnabled(history.canUndo());
-    m_pUndo->setText(history.canUndo() ? tr("Отменить: ") + history.undoText() : tr("Отменить"));
+    m_pUndo->setText(history.canUndo() ? tr("&Отменить: ") + shown(history.undoText()) : tr("&Отменить"));
     m_pRedo->setEnabled(history.canRedo());
-    m_pRedo->setText(history.canRedo() ? tr("Повторить: ") + history.redoText() : tr("Повторить"));
+    m_pRedo->setText(history.canRedo() ? tr("&Повторить: ") + shown(history.redoText()) : tr("&Повторить"));
     m_pRevertAll->setEnabled(m_session.isModified());
     const auto* row = m_view.m_pCurTree ? dynamic_cast<ParamTreeItem*>(m_view.m_pCurTree->currentItem()) : nullptr;
     const EntryState* saved = row && row->m_pEntry ? m_session.savedState(row->m_pEntry) : nullptr;
