@@ -232,7 +232,9 @@ bool EditingSession::noteChange(IniEntry* entry)
 {
     // The first change of an entry started from its saved state: every change since is noted here.
     const EntryState* saved = entry ? savedState(entry) : nullptr;
-    if (!saved)
+    // Files of a set that disagree on a value hold no one value to go back to: writing the empty
+    // stand-in into all of them would lose every file's own.
+    if (!saved || entry->differs)
         return false;
     return m_history.record(entry, saved->value, saved->enabled);
 }

@@ -70,7 +70,8 @@ public:
     // The user agreed to add a key missing from some files: the next save adds it.
     void acceptMissingKey(IniEntry* entry);
 
-    // The user changed the entry's value or switch: the history takes the change. A reload forgets it.
+    // The user changed the entry's value or switch: the history takes the change, unless the edited
+    // files disagreed on the value. A reload forgets it.
     bool noteChange(IniEntry* entry);
     EditHistory& history() { return m_history; }
     // Puts the value and switch of one entry, or of every laid-out entry (null), back as last read or
