@@ -92,7 +92,7 @@ void DetachedPages::slotShowTabBarContextMenu(QPoint point)
     page->show();
 
     w->installEventFilter(this);
-    // Opening and saving stay at hand in the page's own window.
+    // Opening, saving, undo and redo stay at hand in the page's own window.
     w->addActions(m_windowActions);
     m_tabWindows[title] = w;
 }

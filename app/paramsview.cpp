@@ -1,6 +1,7 @@
 #include "app/paramsview.h"
 
 #include "app/detachedpages.h"
+#include "app/editactions.h"
 #include "app/tabwgt.h"
 #include "app/volmar.h"
 #include "session/editingsession.h"
@@ -48,6 +49,8 @@ ParamsTreeWidget* ParamsView::createTree(QWidget* parent)
     connect(tree, &QTreeWidget::itemDoubleClicked, this, &ParamsView::slotTreeItemDbClicked);
     connect(tree, &ParamsTreeWidget::signalGroupToggled, this, &ParamsView::slotGroupToggled);
     connect(tree, &ParamsTreeWidget::signalParamChanged, &m_window, &Volmar::slotParamChanged);
+    tree->addAction(m_window.m_pEdit->revertRowAction());
+    connect(tree, &ParamsTreeWidget::signalItemRightClicked, m_window.m_pEdit, &EditActions::update);
     tree->installEventFilter(this);
     tree->setFont(m_window.m_font);
     tree->setColumnWidth(ParamsTreeWidget::TitleColumn,

@@ -1,6 +1,7 @@
 #include "app/volmar.h"
 
 #include "app/detachedpages.h"
+#include "app/editactions.h"
 #include "app/firstlook.h"
 #include "app/notepad.h"
 #include "app/programpanel.h"
@@ -23,8 +24,10 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     : QMainWindow(parent, flags), m_view(*this, m_session)
 {
     m_ui.setupUi(this);
-    m_pPages =
-        new DetachedPages(this, m_ui.tabWidget, m_ui.m_pTopAction, {m_ui.m_pActionOpen, m_ui.m_pActionSave}, m_session);
+    m_pEdit = new EditActions(*this, m_session, m_view);
+    m_pPages = new DetachedPages(this, m_ui.tabWidget, m_ui.m_pTopAction,
+                                 {m_ui.m_pActionOpen, m_ui.m_pActionSave, m_pEdit->undoAction(), m_pEdit->redoAction()},
+                                 m_session);
 
     // Shown only when a description defines the auxiliary command.
     m_ui.m_pAuxButton->hide();

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 class DetachedPages;
+class EditActions;
 class ParamTreeItem;
 class ProgramPanel;
 
@@ -69,6 +70,7 @@ public:
     bool m_bDeactivated = false;
 
     DetachedPages* m_pPages = nullptr;
+    EditActions* m_pEdit = nullptr;
 
     bool m_bUnattendedClose = false; // a signal asked the editor to end: no questions
 

@@ -1,5 +1,6 @@
 // Opening files and file sets, reloading them, saving, and the questions before changes are lost.
 #include "app/detachedpages.h"
+#include "app/editactions.h"
 #include "app/firstlook.h"
 #include "app/programpanel.h"
 #include "app/volmar.h"
@@ -140,6 +141,7 @@ void Volmar::loadFiles()
     m_pPages->rehome();
 
     m_view.buildTrees();
+    m_pEdit->update();
 }
 
 void Volmar::slotActionSave()
@@ -169,14 +171,18 @@ void Volmar::slotActionSaveAs()
 
 void Volmar::slotParamChanged(ParamTreeItem* pItem)
 {
+    if (pItem)
+        m_session.noteChange(pItem->m_pEntry);
     if (m_options.m_bAutoSave) {
         if (pItem)
             pItem->setForeground(ParamsTreeWidget::ValueColumn, pItem->restingValueColor());
         slotActionSave();
         m_ui.m_pActionSave->setEnabled(false);
     } else {
-        m_ui.m_pActionSave->setEnabled(true);
+        // An undo can bring every value back to what the files hold.
+        m_ui.m_pActionSave->setEnabled(m_session.isModified());
     }
+    m_pEdit->update();
     m_runner.restartAfterChange();
 }
 

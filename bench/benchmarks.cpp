@@ -1,6 +1,7 @@
 // volmar-bench: times the editor's heavy paths on a generated lab folder and prints one JSON line
 // per figure. The anchors (inih, qsettings, pipe) run in the same process on the same data, so
 // their ratios hold on a noisy machine.
+#include "app/editactions.h"
 #include "app/volmar.h"
 #include "bench/workload.h"
 #include "document/inidocument.h"
@@ -26,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTreeWidgetItemIterator>
 
 #include <algorithm>
 #include <cstdio>
@@ -224,6 +226,40 @@ void benchFilter(const BenchOptions& options, const Workload& work)
         });
 }
 
+// One undo in the shown window, Auto Save off: the value back in every tree and the actions' texts
+// and the Save action brought up to date, until the tree has painted.
+void benchUndo(const BenchOptions& options, const Workload& work)
+{
+    if (!wanted(options, "undo.20k"))
+        return;
+    Volmar window;
+    window.m_options.m_bAutoSave = false;
+    window.m_session.setOpenList(work.iniFiles);
+    window.openFiles();
+    window.show();
+    QCoreApplication::processEvents();
+    // A value all the files hold alike: one they disagree on is not taken back.
+    ParamTreeItem* row = nullptr;
+    for (QTreeWidgetItemIterator it(window.m_view.m_pParamsTree); *it && !row; ++it) {
+        auto* candidate = dynamic_cast<ParamTreeItem*>(*it);
+        if (candidate && candidate->m_pEntry && !candidate->m_pEntry->differs && candidate->m_pEntry->enabled)
+            row = candidate;
+    }
+    if (!row)
+        return;
+    measure(
+        options, "undo.20k",
+        [&] {
+            row->m_pEntry->value += QLatin1Char('1');
+            window.slotParamChanged(row);
+            QCoreApplication::processEvents();
+        },
+        [&] {
+            window.m_pEdit->slotUndo();
+            QCoreApplication::processEvents();
+        });
+}
+
 // Opening files whose sections share their key names must cost what opening unique names costs.
 void benchOpening(const BenchOptions& options, const Workload& work)
 {
@@ -374,6 +410,7 @@ int main(int argc, char** argv)
     benchLoading(options, work);
     benchWindow(options, work);
     benchFilter(options, work);
+    benchUndo(options, work);
     benchOpening(options, work);
     benchLog(options, dir.path());
     return 0;

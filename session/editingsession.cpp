@@ -114,6 +114,8 @@ DescriptionReadResult EditingSession::load()
 {
     m_layout.clear();
     m_saved.clear();
+    // The entries the history points to are about to be replaced.
+    m_history.clear();
     m_document.rememberTimes();
     m_document.m_bSingleFile = m_document.m_fileList.size() == 1;
     m_document.readFiles();
@@ -224,6 +226,41 @@ void EditingSession::acceptMissingKey(IniEntry* entry)
     entry->absent = false;
     if (!RowLook::isReadOnly(*entry))
         entry->enabled = true;
+}
+
+bool EditingSession::noteChange(IniEntry* entry)
+{
+    // The first change of an entry started from its saved state: every change since is noted here.
+    const EntryState* saved = entry ? savedState(entry) : nullptr;
+    // Files of a set that disagree on a value hold no one value to go back to: writing the empty
+    // stand-in into all of them would lose every file's own.
+    if (!saved || entry->differs)
+        return false;
+    return m_history.record(entry, saved->value, saved->enabled);
+}
+
+QList<IniEntry*> EditingSession::revertToSaved(IniEntry* entry)
+{
+    QList<IniEntry*> reverted;
+    const auto revert = [&](IniEntry* changed, const EntryState& saved) {
+        if (changed->value == saved.value && changed->enabled == saved.enabled)
+            return;
+        changed->value = saved.value;
+        changed->enabled = saved.enabled;
+        noteChange(changed);
+        reverted.append(changed);
+    };
+    if (entry) {
+        if (const EntryState* saved = savedState(entry))
+            revert(entry, *saved);
+        return reverted;
+    }
+    // In the trees' order, as a save writes them; an entry shown in two trees is put back once.
+    for (const TreeLayout& tree : std::as_const(m_layout))
+        for (const LayoutRow& row : tree.rows)
+            for (IniEntry* laidOut : row.entries)
+                revert(laidOut, m_saved.at(laidOut));
+    return reverted;
 }
 
 void EditingSession::setGroupOpen(const QString& title, bool open)

@@ -4,6 +4,7 @@
 #include "description/rowlook.h"
 #include "description/treelayout.h"
 #include "document/inidocument.h"
+#include "session/edithistory.h"
 
 #include <QObject>
 #include <QStringList>
@@ -69,6 +70,14 @@ public:
     // The user agreed to add a key missing from some files: the next save adds it.
     void acceptMissingKey(IniEntry* entry);
 
+    // The user changed the entry's value or switch: the history takes the change, unless the edited
+    // files disagreed on the value. A reload forgets it.
+    bool noteChange(IniEntry* entry);
+    EditHistory& history() { return m_history; }
+    // Puts the value and switch of one entry, or of every laid-out entry (null), back as last read or
+    // saved; each entry put back is a change the history can take back. Returns those entries.
+    QList<IniEntry*> revertToSaved(IniEntry* entry = nullptr);
+
     // Remembers a group's open state or colour in the description file.
     void setGroupOpen(const QString& title, bool open);
     void setGroupColor(const QString& title, int red, int green, int blue);
@@ -90,4 +99,5 @@ private:
     QString m_lastDir;
     QList<TreeLayout> m_layout;
     std::unordered_map<const IniEntry*, EntryState> m_saved; // node-based: rows keep pointers to the states
+    EditHistory m_history;
 };

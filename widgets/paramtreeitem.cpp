@@ -67,6 +67,18 @@ void ParamTreeItem::refreshLook(bool keyNames)
     showLimits();
 }
 
+void ParamTreeItem::showEntry(bool checkMode, bool keyNames)
+{
+    if (m_bGroup || !m_pEntry)
+        return;
+    setText(1, m_pEntry->desc ? RowLook::valueText(m_pEntry->desc, m_pEntry->value) : m_pEntry->value);
+    if (checkMode && !isReadOnly())
+        setChecked(m_pEntry->enabled);
+    else
+        setEnabledLook(m_pEntry->enabled);
+    refreshLook(keyNames);
+}
+
 bool ParamTreeItem::markChange()
 {
     const bool changed = m_pEntry && m_pSaved && m_pEntry->value != m_pSaved->value;

@@ -26,6 +26,8 @@ public:
     void setChecked(bool checked);
     // The title (key or description title), visibility and the value's colours, from the entry.
     void refreshLook(bool keyNames);
+    // The entry's value, switch and look after the entry was changed other than in this row's editor.
+    void showEntry(bool checkMode, bool keyNames);
     // Paints the value red while it differs from the saved one; true when it does. The limit warning
     // follows the new value.
     bool markChange();

@@ -87,6 +87,7 @@ private slots:
             menus << TestUtil::shownText(menuAction->text()) + ": " + entries.join(", ");
         }
         QCOMPARE(menus, (QStringList{"Файл: Открыть..., -, Сохранить, Сохранить как.., -, Выход",
+                                     "Правка: Отменить, Повторить, -, Вернуть сохранённое",
                                      "Параметры: Показать ключевые слова, Шрифт..., Настройки...",
                                      "Инструменты: Загрузить прошивку, Запустить Orvex", "Справка: О программе..."}));
         QCOMPARE(TestUtil::shownText(m_window->m_ui.m_pActionColorGroup->text()), "Изменить цвет группы...");
@@ -113,7 +114,7 @@ private slots:
     {
         QTest::addColumn<QString>("where");
         QTest::newRow("menu bar") << "menu bar";
-        for (const char* menu : {"menu", "menu_5", "menu_2", "menu_6"})
+        for (const char* menu : {"menu", "menuEdit", "menu_5", "menu_2", "menu_6"})
             QTest::newRow(menu) << menu;
         QTest::newRow("window buttons and labels") << "window";
         QTest::newRow("settings") << "settings";
