@@ -87,7 +87,6 @@ private slots:
     void untouchedEditorWritesNothing_data();
     void untouchedEditorWritesNothing();
     void autoSaveOnOff();
-    void multiFileAllTabAndOneTab();
     void checkBoxSavedLikeAnEdit_data();
     void checkBoxSavedLikeAnEdit();
     void readOnlyKeyHasNoSwitch();
@@ -96,8 +95,8 @@ private slots:
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
-    void write(const QString& name, const QByteArray& bytes);
-    QByteArray read(const QString& name) const;
+    void write(const QString& name, const QByteArray& bytes) { QVERIFY(TestUtil::writeBytes(path(name), bytes)); }
+    QByteArray read(const QString& name) const { return TestUtil::readBytes(path(name)); }
     void openSet(const QStringList& names);
     void openTestSet(const QByteArray& ini = Ini, const QByteArray& description = Description);
     ParamsTreeWidget* tree() const { return m_window->m_view.m_pParamsTree; }
@@ -149,19 +148,6 @@ void TestEditing::cleanup()
     m_window.reset();
     QDir::setCurrent(QDir::tempPath());
     m_dir.reset();
-}
-
-void TestEditing::write(const QString& name, const QByteArray& bytes)
-{
-    QFile file(path(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray TestEditing::read(const QString& name) const
-{
-    QFile file(path(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void TestEditing::openSet(const QStringList& names)
@@ -274,15 +260,13 @@ void TestEditing::spinEditWritesKeyLine_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("after");
-    QTest::newRow("comment after //") << "Freq"
-                                      << "200" << QByteArray("Freq=100 // frequency")
+    QTest::newRow("comment after //") << QString("Freq") << QString("200") << QByteArray("Freq=100 // frequency")
                                       << QByteArray("Freq= 200\t\t// frequency");
-    QTest::newRow("no comment") << "Gain"
-                                << "7" << QByteArray("Gain=2") << QByteArray("Gain=7");
-    QTest::newRow("comment after ;") << "Mode"
-                                     << "3" << QByteArray("Mode=1;2") << QByteArray("Mode= 3\t\t// 2");
-    QTest::newRow("floating point") << "Ratio"
-                                    << "0.5" << QByteArray("Ratio=0.25") << QByteArray("Ratio=0.5");
+    QTest::newRow("no comment") << QString("Gain") << QString("7") << QByteArray("Gain=2") << QByteArray("Gain=7");
+    QTest::newRow("comment after ;") << QString("Mode") << QString("3") << QByteArray("Mode=1;2")
+                                     << QByteArray("Mode= 3\t\t// 2");
+    QTest::newRow("floating point") << QString("Ratio") << QString("0.5") << QByteArray("Ratio=0.25")
+                                    << QByteArray("Ratio=0.5");
 }
 
 void TestEditing::spinEditWritesKeyLine()
@@ -472,17 +456,10 @@ void TestEditing::escapeCancels_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("how"); // "typed", or "dialog": through the editor's button
     QTest::addColumn<bool>("autoSave");
-    for (const bool autoSave : {true, false}) {
-        const char* const save = autoSave ? ", Auto Save" : "";
-        QTest::addRow("text typed%s", save) << "Note"
-                                            << "typed" << autoSave;
-        QTest::addRow("text from the dialog%s", save) << "Note"
-                                                      << "dialog" << autoSave;
-        QTest::addRow("path typed%s", save) << "Data"
-                                            << "typed" << autoSave;
-        QTest::addRow("path from the dialog%s", save) << "Data"
-                                                      << "dialog" << autoSave;
-    }
+    for (const bool autoSave : {true, false})
+        for (const char* key : {"Note", "Data"})
+            for (const char* how : {"typed", "dialog"})
+                QTest::addRow("%s %s%s", key, how, autoSave ? ", Auto Save" : "") << key << how << autoSave;
 }
 
 void TestEditing::escapeCancels()
@@ -536,12 +513,9 @@ void TestEditing::tabCommitsAndMovesOn_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("next");
-    QTest::newRow("spin box") << "Mode"
-                              << "5" << QByteArray("Mode= 5\t\t// 2") << "Level";
-    QTest::newRow("text editor") << "Note"
-                                 << "xy" << QByteArray("Note=xy") << "Data";
-    QTest::newRow("path editor") << "Data"
-                                 << "new.bin" << QByteArray("Data=new.bin") << QString();
+    QTest::newRow("spin box") << QString("Mode") << QString("5") << QByteArray("Mode= 5\t\t// 2") << "Level";
+    QTest::newRow("text editor") << QString("Note") << QString("xy") << QByteArray("Note=xy") << "Data";
+    QTest::newRow("path editor") << QString("Data") << QString("new.bin") << QByteArray("Data=new.bin") << QString();
 }
 
 void TestEditing::tabCommitsAndMovesOn()
@@ -606,27 +580,25 @@ void TestEditing::typedNumbers_data()
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("note"); // beside the cell when a limit replaced the number; empty: none
     for (const char* locale : {"C", "ru_RU"}) {
-        QTest::addRow("%s: comma", locale) << locale << "Ratio"
-                                           << "2,5" << QByteArray("Ratio=2.5") << QString();
-        QTest::addRow("%s: point", locale) << locale << "Ratio"
-                                           << "3.75" << QByteArray("Ratio=3.75") << QString();
-        QTest::addRow("%s: above the maximum", locale) << locale << "Freq"
-                                                       << "200000" << QByteArray("Freq= 100000\t\t// frequency")
-                                                       << "Значение 200000 больше допустимого: записан максимум 100000";
-        QTest::addRow("%s: below the minimum", locale)
-            << locale << "Gain"
-            << "-5" << QByteArray("Gain=0") << "Значение -5 меньше допустимого: записан минимум 0";
+        const QString l = locale;
+        QTest::addRow("%s: comma", locale)
+            << l << QString("Ratio") << QString("2,5") << QByteArray("Ratio=2.5") << QString();
+        QTest::addRow("%s: point", locale)
+            << l << QString("Ratio") << QString("3.75") << QByteArray("Ratio=3.75") << QString();
+        QTest::addRow("%s: above the maximum", locale)
+            << l << QString("Freq") << QString("200000") << QByteArray("Freq= 100000\t\t// frequency")
+            << "Значение 200000 больше допустимого: записан максимум 100000";
+        QTest::addRow("%s: below the minimum", locale) << l << QString("Gain") << QString("-5") << QByteArray("Gain=0")
+                                                       << "Значение -5 меньше допустимого: записан минимум 0";
         QTest::addRow("%s: fraction above the maximum", locale)
-            << locale << "Ratio"
-            << "12.5" << QByteArray("Ratio=10")
+            << l << QString("Ratio") << QString("12.5") << QByteArray("Ratio=10")
             << "Значение 12" + QString(QLocale(locale).decimalPoint()) + "5 больше допустимого: записан максимум 10";
         // A whole number takes no separator, rather than reading "2,5" as 25 with grouping.
-        QTest::addRow("%s: separator in a whole number", locale) << locale << "Gain"
-                                                                 << "2,5" << QByteArray("Gain=25") << QString();
+        QTest::addRow("%s: separator in a whole number", locale)
+            << l << QString("Gain") << QString("2,5") << QByteArray("Gain=25") << QString();
     }
-    QTest::newRow("C: too many decimals") << "C"
-                                          << "Ratio"
-                                          << "0.123456789012" << QByteArray("Ratio=0.123456789") << QString();
+    QTest::newRow("C: too many decimals") << QString("C") << QString("Ratio") << QString("0.123456789012")
+                                          << QByteArray("Ratio=0.123456789") << QString();
 }
 
 void TestEditing::typedNumbers()
@@ -667,24 +639,12 @@ void TestEditing::shortestNumberShown_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("C: half") << "C"
-                             << "0.5"
-                             << "0.5";
-    QTest::newRow("C: whole") << "C"
-                              << "3"
-                              << "3";
-    QTest::newRow("C: ten decimals") << "C"
-                                     << "0.0000000001"
-                                     << "0.0000000001";
-    QTest::newRow("ru: half") << "ru_RU"
-                              << "0.5"
-                              << "0,5";
-    QTest::newRow("ru: whole") << "ru_RU"
-                               << "10"
-                               << "10";
-    QTest::newRow("ru: negative zero") << "ru_RU"
-                                       << "-0"
-                                       << "0";
+    QTest::newRow("C: half") << QString("C") << QString("0.5") << "0.5";
+    QTest::newRow("C: whole") << QString("C") << QString("3") << "3";
+    QTest::newRow("C: ten decimals") << QString("C") << QString("0.0000000001") << "0.0000000001";
+    QTest::newRow("ru: half") << QString("ru_RU") << QString("0.5") << "0,5";
+    QTest::newRow("ru: whole") << QString("ru_RU") << QString("10") << "10";
+    QTest::newRow("ru: negative zero") << QString("ru_RU") << QString("-0") << "0";
 }
 
 void TestEditing::shortestNumberShown()
@@ -731,33 +691,23 @@ void TestEditing::untouchedEditorWritesNothing_data()
     QTest::addColumn<QString>("action"); // typed text then Return, or: "click", "return", "tab", "up"
     QTest::addColumn<QStringList>("after");
     const QStringList differing{"1.0", "1.25", "1.0"};
-    QTest::newRow("differing, click elsewhere") << differing << "Gain"
-                                                << "click" << differing;
-    QTest::newRow("differing, Return") << differing << "Gain"
-                                       << "return" << differing;
-    QTest::newRow("differing, Tab") << differing << "Gain"
-                                    << "tab" << differing;
-    QTest::newRow("differing whole numbers") << QStringList{"3", "4", "3"} << "Count"
-                                             << "click" << QStringList{"3", "4", "3"};
-    QTest::newRow("differing, list") << differing << "Level"
-                                     << "click" << differing;
-    QTest::newRow("differing, text") << differing << "Note"
-                                     << "click" << differing;
-    QTest::newRow("differing, minimum typed") << differing << "Gain"
-                                              << "0.5" << QStringList(3, "0.5");
+    const QString gain = "Gain", count = "Count", level = "Level";
+    QTest::newRow("differing, click elsewhere") << differing << gain << QString("click") << differing;
+    QTest::newRow("differing, Return") << differing << gain << QString("return") << differing;
+    QTest::newRow("differing, Tab") << differing << gain << QString("tab") << differing;
+    QTest::newRow("differing whole numbers")
+        << QStringList{"3", "4", "3"} << count << QString("click") << QStringList{"3", "4", "3"};
+    QTest::newRow("differing, list") << differing << level << QString("click") << differing;
+    QTest::newRow("differing, text") << differing << QString("Note") << QString("click") << differing;
+    QTest::newRow("differing, minimum typed") << differing << gain << QString("0.5") << QStringList(3, "0.5");
     // The first step out of the empty field shows a value, the lowest; that one is written.
-    QTest::newRow("differing, Up") << differing << "Gain"
-                                   << "up" << QStringList(3, "0.5");
-    QTest::newRow("longer form of a number") << QStringList{"2.50"} << "Gain"
-                                             << "return" << QStringList{"2.50"};
-    QTest::newRow("above the maximum") << QStringList{"50"} << "Count"
-                                       << "click" << QStringList{"50"};
-    QTest::newRow("not a number") << QStringList{"abc"} << "Count"
-                                  << "return" << QStringList{"abc"};
-    QTest::newRow("list value with a bracket") << QStringList{"a[1]"} << "Level"
-                                               << "return" << QStringList{"a[1]"};
-    QTest::newRow("same number typed") << QStringList{"2.50"} << "Gain"
-                                       << "2.5" << QStringList{"2.5"};
+    QTest::newRow("differing, Up") << differing << gain << QString("up") << QStringList(3, "0.5");
+    QTest::newRow("longer form of a number") << QStringList{"2.50"} << gain << QString("return") << QStringList{"2.50"};
+    QTest::newRow("above the maximum") << QStringList{"50"} << count << QString("click") << QStringList{"50"};
+    QTest::newRow("not a number") << QStringList{"abc"} << count << QString("return") << QStringList{"abc"};
+    QTest::newRow("list value with a bracket")
+        << QStringList{"a[1]"} << level << QString("return") << QStringList{"a[1]"};
+    QTest::newRow("same number typed") << QStringList{"2.50"} << gain << QString("2.5") << QStringList{"2.5"};
 }
 
 void TestEditing::untouchedEditorWritesNothing()
@@ -846,23 +796,6 @@ void TestEditing::autoSaveOnOff()
     QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 2);
 }
 
-void TestEditing::multiFileAllTabAndOneTab()
-{
-    const QByteArray ini = "[Main]\r\nFreq=100\r\nGain=1\r\n";
-    for (const QString& name : {QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini")})
-        write(name, ini);
-    write(QStringLiteral("set/a.vlmr"), Description);
-    openSet({QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini")});
-    QCOMPARE(m_window->m_view.m_pFileTabs->tabText(0), QStringLiteral("Все файлы"));
-
-    // The tab of one file edits that file alone.
-    m_window->m_view.m_pFileTabs->setCurrentIndex(2);
-    QCOMPARE(m_window->m_session.fileList(), QStringList{path(QStringLiteral("set/b.ini"))});
-    commit(QStringLiteral("Freq"), QStringLiteral("300"));
-    QTRY_COMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=300\r\nGain=1\r\n"));
-    QCOMPARE(read(QStringLiteral("set/a.ini")), ini);
-}
-
 void TestEditing::checkBoxSavedLikeAnEdit_data()
 {
     QTest::addColumn<bool>("autoSave");
@@ -944,14 +877,22 @@ void TestEditing::missingKeyAdded()
     ParamTreeItem* gain = row(QStringLiteral("Gain"));
     QVERIFY(gain->m_pEntry->absent);
 
-    Dialogs::setNextAnswer(QMessageBox::Yes);
-    if (checkMode) {
-        clickCheckBox(gain, true);
-    } else {
-        QVERIFY(openEditor(gain));
-        QTest::keyClick(openedEditor(), Qt::Key_Escape);
+    // Asked first: No leaves the key out of the file that lacks it, Yes adds it.
+    for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+        Dialogs::setNextAnswer(answer);
+        if (checkMode) {
+            clickCheckBox(gain, true);
+            QCOMPARE(gain->checkState(ParamsTreeWidget::TitleColumn) == Qt::Checked, answer == QMessageBox::Yes);
+        } else if (QWidget* editor = openEditor(gain)) {
+            QTest::keyClick(editor, Qt::Key_Escape);
+        }
+        const Dialogs::Shown asked = Dialogs::shown().constLast();
+        QCOMPARE(asked.kind + '|' + asked.text + '|' + asked.informativeText,
+                 QStringLiteral("question|Параметр отсутствует в некоторых файлах|Добавить параметр во все файлы?"));
+        QVERIFY(asked.buttons == (QMessageBox::Yes | QMessageBox::No) && asked.defaultButton == QMessageBox::Yes);
+        QCOMPARE(gain->m_pEntry->absent, answer == QMessageBox::No);
     }
-    QCOMPARE(Dialogs::shown().constLast().informativeText, QStringLiteral("Добавить параметр во все файлы?"));
+    QCOMPARE(Dialogs::shown().size(), 2);
     // Without check mode there is no box to tick.
     QCOMPARE(gain->data(ParamsTreeWidget::TitleColumn, Qt::CheckStateRole).isValid(), checkMode);
     QVERIFY(gain->flags() & Qt::ItemIsEditable);

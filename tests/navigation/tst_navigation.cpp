@@ -103,33 +103,6 @@ private slots:
         QCOMPARE(readBytes(m_ini), QByteArray(AIni).replace("Level=3", "@Level=3"));
     }
 
-    void missingKeyAskedBeforeAdding()
-    {
-        open({m_ini, m_dir.filePath("b.ini")});
-        ParamTreeItem* extra = row("Дополнительный");
-        QVERIFY(extra->m_pEntry->absent);
-        Dialogs::setNextAnswer(QMessageBox::No);
-        click("Дополнительный", true);
-        QCOMPARE(Dialogs::shown().size(), 1);
-        const Dialogs::Shown asked = Dialogs::shown().constLast();
-        QCOMPARE(asked.kind + '|' + asked.text + '|' + asked.informativeText,
-                 "question|Параметр отсутствует в некоторых файлах|Добавить параметр во все файлы?");
-        QVERIFY(asked.buttons == (QMessageBox::Yes | QMessageBox::No) && asked.defaultButton == QMessageBox::Yes);
-        QCOMPARE(extra->checkState(0), Qt::Unchecked);
-        QVERIFY(extra->m_pEntry->absent && !extra->m_pEntry->enabled);
-
-        // A double click asks the same; No leaves it alone.
-        Dialogs::setNextAnswer(QMessageBox::No);
-        QTest::mouseDClick(m_window->m_view.m_pParamsTree->viewport(), Qt::LeftButton, {}, centreOf(extra));
-        QCOMPARE(Dialogs::shown().constLast().informativeText, "Добавить параметр во все файлы?");
-        QVERIFY(extra->m_pEntry->absent);
-
-        Dialogs::setNextAnswer(QMessageBox::Yes);
-        click("Дополнительный", true);
-        QCOMPARE(extra->checkState(0), Qt::Checked);
-        QVERIFY(!extra->m_pEntry->absent && extra->m_pEntry->enabled);
-    }
-
     void doubleClickStoresOpenInItsLine()
     {
         ParamTreeItem* adc = row("АЦП");
