@@ -340,11 +340,10 @@ private slots:
         QCOMPARE(TestUtil::shownText(box.button(QDialogButtonBox::Cancel)->text()), "Отмена");
         QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:").isEmpty(), false);
         QVERIFY(QCoreApplication::translate("QFileDialog", "Look in:") != "Look in:");
-        // The text dialog's buttons keep access keys of their own.
+        // The text dialog's own buttons.
         EditDialog dialog;
         const QList<QAbstractButton*> buttons = dialog.buttonBox->buttons();
         QCOMPARE(buttons.size(), 2);
-        QVERIFY(buttons.at(0)->text().contains('&') && buttons.at(1)->text().contains('&'));
         QStringList texts{TestUtil::shownText(buttons.at(0)->text()), TestUtil::shownText(buttons.at(1)->text())};
         texts.sort();
         QCOMPARE(texts, (QStringList{"OK", "Отмена"}));
@@ -702,14 +701,20 @@ private slots:
         QVERIFY(detach(detached));
 
         describe(tabsAfter);
-        if (withoutC)
-            write("a.ini", QByteArray(SectionsIni).replace("[C]\r\nGamma=3\r\n", ""));
+        QByteArray changed = QByteArray(SectionsIni).replace("Beta=2", "Beta=99");
+        write("a.ini", withoutC ? changed.replace("[C]\r\nGamma=3\r\n", "") : changed);
         touch("a.ini");
         Dialogs::setNextAnswer(QMessageBox::Yes);
+        cycleActivation();
+        // The reload took the new time: nothing more to report.
         cycleActivation();
         QCOMPARE(questions().size(), 1);
 
         QCOMPARE(m_window->m_pPages->tabTitles(), row);
+        ParamsTreeWidget* b = tabsAfter ? m_window->m_view.m_sectionTrees.value("B") : m_window->m_view.m_pParamsTree;
+        const QList<QTreeWidgetItem*> beta = b->findItems("Beta", Qt::MatchRecursive, 0);
+        QCOMPARE(beta.size(), 1);
+        QCOMPARE(beta.first()->text(ParamsTreeWidget::ValueColumn), "99");
         QCOMPARE(m_window->m_pPages->windows().keys(), stays ? QStringList{detached} : QStringList());
         if (stays) {
             // The window shows the rebuilt page: the tree the window now edits, or the log.
@@ -787,20 +792,6 @@ private slots:
         const Dialogs::Shown& last = Dialogs::shown().last();
         QVERIFY(last.title.isEmpty() && last.buttons == (QMessageBox::Yes | QMessageBox::No) &&
                 last.defaultButton == QMessageBox::Yes);
-    }
-
-    void yesReloads()
-    {
-        open({"a.ini"});
-        write("a.ini", QByteArray(SectionsIni).replace("Beta=2", "Beta=99"));
-        touch("a.ini");
-        Dialogs::setNextAnswer(QMessageBox::Yes);
-        cycleActivation();
-        QVERIFY(row("Beta"));
-        QCOMPARE(row("Beta")->text(ParamsTreeWidget::ValueColumn), "99");
-        // The reload took the new time: nothing more to report.
-        cycleActivation();
-        QCOMPARE(questions().size(), 1);
     }
 
     void closingWithoutEdits()
