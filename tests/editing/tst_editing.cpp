@@ -681,8 +681,11 @@ private slots:
 
         clickCheckBox(row(QStringLiteral("gain"), QStringLiteral("01")), false);
         save(off);
-        QCOMPARE(row(QStringLiteral("gain"), QStringLiteral("01"))->foreground(ParamsTreeWidget::ValueColumn).color(),
-                 QColor(120, 120, 120));
+        ParamTreeItem* switchedOff = row(QStringLiteral("gain"), QStringLiteral("01"));
+        QCOMPARE(switchedOff->foreground(ParamsTreeWidget::ValueColumn).color(), QColor(120, 120, 120));
+        QVERIFY(!(switchedOff->flags() & Qt::ItemIsEditable));
+        // The same key of the other section stays on.
+        QVERIFY(row(QStringLiteral("Gain"), QStringLiteral("00"))->flags() & Qt::ItemIsEditable);
 
         // Read again, the key stays off; Space on its row switches it on.
         m_window->loadFiles();

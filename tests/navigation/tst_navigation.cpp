@@ -90,19 +90,6 @@ private slots:
         QCOMPARE(m_window->m_view.m_pParamsTree->currentColumn(), 1);
     }
 
-    void uncheckingDisablesOnlyThatKey()
-    {
-        ParamTreeItem* level = row("Уровень");
-        click("Уровень", true);
-        QCOMPARE(level->checkState(0), Qt::Unchecked);
-        QCOMPARE(level->foreground(0).color(), QColor(120, 120, 120));
-        QVERIFY(!(level->flags() & Qt::ItemIsEditable));
-        QVERIFY(m_window->m_session.isModified());
-        m_window->slotActionSave();
-        // Only the [Gen] line gains the marker; every other byte stays.
-        QCOMPARE(readBytes(m_ini), QByteArray(AIni).replace("Level=3", "@Level=3"));
-    }
-
     void doubleClickStoresOpenInItsLine()
     {
         ParamTreeItem* adc = row("АЦП");
