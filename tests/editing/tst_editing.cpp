@@ -24,6 +24,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -679,7 +680,7 @@ private slots:
             QVERIFY(!m_window->m_session.isModified());
         };
 
-        clickCheckBox(row(QStringLiteral("gain"), QStringLiteral("01")), false);
+        clickCheckBox(row(QStringLiteral("gain"), QStringLiteral("01")));
         save(off);
         ParamTreeItem* switchedOff = row(QStringLiteral("gain"), QStringLiteral("01"));
         QCOMPARE(switchedOff->foreground(ParamsTreeWidget::ValueColumn).color(), QColor(120, 120, 120));
@@ -740,7 +741,7 @@ private slots:
         for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
             Dialogs::setNextAnswer(answer);
             if (checkMode) {
-                clickCheckBox(gain, true);
+                clickCheckBox(gain);
                 QCOMPARE(gain->checkState(ParamsTreeWidget::TitleColumn) == Qt::Checked, answer == QMessageBox::Yes);
             } else if (QWidget* editor = openEditor(gain)) {
                 QTest::keyClick(editor, Qt::Key_Escape);
@@ -785,11 +786,15 @@ private:
         m_window->activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), m_window.get());
     }
-    // As a click on a row's check box: the view switches the box, then reports the click.
-    void clickCheckBox(ParamTreeItem* item, bool on)
+    // Clicks a row's check box where the user sees it: at the left of the title cell, inside the
+    // delegate's margin.
+    void clickCheckBox(ParamTreeItem* item)
     {
-        item->setCheckState(ParamsTreeWidget::TitleColumn, on ? Qt::Checked : Qt::Unchecked);
-        emit tree()->itemClicked(item, ParamsTreeWidget::TitleColumn);
+        const QRect rect = tree()->visualItemRect(item);
+        const int margin = tree()->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree()) + 1;
+        const int half = tree()->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, tree()) / 2;
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {},
+                          QPoint(rect.left() + margin + half, rect.center().y()));
     }
     // Opens the value editor by double click, types text and presses Return.
     void commit(const QString& key, const QString& text)

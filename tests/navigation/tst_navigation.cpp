@@ -278,19 +278,11 @@ private:
         return m_window->m_view.m_pParamsTree->visualRect(m_window->m_view.m_pParamsTree->indexFromItem(item)).center();
     }
 
-    void click(const QString& title, bool onCheckBox = false)
+    void click(const QString& title)
     {
-        ParamsTreeWidget* tree = m_window->m_view.m_pParamsTree;
         ParamTreeItem* item = row(title);
         QVERIFY2(item, qPrintable(title));
-        QPoint at = centreOf(item);
-        if (onCheckBox) {
-            // The check box sits at the left of the title cell, inside the delegate's margin.
-            const int margin = tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1;
-            at.setX(tree->visualItemRect(item).left() + margin +
-                    tree->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, tree) / 2);
-        }
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseClick(m_window->m_view.m_pParamsTree->viewport(), Qt::LeftButton, {}, centreOf(item));
     }
 
     QTemporaryDir m_dir;
