@@ -95,16 +95,6 @@ private slots:
         QCOMPARE(ParamDelegate::doubleText(value), text);
     }
 
-    void commaLocaleShowsShortNumber()
-    {
-        DoubleSpinBoxEx spin;
-        spin.setLocale(QLocale(QLocale::Russian, QLocale::Russia));
-        spin.setDecimals(10);
-        spin.setValue(2.5);
-        QCOMPARE(spin.text(), QStringLiteral("2,5"));
-        QCOMPARE(spin.singleStep(), 0.1);
-    }
-
     void spinEditWritesKeyLine_data()
     {
         QTest::addColumn<QString>("key");
