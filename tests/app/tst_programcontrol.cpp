@@ -127,14 +127,11 @@ private slots:
         start(QStringLiteral("seq 1 100000"));
         QTRY_COMPARE(m_window->m_runner.state(), ProgramRunner::State::Ended);
         QTRY_VERIFY(logText().endsWith(QStringLiteral("\n100000\n")));
+        // Which lines stay is the log buffer's own test; here the window's limit reaches it.
         const QStringList lines = logText().split(QLatin1Char('\n'));
-        // The note, the lines kept (an eighth of the limit goes at a time), and the empty last line.
         const int kept = int(lines.size()) - 1;
         QVERIFY2(kept >= 875 && kept <= 1000, qPrintable(QString::number(kept)));
-        const int first = 100000 - kept + 2;
-        QCOMPARE(lines.first(), LogPane::droppedNote(first - 1));
-        for (int i = 1; i < kept; ++i)
-            QCOMPARE(lines.at(i).toInt(), first + i - 1);
+        QCOMPARE(lines.first(), LogPane::droppedNote(100000 - kept + 1));
         // The next run starts with an empty log again.
         button()->click();
         start(QStringLiteral("echo next"));

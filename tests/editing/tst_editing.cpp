@@ -24,6 +24,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -58,46 +59,704 @@ class TestEditing : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        QSettings(QStringLiteral("Korvane"), QStringLiteral("Volmar")).clear();
+        QSettings(QStringLiteral("Korvane"), QStringLiteral("Brindle")).clear();
+        Dialogs::clearShown();
+        Dialogs::clearPendingAnswers();
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir().mkpath(path(QStringLiteral("set"))));
+        m_window = std::make_unique<Volmar>();
+    }
 
-    void doubleText_data();
-    void doubleText();
-    void commaLocaleShowsShortNumber();
-    void spinEditWritesKeyLine_data();
-    void spinEditWritesKeyLine();
-    void listEdit_data();
-    void listEdit();
-    void textEditThroughDialog();
-    void textDialogRemembersSize();
-    void fileEdit_data();
-    void fileEdit();
-    void focusLossCommits_data();
-    void focusLossCommits();
-    void escapeCancels_data();
-    void escapeCancels();
-    void tabCommitsAndMovesOn_data();
-    void tabCommitsAndMovesOn();
-    void typingAfterFileDialog();
-    void typedNumbers_data();
-    void typedNumbers();
-    void shortestNumberShown_data();
-    void shortestNumberShown();
-    void spinArrowsBesideTheNumber();
-    void untouchedEditorWritesNothing_data();
-    void untouchedEditorWritesNothing();
-    void autoSaveOnOff();
-    void multiFileAllTabAndOneTab();
-    void checkBoxSavedLikeAnEdit_data();
-    void checkBoxSavedLikeAnEdit();
-    void readOnlyKeyHasNoSwitch();
-    void missingKeyAdded_data();
-    void missingKeyAdded();
+    void cleanup()
+    {
+        m_window.reset();
+        QDir::setCurrent(QDir::tempPath());
+        m_dir.reset();
+    }
+
+    void doubleText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("fraction") << 2.5 << "2.5";
+        QTest::newRow("whole") << 3.0 << "3";
+        QTest::newRow("zeros before the point stay") << 100.0 << "100";
+        QTest::newRow("negative") << -0.125 << "-0.125";
+        QTest::newRow("below ten decimals") << 1e-11 << "0";
+    }
+
+    void doubleText()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(ParamDelegate::doubleText(value), text);
+    }
+
+    void spinEditWritesKeyLine_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("comment after //") << QString("Freq") << QString("200") << QByteArray("Freq=100 // frequency")
+                                          << QByteArray("Freq= 200\t\t// frequency");
+        QTest::newRow("no comment") << QString("Gain") << QString("7") << QByteArray("Gain=2") << QByteArray("Gain=7");
+        QTest::newRow("comment after ;") << QString("Mode") << QString("3") << QByteArray("Mode=1;2")
+                                         << QByteArray("Mode= 3\t\t// 2");
+        QTest::newRow("floating point") << QString("Ratio") << QString("0.5") << QByteArray("Ratio=0.25")
+                                        << QByteArray("Ratio=0.5");
+    }
+
+    void spinEditWritesKeyLine()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        openTestSet();
+
+        QWidget* editor = openEditorAndType(key, typed);
+        QVERIFY(qobject_cast<QAbstractSpinBox*>(editor));
+        QTest::keyClick(editor, Qt::Key_Return);
+
+        QByteArray expected = Ini;
+        expected.replace(before + "\r\n", after + "\r\n");
+        QTRY_COMPARE(read(TestIni), expected);
+        QCOMPARE(row(key)->text(ParamsTreeWidget::ValueColumn), typed);
+    }
+
+    void listEdit_data()
+    {
+        QTest::addColumn<QString>("typed"); // empty: the second element is chosen from the opened list
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("chosen") << QString() << QByteArray("2") << "2 [two]";
+        QTest::newRow("typed freely") << "7" << QByteArray("7") << "7";
+        QTest::newRow("typed with a description") << "abc [x]" << QByteArray("abc") << "abc [x]";
+        QTest::newRow("start of an element typed") << "4" << QByteArray("4") << "4";
+    }
+
+    void listEdit()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, shown);
+        openTestSet();
+        QCOMPARE(row(QStringLiteral("Level"))->text(ParamsTreeWidget::ValueColumn), QStringLiteral("1 [one]"));
+
+        auto* combo = dynamic_cast<ComboBoxEx*>(openEditor(row(QStringLiteral("Level")), false));
+        QVERIFY(combo);
+        QCOMPARE(combo->currentText(), QStringLiteral("1 [one]"));
+        QCOMPARE(combo->count(), 3);
+        if (typed.isEmpty()) {
+            // Control as part of a shortcut leaves the list closed; pressed and released alone it opens it.
+            QSignalSpy saves(m_window->m_ui.m_pActionSave, &QAction::triggered);
+            m_window->m_ui.m_pActionSave->setEnabled(true);
+            QTest::keyPress(combo, Qt::Key_Control);
+            QTest::keySequence(combo, QKeySequence(QStringLiteral("Ctrl+S")));
+            QTest::keyRelease(combo, Qt::Key_Control);
+            QCOMPARE(saves.count(), 1);
+            QVERIFY(!combo->view()->isVisible());
+            QTest::keyClick(combo, Qt::Key_Control);
+            QTRY_VERIFY(combo->view()->isVisible());
+            QTest::keyClick(combo->view(), Qt::Key_Down);
+            QTest::keyClick(combo->view(), Qt::Key_Return);
+            QTRY_VERIFY(!combo->view()->isVisible());
+        } else {
+            combo->lineEdit()->selectAll();
+            QTest::keyClicks(combo, typed);
+        }
+        QTest::keyClick(combo, Qt::Key_Return);
+
+        QByteArray expected = Ini;
+        expected.replace("Level=1\r\n", "Level=" + stored + "\r\n");
+        QTRY_COMPARE(read(TestIni), expected);
+        QCOMPARE(row(QStringLiteral("Level"))->text(ParamsTreeWidget::ValueColumn), shown);
+    }
+
+    void textEditThroughDialog()
+    {
+        openTestSet();
+        QPointer<EditWidget> editor = qobject_cast<EditWidget*>(openEditor(row(QStringLiteral("Note"))));
+        QVERIFY(editor);
+        QVERIFY(!QImage(QStringLiteral(":/Brindle/Resources/pencil.png")).isNull());
+        QVERIFY(!QImage(QStringLiteral(":/Brindle/Resources/fileopen.png")).isNull());
+
+        QString shownText;
+        bool openWhileDialogRuns = false;
+        QTimer::singleShot(0, this, [&] {
+            QPointer<EditDialog> dialog = qobject_cast<EditDialog*>(QApplication::activeModalWidget());
+            const auto closeAnyway = qScopeGuard([&] {
+                if (dialog && dialog->isVisible())
+                    dialog->reject();
+            });
+            QVERIFY(dialog);
+            QTRY_VERIFY(dialog->isActiveWindow());
+            shownText = dialog->m_pTextEdit->toPlainText();
+            openWhileDialogRuns = editor && editor->isVisible();
+            dialog->m_pTextEdit->setPlainText(QStringLiteral("first\nsecond\n"));
+            dialog->buttonBox->button(QDialogButtonBox::Ok)->click();
+        });
+        QTest::mouseClick(editor->m_pButton, Qt::LeftButton);
+
+        QCOMPARE(shownText, QStringLiteral("a\nb"));
+        QVERIFY(openWhileDialogRuns);
+        QVERIFY(editor && editor->isVisible());
+        QCOMPARE(editor->m_pLineEdit->text(), QStringLiteral("first\\nsecond\\n"));
+
+        QTest::keyClick(editor->m_pLineEdit, Qt::Key_Return);
+        QByteArray expected = Ini;
+        expected.replace("Note=a\\nb", "Note=first\\nsecond\\n");
+        QTRY_COMPARE(read(TestIni), expected);
+    }
+
+    void textDialogRemembersSize()
+    {
+        {
+            EditDialog dialog;
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("Редактирование"));
+            QCOMPARE(dialog.size(), QSize(400, 300));
+            dialog.show();
+            dialog.resize(520, 410);
+            dialog.reject(); // cancelled, yet the size is kept
+        }
+        const QSettings settings(QStringLiteral("Korvane"), QStringLiteral("Brindle"));
+        QCOMPARE(settings.value(QStringLiteral("WidthEditWindow")).toInt(), 520);
+        QCOMPARE(settings.value(QStringLiteral("HeightEditWindow")).toInt(), 410);
+        EditDialog next;
+        QCOMPARE(next.size(), QSize(520, 410));
+    }
+
+    void fileEdit_data()
+    {
+        QTest::addColumn<QString>("chosen"); // under the temporary folder; empty cancels
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("lastDir");
+        QTest::newRow("below the working folder") << "set/sub/new.bin" << QByteArray("sub/new.bin") << "set/sub";
+        QTest::newRow("elsewhere") << "other/x.bin" << QByteArray("<abs>other/x.bin") << "other";
+        QTest::newRow("folder sharing the name's start") << "setx/y.bin" << QByteArray("<abs>setx/y.bin") << "setx";
+        QTest::newRow("cancelled") << QString() << QByteArray("old.bin") << "start";
+    }
+
+    void fileEdit()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, lastDir);
+        openTestSet();
+        m_window->m_session.lastDir() = path(QStringLiteral("start"));
+
+        auto* editor = qobject_cast<FilePathWidget*>(openEditor(row(QStringLiteral("Data"))));
+        QVERIFY(editor);
+        const QModelIndex index = tree()->indexFromItem(row(QStringLiteral("Data")), ParamsTreeWidget::ValueColumn);
+        QCOMPARE(editor->geometry(), tree()->visualRect(index).adjusted(0, 0, 0, -1));
+        QCOMPARE(editor->m_pButton->width(), qMax(editor->height(), 26));
+
+        Dialogs::setNextFileName(chosen.isEmpty() ? QString() : path(chosen));
+        QTest::mouseClick(editor->m_pButton, Qt::LeftButton);
+        const Dialogs::Shown asked = Dialogs::shown().constLast();
+        QCOMPARE(asked.caption, QStringLiteral("Выберите файл"));
+        QCOMPARE(asked.dir, path(QStringLiteral("start")));
+        QCOMPARE(asked.filter, QStringLiteral("(*.bin *.dat);;Все файлы (*)"));
+        QCOMPARE(m_window->m_session.lastDir(), path(lastDir));
+        QTest::keyClick(editor, Qt::Key_Return);
+
+        stored.replace("<abs>", QFile::encodeName(m_dir->path() + QLatin1Char('/')));
+        QByteArray expected = Ini;
+        expected.replace("Data=old.bin", "Data=" + stored);
+        QTRY_COMPARE(read(TestIni), expected);
+        QCOMPARE(FilePathWidget::fileFilter(QString()), QStringLiteral("Все файлы (*)"));
+    }
+
+    void focusLossCommits_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("spin box") << "Gain" << QByteArray("Gain=9");
+        QTest::newRow("text editor") << "Note" << QByteArray("Note=9");
+    }
+
+    void focusLossCommits()
+    {
+        QFETCH(QString, key);
+        QFETCH(QByteArray, line);
+        openTestSet();
+
+        QPointer<QWidget> editor = openEditorAndType(key, QStringLiteral("9"));
+        QVERIFY(editor);
+        tree()->setFocus(); // as the closing window does
+        QTRY_VERIFY(read(TestIni).contains("\r\n" + line + "\r\n"));
+        QVERIFY(!editor || !editor->isVisible());
+    }
+
+    void escapeCancels_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("how"); // "typed", or "dialog": through the editor's button
+        QTest::addColumn<bool>("autoSave");
+        for (const bool autoSave : {true, false})
+            for (const char* key : {"Note", "Data"})
+                for (const char* how : {"typed", "dialog"})
+                    QTest::addRow("%s %s%s", key, how, autoSave ? ", Auto Save" : "") << key << how << autoSave;
+    }
+
+    void escapeCancels()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, how);
+        QFETCH(bool, autoSave);
+        openTestSet();
+        m_window->m_options.m_bAutoSave = autoSave;
+        ParamTreeItem* item = row(key);
+        const QString shown = item->text(ParamsTreeWidget::ValueColumn);
+        const QString value = item->m_pEntry->value;
+        QSignalSpy changes(tree(), &ParamsTreeWidget::signalParamChanged);
+
+        QWidget* editor = openEditor(item);
+        QVERIFY(editor);
+        auto* lineEdit = editor->findChild<QLineEdit*>();
+        if (how == QLatin1String("typed")) {
+            lineEdit->selectAll();
+            QTest::keyClicks(lineEdit, QStringLiteral("zzz"));
+        } else if (auto* text = qobject_cast<EditWidget*>(editor)) {
+            QTimer::singleShot(0, this, [] {
+                if (auto* dialog = qobject_cast<EditDialog*>(QApplication::activeModalWidget())) {
+                    dialog->m_pTextEdit->setPlainText(QStringLiteral("zzz"));
+                    dialog->accept();
+                }
+            });
+            QTest::mouseClick(text->m_pButton, Qt::LeftButton);
+        } else {
+            Dialogs::setNextFileName(path(QStringLiteral("set/zzz.bin")));
+            QTest::mouseClick(qobject_cast<FilePathWidget*>(editor)->m_pButton, Qt::LeftButton);
+        }
+        QVERIFY(lineEdit->text().contains(QLatin1String("zzz")));
+        reactivate();
+
+        QVERIFY(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!openedEditor());
+        QVERIFY(m_window->isVisible()); // the editor took the key, not the window
+        QCOMPARE(item->m_pEntry->value, value);
+        QCOMPARE(item->text(ParamsTreeWidget::ValueColumn), shown);
+        QCOMPARE(changes.count(), 0);
+        QVERIFY(!m_window->m_session.isModified());
+        m_window->slotActionSave();
+        QCOMPARE(read(TestIni), Ini);
+    }
+
+    void tabCommitsAndMovesOn_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("next");
+        QTest::newRow("spin box") << QString("Mode") << QString("5") << QByteArray("Mode= 5\t\t// 2") << "Level";
+        QTest::newRow("text editor") << QString("Note") << QString("xy") << QByteArray("Note=xy") << "Data";
+        QTest::newRow("path editor") << QString("Data") << QString("new.bin") << QByteArray("Data=new.bin")
+                                     << QString();
+    }
+
+    void tabCommitsAndMovesOn()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, line);
+        QFETCH(QString, next);
+        openTestSet();
+
+        QPointer<QWidget> editor = openEditor(row(key));
+        QVERIFY(editor);
+        if (auto* lineEdit = editor->findChild<QLineEdit*>(); lineEdit && !qobject_cast<QAbstractSpinBox*>(editor)) {
+            lineEdit->selectAll();
+            QTest::keyClicks(lineEdit, typed);
+        } else {
+            QTest::keyClicks(editor, typed);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+
+        QTRY_VERIFY(read(TestIni).contains("\r\n" + line + "\r\n"));
+        QTRY_VERIFY(!editor || !editor->isVisible());
+        // The focus stays in the tree: on the next row's editor, or on the tree after the last row.
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus && (focus == tree() || tree()->isAncestorOf(focus)));
+        if (!next.isEmpty()) {
+            QCOMPARE(tree()->currentItem(), row(next));
+            QVERIFY(openedEditor());
+        }
+    }
+
+    void typingAfterFileDialog()
+    {
+        openTestSet();
+        auto* editor = qobject_cast<FilePathWidget*>(openEditor(row(QStringLiteral("Data"))));
+        QVERIFY(editor);
+        write(QStringLiteral("set/chosen.bin"), "x");
+        // The real dialog: it takes the window's focus away while it runs.
+        QTimer::singleShot(0, this, [this] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            if (auto* files = qobject_cast<QFileDialog*>(dialog))
+                files->selectFile(path(QStringLiteral("set/chosen.bin")));
+            dialog->accept();
+        });
+        QTest::mouseClick(editor->m_pButton, Qt::LeftButton);
+        QCOMPARE(editor->m_pLineEdit->text(), QStringLiteral("chosen.bin"));
+        reactivate();
+
+        QTRY_COMPARE(QApplication::focusWidget(), editor->m_pLineEdit);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_VERIFY(read(TestIni).contains("\r\nData=chosen.bix\r\n"));
+    }
+
+    void typedNumbers_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("note"); // beside the cell when a limit replaced the number; empty: none
+        for (const char* locale : {"C", "ru_RU"}) {
+            const QString l = locale;
+            QTest::addRow("%s: comma", locale)
+                << l << QString("Ratio") << QString("2,5") << QByteArray("Ratio=2.5") << QString();
+            QTest::addRow("%s: point", locale)
+                << l << QString("Ratio") << QString("3.75") << QByteArray("Ratio=3.75") << QString();
+            QTest::addRow("%s: above the maximum", locale)
+                << l << QString("Freq") << QString("200000") << QByteArray("Freq= 100000\t\t// frequency")
+                << "Значение 200000 больше допустимого: записан максимум 100000";
+            QTest::addRow("%s: below the minimum", locale)
+                << l << QString("Gain") << QString("-5") << QByteArray("Gain=0")
+                << "Значение -5 меньше допустимого: записан минимум 0";
+            QTest::addRow("%s: fraction above the maximum", locale)
+                << l << QString("Ratio") << QString("12.5") << QByteArray("Ratio=10")
+                << "Значение 12" + QString(QLocale(locale).decimalPoint()) +
+                       "5 больше допустимого: записан максимум 10";
+            // A whole number takes no separator, rather than reading "2,5" as 25 with grouping.
+            QTest::addRow("%s: separator in a whole number", locale)
+                << l << QString("Gain") << QString("2,5") << QByteArray("Gain=25") << QString();
+        }
+        QTest::newRow("C: too many decimals") << QString("C") << QString("Ratio") << QString("0.123456789012")
+                                              << QByteArray("Ratio=0.123456789") << QString();
+    }
+
+    void typedNumbers()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, key);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, line);
+        QFETCH(QString, note);
+        useLocale(locale);
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        QByteArray description = Description;
+        description.replace(R"(name="Main.Gain" type="spin-int" min="0" max="10")",
+                            R"(name="Main.Gain" type="spin-int" min="0" max="100")");
+        openTestSet(Ini, description);
+
+        commit(key, typed);
+        QTRY_VERIFY2(read(TestIni).contains("\r\n" + line + "\r\n"), read(TestIni).constData());
+        ParamTreeItem* item = row(key);
+        QCOMPARE(item->toolTip(ParamsTreeWidget::ValueColumn), note);
+        auto* shown = tree()->viewport()->findChild<QLabel*>(QStringLiteral("volmarLimitNote"));
+        QCOMPARE(shown && shown->isVisible(), !note.isEmpty());
+        if (shown && !note.isEmpty()) {
+            QCOMPARE(shown->text(), note);
+            const QRect cell = tree()->visualRect(tree()->indexFromItem(item, ParamsTreeWidget::ValueColumn));
+            QVERIFY(tree()->viewport()->rect().contains(shown->geometry()));
+            // Beside the value in its cell, or right under or over the cell.
+            QVERIFY(cell.contains(shown->geometry()) || qAbs(shown->y() - cell.bottom()) <= 2 ||
+                    qAbs(shown->geometry().bottom() - cell.top()) <= 2);
+            QVERIFY(!shown->geometry().intersects(
+                QRect(cell.topLeft(),
+                      QSize(tree()->fontMetrics().horizontalAdvance(item->text(ParamsTreeWidget::ValueColumn)),
+                            cell.height()))));
+        }
+    }
+
+    void shortestNumberShown_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("C: half") << QString("C") << QString("0.5") << "0.5";
+        QTest::newRow("C: whole") << QString("C") << QString("3") << "3";
+        QTest::newRow("C: ten decimals") << QString("C") << QString("0.0000000001") << "0.0000000001";
+        QTest::newRow("ru: half") << QString("ru_RU") << QString("0.5") << "0,5";
+        QTest::newRow("ru: whole") << QString("ru_RU") << QString("10") << "10";
+        QTest::newRow("ru: negative zero") << QString("ru_RU") << QString("-0") << "0";
+    }
+
+    void shortestNumberShown()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        useLocale(locale);
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        QByteArray description = Description;
+        description.replace(R"(min="0" max="10" inc="0")", R"(min="-1" max="10" inc="0")");
+        openTestSet(QByteArray(Ini).replace("Ratio=0.25", "Ratio=" + stored.toUtf8()), description);
+
+        auto* spin = qobject_cast<DoubleSpinBoxEx*>(openEditor(row(QStringLiteral("Ratio"))));
+        QVERIFY(spin);
+        QCOMPARE(spin->text(), shown);
+        QCOMPARE(spin->singleStep(), 0.1); // a step of 0 in the description keeps the default
+    }
+
+    void spinArrowsBesideTheNumber()
+    {
+        openTestSet();
+        tree()->setColumnWidth(ParamsTreeWidget::TitleColumn, 100);
+        m_window->resize(900, m_window->height());
+        for (const char* key : {"Freq", "Ratio"}) {
+            auto* spin = qobject_cast<QAbstractSpinBox*>(openEditor(row(QString::fromLatin1(key))));
+            QVERIFY(spin);
+            const QRect cell = tree()->visualRect(tree()->indexFromItem(row(QString::fromLatin1(key)), 1));
+            QVERIFY2(cell.width() > 500, "a wide value column");
+            QCOMPARE(spin->geometry().topLeft(), cell.topLeft());
+            // Wide enough for the number and its arrows, far from the cell's end.
+            QCOMPARE(spin->width(), spin->sizeHint().width());
+            QVERIFY(spin->width() > spin->fontMetrics().horizontalAdvance(spin->text()));
+            QVERIFY2(spin->width() < cell.width() / 3, qPrintable(QString::number(spin->width())));
+            QTest::keyClick(spin, Qt::Key_Escape);
+            QTRY_VERIFY(!openedEditor());
+        }
+    }
+
+    void untouchedEditorWritesNothing_data()
+    {
+        QTest::addColumn<QStringList>("values"); // Gain in each file of the set
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("action"); // typed text then Return, or: "click", "return", "tab", "up"
+        QTest::addColumn<QStringList>("after");
+        const QStringList differing{"1.0", "1.25", "1.0"};
+        const QString gain = "Gain", count = "Count", level = "Level";
+        QTest::newRow("differing, click elsewhere") << differing << gain << QString("click") << differing;
+        QTest::newRow("differing, Return") << differing << gain << QString("return") << differing;
+        QTest::newRow("differing, Tab") << differing << gain << QString("tab") << differing;
+        QTest::newRow("differing whole numbers")
+            << QStringList{"3", "4", "3"} << count << QString("click") << QStringList{"3", "4", "3"};
+        QTest::newRow("differing, list") << differing << level << QString("click") << differing;
+        QTest::newRow("differing, text") << differing << QString("Note") << QString("click") << differing;
+        QTest::newRow("differing, minimum typed") << differing << gain << QString("0.5") << QStringList(3, "0.5");
+        // The first step out of the empty field shows a value, the lowest; that one is written.
+        QTest::newRow("differing, Up") << differing << gain << QString("up") << QStringList(3, "0.5");
+        QTest::newRow("longer form of a number")
+            << QStringList{"2.50"} << gain << QString("return") << QStringList{"2.50"};
+        QTest::newRow("above the maximum") << QStringList{"50"} << count << QString("click") << QStringList{"50"};
+        QTest::newRow("not a number") << QStringList{"abc"} << count << QString("return") << QStringList{"abc"};
+        QTest::newRow("list value with a bracket")
+            << QStringList{"a[1]"} << level << QString("return") << QStringList{"a[1]"};
+        QTest::newRow("same number typed") << QStringList{"2.50"} << gain << QString("2.5") << QStringList{"2.5"};
+    }
+
+    void untouchedEditorWritesNothing()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(QString, key);
+        QFETCH(QString, action);
+        QFETCH(QStringList, after);
+        const QByteArray description = R"(<settings><group title="Main">
+  <param name="Main.Gain" type="spin-double" min="0.5" max="10"/>
+  <param name="Main.Count" type="spin-int" min="1" max="10"/>
+  <param name="Main.Level" type="list"><item val="1.0" descr="one"/><item val="2"/></param>
+  <param name="Main.Note"/>
+  <param name="Main.Other" type="spin-int" min="0" max="10"/>
+ </group></settings>
+)";
+        const auto fileText = [&](const QString& value) {
+            QByteArray text = "[Main]\r\nGain=1\r\nCount=1\r\nLevel=1\r\nNote=1\r\nOther=0\r\n";
+            return text.replace(key.toUtf8() + "=1\r\n", key.toUtf8() + '=' + value.toUtf8() + "\r\n");
+        };
+        QStringList names;
+        for (int i = 0; i < values.size(); ++i) {
+            names << QStringLiteral("set/f%1.ini").arg(i);
+            write(names.last(), fileText(values.at(i)));
+        }
+        write(QStringLiteral("set/f0.vlmr"), description);
+        openSet(names);
+
+        QPointer<QWidget> editor = openEditor(row(key));
+        QVERIFY(editor);
+        if (action == QLatin1String("click")) {
+            const QModelIndex other =
+                tree()->indexFromItem(row(QStringLiteral("Other")), ParamsTreeWidget::TitleColumn);
+            QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualRect(other).center());
+        } else if (action == QLatin1String("tab")) {
+            QTest::keyClick(editor, Qt::Key_Tab);
+        } else {
+            if (action == QLatin1String("up"))
+                QTest::keyClick(editor, Qt::Key_Up);
+            else if (action != QLatin1String("return"))
+                QTest::keyClicks(editor, action);
+            QTest::keyClick(editor, Qt::Key_Return);
+        }
+        QTRY_VERIFY(!editor || !editor->isVisible());
+        QVERIFY(!m_window->m_session.isModified()); // nothing held for a later save either
+        for (int i = 0; i < names.size(); ++i)
+            QCOMPARE(read(names.at(i)), fileText(after.at(i)));
+    }
+
+    void autoSaveOnOff()
+    {
+        openTestSet();
+        TestUtil::RewriteCounter rewrites(path(QStringLiteral("set")));
+        QSignalSpy changes(tree(), &ParamsTreeWidget::signalParamChanged);
+        const auto gainColour = [this] {
+            return row(QStringLiteral("Gain"))->foreground(ParamsTreeWidget::ValueColumn).color();
+        };
+
+        // Auto Save on: the saved text again is no change; a new value is written at once, once.
+        commit(QStringLiteral("Gain"), QStringLiteral("2"));
+        QTRY_VERIFY(!openedEditor());
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 0);
+        commit(QStringLiteral("Gain"), QStringLiteral("4"));
+        QTRY_VERIFY(read(TestIni).contains("\r\nGain=4\r\n"));
+        QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 1);
+        QVERIFY(!m_window->m_ui.m_pActionSave->isEnabled());
+        QCOMPARE(gainColour(), QColor(0, 0, 0));
+
+        // Auto Save off: red and Save enabled; back to the saved text: black, and Save writes nothing.
+        m_window->m_options.m_bAutoSave = false;
+        commit(QStringLiteral("Gain"), QStringLiteral("6"));
+        QTRY_VERIFY(m_window->m_ui.m_pActionSave->isEnabled());
+        QCOMPARE(gainColour(), QColor(255, 0, 0));
+        commit(QStringLiteral("Gain"), QStringLiteral("4"));
+        QTRY_COMPARE(gainColour(), QColor(0, 0, 0));
+        QCOMPARE(changes.count(), 2);
+        const QByteArray saved = read(TestIni);
+        m_window->m_ui.m_pActionSave->trigger();
+        QCOMPARE(read(TestIni), saved);
+        QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 1);
+
+        commit(QStringLiteral("Gain"), QStringLiteral("6"));
+        QTRY_VERIFY(m_window->m_ui.m_pActionSave->isEnabled());
+        m_window->m_ui.m_pActionSave->trigger();
+        QVERIFY(read(TestIni).contains("\r\nGain=6\r\n"));
+        QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 2);
+    }
+
+    void checkBoxSavedLikeAnEdit_data()
+    {
+        QTest::addColumn<bool>("autoSave");
+        QTest::newRow("Auto Save") << true;
+        QTest::newRow("Save") << false;
+    }
+
+    void checkBoxSavedLikeAnEdit()
+    {
+        QFETCH(bool, autoSave);
+        // The key of section 01 is indented and has blanks around "=".
+        const QByteArray ini = "[00]\r\nGain=1\r\n[01]\r\n  gain = 2\r\nFreq=5\r\n";
+        const QByteArray off = "[00]\r\nGain=1\r\n[01]\r\n  @gain = 2\r\nFreq=5\r\n";
+        openTestSet(ini, "<settings><check>1</check></settings>\n");
+        m_window->m_options.m_bAutoSave = autoSave;
+        const auto save = [&](const QByteArray& expected) {
+            if (autoSave) {
+                QVERIFY(!m_window->m_ui.m_pActionSave->isEnabled());
+            } else {
+                QCOMPARE(read(TestIni), expected == ini ? off : ini);
+                QVERIFY(m_window->m_ui.m_pActionSave->isEnabled());
+                m_window->m_ui.m_pActionSave->trigger();
+            }
+            QCOMPARE(read(TestIni), expected);
+            QVERIFY(!m_window->m_session.isModified());
+        };
+
+        clickCheckBox(row(QStringLiteral("gain"), QStringLiteral("01")));
+        save(off);
+        ParamTreeItem* switchedOff = row(QStringLiteral("gain"), QStringLiteral("01"));
+        QCOMPARE(switchedOff->foreground(ParamsTreeWidget::ValueColumn).color(), QColor(120, 120, 120));
+        QVERIFY(!(switchedOff->flags() & Qt::ItemIsEditable));
+        // The same key of the other section stays on.
+        QVERIFY(row(QStringLiteral("Gain"), QStringLiteral("00"))->flags() & Qt::ItemIsEditable);
+
+        // Read again, the key stays off; Space on its row switches it on.
+        m_window->loadFiles();
+        ParamTreeItem* gain = row(QStringLiteral("gain"), QStringLiteral("01"));
+        QCOMPARE(gain->checkState(ParamsTreeWidget::TitleColumn), Qt::Unchecked);
+        tree()->setCurrentItem(gain);
+        tree()->setFocus();
+        QTest::keyClick(tree(), Qt::Key_Space);
+        QCOMPARE(gain->checkState(ParamsTreeWidget::TitleColumn), Qt::Checked);
+        QVERIFY(gain->m_pEntry->enabled && (gain->flags() & Qt::ItemIsEditable));
+        save(ini);
+    }
+
+    void readOnlyKeyHasNoSwitch()
+    {
+        const QByteArray ini = "[Main]\r\nGain=2\r\nFreq=5\r\n";
+        openTestSet(ini, "<settings><check>1</check><param name=\"Main.Gain\" noedit=\"1\"/></settings>\n");
+        ParamTreeItem* gain = row(QStringLiteral("Gain"));
+        QVERIFY(!gain->data(ParamsTreeWidget::TitleColumn, Qt::CheckStateRole).isValid());
+        QVERIFY(!(gain->flags() & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)));
+
+        // A click where a box would be, Space and a double click on the value change nothing.
+        const QRect rect = tree()->visualItemRect(gain);
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, QPoint(rect.left() + 8, rect.center().y()));
+        tree()->setCurrentItem(gain);
+        QTest::keyClick(tree(), Qt::Key_Space);
+        QVERIFY(!openEditor(gain));
+        QVERIFY(!(gain->flags() & Qt::ItemIsEditable));
+        QVERIFY(!m_window->m_session.isModified());
+        QCOMPARE(read(TestIni), ini);
+    }
+
+    void missingKeyAdded_data()
+    {
+        QTest::addColumn<bool>("checkMode"); // by the check box; else by a double click
+        QTest::newRow("check box") << true;
+        QTest::newRow("double click, no check mode") << false;
+    }
+
+    void missingKeyAdded()
+    {
+        QFETCH(bool, checkMode);
+        const QByteArray a = "[Main]\r\nFreq=100\r\nGain=1\r\n";
+        write(QStringLiteral("set/a.ini"), a);
+        write(QStringLiteral("set/b.ini"), "[Main]\r\nFreq=100\r\n");
+        write(QStringLiteral("set/a.vlmr"), checkMode ? "<settings><check>1</check></settings>" : "<settings/>");
+        openSet({QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini")});
+        ParamTreeItem* gain = row(QStringLiteral("Gain"));
+        QVERIFY(gain->m_pEntry->absent);
+
+        // Asked first: No leaves the key out of the file that lacks it, Yes adds it.
+        for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+            Dialogs::setNextAnswer(answer);
+            if (checkMode) {
+                clickCheckBox(gain);
+                QCOMPARE(gain->checkState(ParamsTreeWidget::TitleColumn) == Qt::Checked, answer == QMessageBox::Yes);
+            } else if (QWidget* editor = openEditor(gain)) {
+                QTest::keyClick(editor, Qt::Key_Escape);
+            }
+            const Dialogs::Shown asked = Dialogs::shown().constLast();
+            QCOMPARE(
+                asked.kind + '|' + asked.text + '|' + asked.informativeText,
+                QStringLiteral("question|Параметр отсутствует в некоторых файлах|Добавить параметр во все файлы?"));
+            QVERIFY(asked.buttons == (QMessageBox::Yes | QMessageBox::No) && asked.defaultButton == QMessageBox::Yes);
+            QCOMPARE(gain->m_pEntry->absent, answer == QMessageBox::No);
+        }
+        QCOMPARE(Dialogs::shown().size(), 2);
+        // Without check mode there is no box to tick.
+        QCOMPARE(gain->data(ParamsTreeWidget::TitleColumn, Qt::CheckStateRole).isValid(), checkMode);
+        QVERIFY(gain->flags() & Qt::ItemIsEditable);
+        // Added where it was missing; the file that has it keeps its value.
+        QCOMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=\r\n"));
+        QCOMPARE(read(QStringLiteral("set/a.ini")), a);
+        QVERIFY(!m_window->m_session.isModified());
+    }
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
-    void write(const QString& name, const QByteArray& bytes);
-    QByteArray read(const QString& name) const;
+    void write(const QString& name, const QByteArray& bytes) { QVERIFY(TestUtil::writeBytes(path(name), bytes)); }
+    QByteArray read(const QString& name) const { return TestUtil::readBytes(path(name)); }
     void openSet(const QStringList& names);
     void openTestSet(const QByteArray& ini = Ini, const QByteArray& description = Description);
     ParamsTreeWidget* tree() const { return m_window->m_view.m_pParamsTree; }
@@ -117,11 +776,15 @@ private:
         m_window->activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), m_window.get());
     }
-    // As a click on a row's check box: the view switches the box, then reports the click.
-    void clickCheckBox(ParamTreeItem* item, bool on)
+    // Clicks a row's check box where the user sees it: at the left of the title cell, inside the
+    // delegate's margin.
+    void clickCheckBox(ParamTreeItem* item)
     {
-        item->setCheckState(ParamsTreeWidget::TitleColumn, on ? Qt::Checked : Qt::Unchecked);
-        emit tree()->itemClicked(item, ParamsTreeWidget::TitleColumn);
+        const QRect rect = tree()->visualItemRect(item);
+        const int margin = tree()->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree()) + 1;
+        const int half = tree()->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, tree()) / 2;
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {},
+                          QPoint(rect.left() + margin + half, rect.center().y()));
     }
     // Opens the value editor by double click, types text and presses Return.
     void commit(const QString& key, const QString& text)
@@ -132,37 +795,6 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Volmar> m_window;
 };
-
-void TestEditing::init()
-{
-    QSettings(QStringLiteral("Korvane"), QStringLiteral("Volmar")).clear();
-    QSettings(QStringLiteral("Korvane"), QStringLiteral("Brindle")).clear();
-    Dialogs::clearShown();
-    Dialogs::clearPendingAnswers();
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir().mkpath(path(QStringLiteral("set"))));
-    m_window = std::make_unique<Volmar>();
-}
-
-void TestEditing::cleanup()
-{
-    m_window.reset();
-    QDir::setCurrent(QDir::tempPath());
-    m_dir.reset();
-}
-
-void TestEditing::write(const QString& name, const QByteArray& bytes)
-{
-    QFile file(path(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray TestEditing::read(const QString& name) const
-{
-    QFile file(path(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void TestEditing::openSet(const QStringList& names)
 {
@@ -238,727 +870,6 @@ QWidget* TestEditing::openEditorAndType(const QString& key, const QString& text)
         QTest::keyClicks(editor, text); // the view selects a spin box's text as it opens it
     }
     return editor;
-}
-
-void TestEditing::doubleText_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("fraction") << 2.5 << "2.5";
-    QTest::newRow("whole") << 3.0 << "3";
-    QTest::newRow("zeros before the point stay") << 100.0 << "100";
-    QTest::newRow("negative") << -0.125 << "-0.125";
-    QTest::newRow("below ten decimals") << 1e-11 << "0";
-}
-
-void TestEditing::doubleText()
-{
-    QFETCH(double, value);
-    QFETCH(QString, text);
-    QCOMPARE(ParamDelegate::doubleText(value), text);
-}
-
-void TestEditing::commaLocaleShowsShortNumber()
-{
-    DoubleSpinBoxEx spin;
-    spin.setLocale(QLocale(QLocale::Russian, QLocale::Russia));
-    spin.setDecimals(10);
-    spin.setValue(2.5);
-    QCOMPARE(spin.text(), QStringLiteral("2,5"));
-    QCOMPARE(spin.singleStep(), 0.1);
-}
-
-void TestEditing::spinEditWritesKeyLine_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<QByteArray>("after");
-    QTest::newRow("comment after //") << "Freq"
-                                      << "200" << QByteArray("Freq=100 // frequency")
-                                      << QByteArray("Freq= 200\t\t// frequency");
-    QTest::newRow("no comment") << "Gain"
-                                << "7" << QByteArray("Gain=2") << QByteArray("Gain=7");
-    QTest::newRow("comment after ;") << "Mode"
-                                     << "3" << QByteArray("Mode=1;2") << QByteArray("Mode= 3\t\t// 2");
-    QTest::newRow("floating point") << "Ratio"
-                                    << "0.5" << QByteArray("Ratio=0.25") << QByteArray("Ratio=0.5");
-}
-
-void TestEditing::spinEditWritesKeyLine()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, typed);
-    QFETCH(QByteArray, before);
-    QFETCH(QByteArray, after);
-    openTestSet();
-
-    QWidget* editor = openEditorAndType(key, typed);
-    QVERIFY(qobject_cast<QAbstractSpinBox*>(editor));
-    QTest::keyClick(editor, Qt::Key_Return);
-
-    QByteArray expected = Ini;
-    expected.replace(before + "\r\n", after + "\r\n");
-    QTRY_COMPARE(read(TestIni), expected);
-    QCOMPARE(row(key)->text(ParamsTreeWidget::ValueColumn), typed);
-}
-
-void TestEditing::listEdit_data()
-{
-    QTest::addColumn<QString>("typed"); // empty: the second element is chosen from the opened list
-    QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("chosen") << QString() << QByteArray("2") << "2 [two]";
-    QTest::newRow("typed freely") << "7" << QByteArray("7") << "7";
-    QTest::newRow("typed with a description") << "abc [x]" << QByteArray("abc") << "abc [x]";
-    QTest::newRow("start of an element typed") << "4" << QByteArray("4") << "4";
-}
-
-void TestEditing::listEdit()
-{
-    QFETCH(QString, typed);
-    QFETCH(QByteArray, stored);
-    QFETCH(QString, shown);
-    openTestSet();
-    QCOMPARE(row(QStringLiteral("Level"))->text(ParamsTreeWidget::ValueColumn), QStringLiteral("1 [one]"));
-
-    auto* combo = dynamic_cast<ComboBoxEx*>(openEditor(row(QStringLiteral("Level")), false));
-    QVERIFY(combo);
-    QCOMPARE(combo->currentText(), QStringLiteral("1 [one]"));
-    QCOMPARE(combo->count(), 3);
-    if (typed.isEmpty()) {
-        // Control as part of a shortcut leaves the list closed; pressed and released alone it opens it.
-        QSignalSpy saves(m_window->m_ui.m_pActionSave, &QAction::triggered);
-        m_window->m_ui.m_pActionSave->setEnabled(true);
-        QTest::keyPress(combo, Qt::Key_Control);
-        QTest::keySequence(combo, QKeySequence(QStringLiteral("Ctrl+S")));
-        QTest::keyRelease(combo, Qt::Key_Control);
-        QCOMPARE(saves.count(), 1);
-        QVERIFY(!combo->view()->isVisible());
-        QTest::keyClick(combo, Qt::Key_Control);
-        QTRY_VERIFY(combo->view()->isVisible());
-        QTest::keyClick(combo->view(), Qt::Key_Down);
-        QTest::keyClick(combo->view(), Qt::Key_Return);
-        QTRY_VERIFY(!combo->view()->isVisible());
-    } else {
-        combo->lineEdit()->selectAll();
-        QTest::keyClicks(combo, typed);
-    }
-    QTest::keyClick(combo, Qt::Key_Return);
-
-    QByteArray expected = Ini;
-    expected.replace("Level=1\r\n", "Level=" + stored + "\r\n");
-    QTRY_COMPARE(read(TestIni), expected);
-    QCOMPARE(row(QStringLiteral("Level"))->text(ParamsTreeWidget::ValueColumn), shown);
-}
-
-void TestEditing::textEditThroughDialog()
-{
-    openTestSet();
-    QPointer<EditWidget> editor = qobject_cast<EditWidget*>(openEditor(row(QStringLiteral("Note"))));
-    QVERIFY(editor);
-    QVERIFY(!QImage(QStringLiteral(":/Brindle/Resources/pencil.png")).isNull());
-    QVERIFY(!QImage(QStringLiteral(":/Brindle/Resources/fileopen.png")).isNull());
-
-    QString shownText;
-    bool openWhileDialogRuns = false;
-    QTimer::singleShot(0, this, [&] {
-        QPointer<EditDialog> dialog = qobject_cast<EditDialog*>(QApplication::activeModalWidget());
-        const auto closeAnyway = qScopeGuard([&] {
-            if (dialog && dialog->isVisible())
-                dialog->reject();
-        });
-        QVERIFY(dialog);
-        QTRY_VERIFY(dialog->isActiveWindow());
-        shownText = dialog->m_pTextEdit->toPlainText();
-        openWhileDialogRuns = editor && editor->isVisible();
-        dialog->m_pTextEdit->setPlainText(QStringLiteral("first\nsecond\n"));
-        dialog->buttonBox->button(QDialogButtonBox::Ok)->click();
-    });
-    QTest::mouseClick(editor->m_pButton, Qt::LeftButton);
-
-    QCOMPARE(shownText, QStringLiteral("a\nb"));
-    QVERIFY(openWhileDialogRuns);
-    QVERIFY(editor && editor->isVisible());
-    QCOMPARE(editor->m_pLineEdit->text(), QStringLiteral("first\\nsecond\\n"));
-
-    QTest::keyClick(editor->m_pLineEdit, Qt::Key_Return);
-    QByteArray expected = Ini;
-    expected.replace("Note=a\\nb", "Note=first\\nsecond\\n");
-    QTRY_COMPARE(read(TestIni), expected);
-}
-
-void TestEditing::textDialogRemembersSize()
-{
-    {
-        EditDialog dialog;
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Редактирование"));
-        QCOMPARE(dialog.size(), QSize(400, 300));
-        dialog.show();
-        dialog.resize(520, 410);
-        dialog.reject(); // cancelled, yet the size is kept
-    }
-    const QSettings settings(QStringLiteral("Korvane"), QStringLiteral("Brindle"));
-    QCOMPARE(settings.value(QStringLiteral("WidthEditWindow")).toInt(), 520);
-    QCOMPARE(settings.value(QStringLiteral("HeightEditWindow")).toInt(), 410);
-    EditDialog next;
-    QCOMPARE(next.size(), QSize(520, 410));
-}
-
-void TestEditing::fileEdit_data()
-{
-    QTest::addColumn<QString>("chosen"); // under the temporary folder; empty cancels
-    QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<QString>("lastDir");
-    QTest::newRow("below the working folder") << "set/sub/new.bin" << QByteArray("sub/new.bin") << "set/sub";
-    QTest::newRow("elsewhere") << "other/x.bin" << QByteArray("<abs>other/x.bin") << "other";
-    QTest::newRow("folder sharing the name's start") << "setx/y.bin" << QByteArray("<abs>setx/y.bin") << "setx";
-    QTest::newRow("cancelled") << QString() << QByteArray("old.bin") << "start";
-}
-
-void TestEditing::fileEdit()
-{
-    QFETCH(QString, chosen);
-    QFETCH(QByteArray, stored);
-    QFETCH(QString, lastDir);
-    openTestSet();
-    m_window->m_session.lastDir() = path(QStringLiteral("start"));
-
-    auto* editor = qobject_cast<FilePathWidget*>(openEditor(row(QStringLiteral("Data"))));
-    QVERIFY(editor);
-    const QModelIndex index = tree()->indexFromItem(row(QStringLiteral("Data")), ParamsTreeWidget::ValueColumn);
-    QCOMPARE(editor->geometry(), tree()->visualRect(index).adjusted(0, 0, 0, -1));
-    QCOMPARE(editor->m_pButton->width(), qMax(editor->height(), 26));
-
-    Dialogs::setNextFileName(chosen.isEmpty() ? QString() : path(chosen));
-    QTest::mouseClick(editor->m_pButton, Qt::LeftButton);
-    const Dialogs::Shown asked = Dialogs::shown().constLast();
-    QCOMPARE(asked.caption, QStringLiteral("Выберите файл"));
-    QCOMPARE(asked.dir, path(QStringLiteral("start")));
-    QCOMPARE(asked.filter, QStringLiteral("(*.bin *.dat);;Все файлы (*)"));
-    QCOMPARE(m_window->m_session.lastDir(), path(lastDir));
-    QTest::keyClick(editor, Qt::Key_Return);
-
-    stored.replace("<abs>", QFile::encodeName(m_dir->path() + QLatin1Char('/')));
-    QByteArray expected = Ini;
-    expected.replace("Data=old.bin", "Data=" + stored);
-    QTRY_COMPARE(read(TestIni), expected);
-    QCOMPARE(FilePathWidget::fileFilter(QString()), QStringLiteral("Все файлы (*)"));
-}
-
-void TestEditing::focusLossCommits_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QByteArray>("line");
-    QTest::newRow("spin box") << "Gain" << QByteArray("Gain=9");
-    QTest::newRow("text editor") << "Note" << QByteArray("Note=9");
-}
-
-void TestEditing::focusLossCommits()
-{
-    QFETCH(QString, key);
-    QFETCH(QByteArray, line);
-    openTestSet();
-
-    QPointer<QWidget> editor = openEditorAndType(key, QStringLiteral("9"));
-    QVERIFY(editor);
-    tree()->setFocus(); // as the closing window does
-    QTRY_VERIFY(read(TestIni).contains("\r\n" + line + "\r\n"));
-    QVERIFY(!editor || !editor->isVisible());
-}
-
-void TestEditing::escapeCancels_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("how"); // "typed", or "dialog": through the editor's button
-    QTest::addColumn<bool>("autoSave");
-    for (const bool autoSave : {true, false}) {
-        const char* const save = autoSave ? ", Auto Save" : "";
-        QTest::addRow("text typed%s", save) << "Note"
-                                            << "typed" << autoSave;
-        QTest::addRow("text from the dialog%s", save) << "Note"
-                                                      << "dialog" << autoSave;
-        QTest::addRow("path typed%s", save) << "Data"
-                                            << "typed" << autoSave;
-        QTest::addRow("path from the dialog%s", save) << "Data"
-                                                      << "dialog" << autoSave;
-    }
-}
-
-void TestEditing::escapeCancels()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, how);
-    QFETCH(bool, autoSave);
-    openTestSet();
-    m_window->m_options.m_bAutoSave = autoSave;
-    ParamTreeItem* item = row(key);
-    const QString shown = item->text(ParamsTreeWidget::ValueColumn);
-    const QString value = item->m_pEntry->value;
-    QSignalSpy changes(tree(), &ParamsTreeWidget::signalParamChanged);
-
-    QWidget* editor = openEditor(item);
-    QVERIFY(editor);
-    auto* lineEdit = editor->findChild<QLineEdit*>();
-    if (how == QLatin1String("typed")) {
-        lineEdit->selectAll();
-        QTest::keyClicks(lineEdit, QStringLiteral("zzz"));
-    } else if (auto* text = qobject_cast<EditWidget*>(editor)) {
-        QTimer::singleShot(0, this, [] {
-            if (auto* dialog = qobject_cast<EditDialog*>(QApplication::activeModalWidget())) {
-                dialog->m_pTextEdit->setPlainText(QStringLiteral("zzz"));
-                dialog->accept();
-            }
-        });
-        QTest::mouseClick(text->m_pButton, Qt::LeftButton);
-    } else {
-        Dialogs::setNextFileName(path(QStringLiteral("set/zzz.bin")));
-        QTest::mouseClick(qobject_cast<FilePathWidget*>(editor)->m_pButton, Qt::LeftButton);
-    }
-    QVERIFY(lineEdit->text().contains(QLatin1String("zzz")));
-    reactivate();
-
-    QVERIFY(QApplication::focusWidget());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    QTRY_VERIFY(!openedEditor());
-    QVERIFY(m_window->isVisible()); // the editor took the key, not the window
-    QCOMPARE(item->m_pEntry->value, value);
-    QCOMPARE(item->text(ParamsTreeWidget::ValueColumn), shown);
-    QCOMPARE(changes.count(), 0);
-    QVERIFY(!m_window->m_session.isModified());
-    m_window->slotActionSave();
-    QCOMPARE(read(TestIni), Ini);
-}
-
-void TestEditing::tabCommitsAndMovesOn_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QString>("next");
-    QTest::newRow("spin box") << "Mode"
-                              << "5" << QByteArray("Mode= 5\t\t// 2") << "Level";
-    QTest::newRow("text editor") << "Note"
-                                 << "xy" << QByteArray("Note=xy") << "Data";
-    QTest::newRow("path editor") << "Data"
-                                 << "new.bin" << QByteArray("Data=new.bin") << QString();
-}
-
-void TestEditing::tabCommitsAndMovesOn()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, typed);
-    QFETCH(QByteArray, line);
-    QFETCH(QString, next);
-    openTestSet();
-
-    QPointer<QWidget> editor = openEditor(row(key));
-    QVERIFY(editor);
-    if (auto* lineEdit = editor->findChild<QLineEdit*>(); lineEdit && !qobject_cast<QAbstractSpinBox*>(editor)) {
-        lineEdit->selectAll();
-        QTest::keyClicks(lineEdit, typed);
-    } else {
-        QTest::keyClicks(editor, typed);
-    }
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-
-    QTRY_VERIFY(read(TestIni).contains("\r\n" + line + "\r\n"));
-    QTRY_VERIFY(!editor || !editor->isVisible());
-    // The focus stays in the tree: on the next row's editor, or on the tree after the last row.
-    QWidget* focus = QApplication::focusWidget();
-    QVERIFY(focus && (focus == tree() || tree()->isAncestorOf(focus)));
-    if (!next.isEmpty()) {
-        QCOMPARE(tree()->currentItem(), row(next));
-        QVERIFY(openedEditor());
-    }
-}
-
-void TestEditing::typingAfterFileDialog()
-{
-    openTestSet();
-    auto* editor = qobject_cast<FilePathWidget*>(openEditor(row(QStringLiteral("Data"))));
-    QVERIFY(editor);
-    write(QStringLiteral("set/chosen.bin"), "x");
-    // The real dialog: it takes the window's focus away while it runs.
-    QTimer::singleShot(0, this, [this] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        if (auto* files = qobject_cast<QFileDialog*>(dialog))
-            files->selectFile(path(QStringLiteral("set/chosen.bin")));
-        dialog->accept();
-    });
-    QTest::mouseClick(editor->m_pButton, Qt::LeftButton);
-    QCOMPARE(editor->m_pLineEdit->text(), QStringLiteral("chosen.bin"));
-    reactivate();
-
-    QTRY_COMPARE(QApplication::focusWidget(), editor->m_pLineEdit);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
-    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QTRY_VERIFY(read(TestIni).contains("\r\nData=chosen.bix\r\n"));
-}
-
-void TestEditing::typedNumbers_data()
-{
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QString>("note"); // beside the cell when a limit replaced the number; empty: none
-    for (const char* locale : {"C", "ru_RU"}) {
-        QTest::addRow("%s: comma", locale) << locale << "Ratio"
-                                           << "2,5" << QByteArray("Ratio=2.5") << QString();
-        QTest::addRow("%s: point", locale) << locale << "Ratio"
-                                           << "3.75" << QByteArray("Ratio=3.75") << QString();
-        QTest::addRow("%s: above the maximum", locale) << locale << "Freq"
-                                                       << "200000" << QByteArray("Freq= 100000\t\t// frequency")
-                                                       << "Значение 200000 больше допустимого: записан максимум 100000";
-        QTest::addRow("%s: below the minimum", locale)
-            << locale << "Gain"
-            << "-5" << QByteArray("Gain=0") << "Значение -5 меньше допустимого: записан минимум 0";
-        QTest::addRow("%s: fraction above the maximum", locale)
-            << locale << "Ratio"
-            << "12.5" << QByteArray("Ratio=10")
-            << "Значение 12" + QString(QLocale(locale).decimalPoint()) + "5 больше допустимого: записан максимум 10";
-        // A whole number takes no separator, rather than reading "2,5" as 25 with grouping.
-        QTest::addRow("%s: separator in a whole number", locale) << locale << "Gain"
-                                                                 << "2,5" << QByteArray("Gain=25") << QString();
-    }
-    QTest::newRow("C: too many decimals") << "C"
-                                          << "Ratio"
-                                          << "0.123456789012" << QByteArray("Ratio=0.123456789") << QString();
-}
-
-void TestEditing::typedNumbers()
-{
-    QFETCH(QString, locale);
-    QFETCH(QString, key);
-    QFETCH(QString, typed);
-    QFETCH(QByteArray, line);
-    QFETCH(QString, note);
-    useLocale(locale);
-    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
-    QByteArray description = Description;
-    description.replace(R"(name="Main.Gain" type="spin-int" min="0" max="10")",
-                        R"(name="Main.Gain" type="spin-int" min="0" max="100")");
-    openTestSet(Ini, description);
-
-    commit(key, typed);
-    QTRY_VERIFY2(read(TestIni).contains("\r\n" + line + "\r\n"), read(TestIni).constData());
-    ParamTreeItem* item = row(key);
-    QCOMPARE(item->toolTip(ParamsTreeWidget::ValueColumn), note);
-    auto* shown = tree()->viewport()->findChild<QLabel*>(QStringLiteral("volmarLimitNote"));
-    QCOMPARE(shown && shown->isVisible(), !note.isEmpty());
-    if (shown && !note.isEmpty()) {
-        QCOMPARE(shown->text(), note);
-        const QRect cell = tree()->visualRect(tree()->indexFromItem(item, ParamsTreeWidget::ValueColumn));
-        QVERIFY(tree()->viewport()->rect().contains(shown->geometry()));
-        // Beside the value in its cell, or right under or over the cell.
-        QVERIFY(cell.contains(shown->geometry()) || qAbs(shown->y() - cell.bottom()) <= 2 ||
-                qAbs(shown->geometry().bottom() - cell.top()) <= 2);
-        QVERIFY(!shown->geometry().intersects(QRect(
-            cell.topLeft(),
-            QSize(tree()->fontMetrics().horizontalAdvance(item->text(ParamsTreeWidget::ValueColumn)), cell.height()))));
-    }
-}
-
-void TestEditing::shortestNumberShown_data()
-{
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("C: half") << "C"
-                             << "0.5"
-                             << "0.5";
-    QTest::newRow("C: whole") << "C"
-                              << "3"
-                              << "3";
-    QTest::newRow("C: ten decimals") << "C"
-                                     << "0.0000000001"
-                                     << "0.0000000001";
-    QTest::newRow("ru: half") << "ru_RU"
-                              << "0.5"
-                              << "0,5";
-    QTest::newRow("ru: whole") << "ru_RU"
-                               << "10"
-                               << "10";
-    QTest::newRow("ru: negative zero") << "ru_RU"
-                                       << "-0"
-                                       << "0";
-}
-
-void TestEditing::shortestNumberShown()
-{
-    QFETCH(QString, locale);
-    QFETCH(QString, stored);
-    QFETCH(QString, shown);
-    useLocale(locale);
-    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
-    QByteArray description = Description;
-    description.replace(R"(min="0" max="10" inc="0")", R"(min="-1" max="10" inc="0")");
-    openTestSet(QByteArray(Ini).replace("Ratio=0.25", "Ratio=" + stored.toUtf8()), description);
-
-    auto* spin = qobject_cast<DoubleSpinBoxEx*>(openEditor(row(QStringLiteral("Ratio"))));
-    QVERIFY(spin);
-    QCOMPARE(spin->text(), shown);
-    QCOMPARE(spin->singleStep(), 0.1); // a step of 0 in the description keeps the default
-}
-
-void TestEditing::spinArrowsBesideTheNumber()
-{
-    openTestSet();
-    tree()->setColumnWidth(ParamsTreeWidget::TitleColumn, 100);
-    m_window->resize(900, m_window->height());
-    for (const char* key : {"Freq", "Ratio"}) {
-        auto* spin = qobject_cast<QAbstractSpinBox*>(openEditor(row(QString::fromLatin1(key))));
-        QVERIFY(spin);
-        const QRect cell = tree()->visualRect(tree()->indexFromItem(row(QString::fromLatin1(key)), 1));
-        QVERIFY2(cell.width() > 500, "a wide value column");
-        QCOMPARE(spin->geometry().topLeft(), cell.topLeft());
-        // Wide enough for the number and its arrows, far from the cell's end.
-        QCOMPARE(spin->width(), spin->sizeHint().width());
-        QVERIFY(spin->width() > spin->fontMetrics().horizontalAdvance(spin->text()));
-        QVERIFY2(spin->width() < cell.width() / 3, qPrintable(QString::number(spin->width())));
-        QTest::keyClick(spin, Qt::Key_Escape);
-        QTRY_VERIFY(!openedEditor());
-    }
-}
-
-void TestEditing::untouchedEditorWritesNothing_data()
-{
-    QTest::addColumn<QStringList>("values"); // Gain in each file of the set
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("action"); // typed text then Return, or: "click", "return", "tab", "up"
-    QTest::addColumn<QStringList>("after");
-    const QStringList differing{"1.0", "1.25", "1.0"};
-    QTest::newRow("differing, click elsewhere") << differing << "Gain"
-                                                << "click" << differing;
-    QTest::newRow("differing, Return") << differing << "Gain"
-                                       << "return" << differing;
-    QTest::newRow("differing, Tab") << differing << "Gain"
-                                    << "tab" << differing;
-    QTest::newRow("differing whole numbers") << QStringList{"3", "4", "3"} << "Count"
-                                             << "click" << QStringList{"3", "4", "3"};
-    QTest::newRow("differing, list") << differing << "Level"
-                                     << "click" << differing;
-    QTest::newRow("differing, text") << differing << "Note"
-                                     << "click" << differing;
-    QTest::newRow("differing, minimum typed") << differing << "Gain"
-                                              << "0.5" << QStringList(3, "0.5");
-    // The first step out of the empty field shows a value, the lowest; that one is written.
-    QTest::newRow("differing, Up") << differing << "Gain"
-                                   << "up" << QStringList(3, "0.5");
-    QTest::newRow("longer form of a number") << QStringList{"2.50"} << "Gain"
-                                             << "return" << QStringList{"2.50"};
-    QTest::newRow("above the maximum") << QStringList{"50"} << "Count"
-                                       << "click" << QStringList{"50"};
-    QTest::newRow("not a number") << QStringList{"abc"} << "Count"
-                                  << "return" << QStringList{"abc"};
-    QTest::newRow("list value with a bracket") << QStringList{"a[1]"} << "Level"
-                                               << "return" << QStringList{"a[1]"};
-    QTest::newRow("same number typed") << QStringList{"2.50"} << "Gain"
-                                       << "2.5" << QStringList{"2.5"};
-}
-
-void TestEditing::untouchedEditorWritesNothing()
-{
-    QFETCH(QStringList, values);
-    QFETCH(QString, key);
-    QFETCH(QString, action);
-    QFETCH(QStringList, after);
-    const QByteArray description = R"(<settings><group title="Main">
-  <param name="Main.Gain" type="spin-double" min="0.5" max="10"/>
-  <param name="Main.Count" type="spin-int" min="1" max="10"/>
-  <param name="Main.Level" type="list"><item val="1.0" descr="one"/><item val="2"/></param>
-  <param name="Main.Note"/>
-  <param name="Main.Other" type="spin-int" min="0" max="10"/>
- </group></settings>
-)";
-    const auto fileText = [&](const QString& value) {
-        QByteArray text = "[Main]\r\nGain=1\r\nCount=1\r\nLevel=1\r\nNote=1\r\nOther=0\r\n";
-        return text.replace(key.toUtf8() + "=1\r\n", key.toUtf8() + '=' + value.toUtf8() + "\r\n");
-    };
-    QStringList names;
-    for (int i = 0; i < values.size(); ++i) {
-        names << QStringLiteral("set/f%1.ini").arg(i);
-        write(names.last(), fileText(values.at(i)));
-    }
-    write(QStringLiteral("set/f0.vlmr"), description);
-    openSet(names);
-
-    QPointer<QWidget> editor = openEditor(row(key));
-    QVERIFY(editor);
-    if (action == QLatin1String("click")) {
-        const QModelIndex other = tree()->indexFromItem(row(QStringLiteral("Other")), ParamsTreeWidget::TitleColumn);
-        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualRect(other).center());
-    } else if (action == QLatin1String("tab")) {
-        QTest::keyClick(editor, Qt::Key_Tab);
-    } else {
-        if (action == QLatin1String("up"))
-            QTest::keyClick(editor, Qt::Key_Up);
-        else if (action != QLatin1String("return"))
-            QTest::keyClicks(editor, action);
-        QTest::keyClick(editor, Qt::Key_Return);
-    }
-    QTRY_VERIFY(!editor || !editor->isVisible());
-    QVERIFY(!m_window->m_session.isModified()); // nothing held for a later save either
-    for (int i = 0; i < names.size(); ++i)
-        QCOMPARE(read(names.at(i)), fileText(after.at(i)));
-}
-
-void TestEditing::autoSaveOnOff()
-{
-    openTestSet();
-    TestUtil::RewriteCounter rewrites(path(QStringLiteral("set")));
-    QSignalSpy changes(tree(), &ParamsTreeWidget::signalParamChanged);
-    const auto gainColour = [this] {
-        return row(QStringLiteral("Gain"))->foreground(ParamsTreeWidget::ValueColumn).color();
-    };
-
-    // Auto Save on: the saved text again is no change; a new value is written at once, once.
-    commit(QStringLiteral("Gain"), QStringLiteral("2"));
-    QTRY_VERIFY(!openedEditor());
-    QCOMPARE(changes.count(), 0);
-    QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 0);
-    commit(QStringLiteral("Gain"), QStringLiteral("4"));
-    QTRY_VERIFY(read(TestIni).contains("\r\nGain=4\r\n"));
-    QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 1);
-    QVERIFY(!m_window->m_ui.m_pActionSave->isEnabled());
-    QCOMPARE(gainColour(), QColor(0, 0, 0));
-
-    // Auto Save off: red and Save enabled; back to the saved text: black, and Save writes nothing.
-    m_window->m_options.m_bAutoSave = false;
-    commit(QStringLiteral("Gain"), QStringLiteral("6"));
-    QTRY_VERIFY(m_window->m_ui.m_pActionSave->isEnabled());
-    QCOMPARE(gainColour(), QColor(255, 0, 0));
-    commit(QStringLiteral("Gain"), QStringLiteral("4"));
-    QTRY_COMPARE(gainColour(), QColor(0, 0, 0));
-    QCOMPARE(changes.count(), 2);
-    const QByteArray saved = read(TestIni);
-    m_window->m_ui.m_pActionSave->trigger();
-    QCOMPARE(read(TestIni), saved);
-    QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 1);
-
-    commit(QStringLiteral("Gain"), QStringLiteral("6"));
-    QTRY_VERIFY(m_window->m_ui.m_pActionSave->isEnabled());
-    m_window->m_ui.m_pActionSave->trigger();
-    QVERIFY(read(TestIni).contains("\r\nGain=6\r\n"));
-    QCOMPARE(rewrites.count(QStringLiteral("test.ini")), 2);
-}
-
-void TestEditing::multiFileAllTabAndOneTab()
-{
-    const QByteArray ini = "[Main]\r\nFreq=100\r\nGain=1\r\n";
-    for (const QString& name : {QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini")})
-        write(name, ini);
-    write(QStringLiteral("set/a.vlmr"), Description);
-    openSet({QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini")});
-    QCOMPARE(m_window->m_view.m_pFileTabs->tabText(0), QStringLiteral("Все файлы"));
-
-    // The tab of one file edits that file alone.
-    m_window->m_view.m_pFileTabs->setCurrentIndex(2);
-    QCOMPARE(m_window->m_session.fileList(), QStringList{path(QStringLiteral("set/b.ini"))});
-    commit(QStringLiteral("Freq"), QStringLiteral("300"));
-    QTRY_COMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=300\r\nGain=1\r\n"));
-    QCOMPARE(read(QStringLiteral("set/a.ini")), ini);
-}
-
-void TestEditing::checkBoxSavedLikeAnEdit_data()
-{
-    QTest::addColumn<bool>("autoSave");
-    QTest::newRow("Auto Save") << true;
-    QTest::newRow("Save") << false;
-}
-
-void TestEditing::checkBoxSavedLikeAnEdit()
-{
-    QFETCH(bool, autoSave);
-    // The key of section 01 is indented and has blanks around "=".
-    const QByteArray ini = "[00]\r\nGain=1\r\n[01]\r\n  gain = 2\r\nFreq=5\r\n";
-    const QByteArray off = "[00]\r\nGain=1\r\n[01]\r\n  @gain = 2\r\nFreq=5\r\n";
-    openTestSet(ini, "<settings><check>1</check></settings>\n");
-    m_window->m_options.m_bAutoSave = autoSave;
-    const auto save = [&](const QByteArray& expected) {
-        if (autoSave) {
-            QVERIFY(!m_window->m_ui.m_pActionSave->isEnabled());
-        } else {
-            QCOMPARE(read(TestIni), expected == ini ? off : ini);
-            QVERIFY(m_window->m_ui.m_pActionSave->isEnabled());
-            m_window->m_ui.m_pActionSave->trigger();
-        }
-        QCOMPARE(read(TestIni), expected);
-        QVERIFY(!m_window->m_session.isModified());
-    };
-
-    clickCheckBox(row(QStringLiteral("gain"), QStringLiteral("01")), false);
-    save(off);
-    QCOMPARE(row(QStringLiteral("gain"), QStringLiteral("01"))->foreground(ParamsTreeWidget::ValueColumn).color(),
-             QColor(120, 120, 120));
-
-    // Read again, the key stays off; Space on its row switches it on.
-    m_window->loadFiles();
-    ParamTreeItem* gain = row(QStringLiteral("gain"), QStringLiteral("01"));
-    QCOMPARE(gain->checkState(ParamsTreeWidget::TitleColumn), Qt::Unchecked);
-    tree()->setCurrentItem(gain);
-    tree()->setFocus();
-    QTest::keyClick(tree(), Qt::Key_Space);
-    QCOMPARE(gain->checkState(ParamsTreeWidget::TitleColumn), Qt::Checked);
-    QVERIFY(gain->m_pEntry->enabled && (gain->flags() & Qt::ItemIsEditable));
-    save(ini);
-}
-
-void TestEditing::readOnlyKeyHasNoSwitch()
-{
-    const QByteArray ini = "[Main]\r\nGain=2\r\nFreq=5\r\n";
-    openTestSet(ini, "<settings><check>1</check><param name=\"Main.Gain\" noedit=\"1\"/></settings>\n");
-    ParamTreeItem* gain = row(QStringLiteral("Gain"));
-    QVERIFY(!gain->data(ParamsTreeWidget::TitleColumn, Qt::CheckStateRole).isValid());
-    QVERIFY(!(gain->flags() & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)));
-
-    // A click where a box would be, Space and a double click on the value change nothing.
-    const QRect rect = tree()->visualItemRect(gain);
-    QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, QPoint(rect.left() + 8, rect.center().y()));
-    tree()->setCurrentItem(gain);
-    QTest::keyClick(tree(), Qt::Key_Space);
-    QVERIFY(!openEditor(gain));
-    QVERIFY(!(gain->flags() & Qt::ItemIsEditable));
-    QVERIFY(!m_window->m_session.isModified());
-    QCOMPARE(read(TestIni), ini);
-}
-
-void TestEditing::missingKeyAdded_data()
-{
-    QTest::addColumn<bool>("checkMode"); // by the check box; else by a double click
-    QTest::newRow("check box") << true;
-    QTest::newRow("double click, no check mode") << false;
-}
-
-void TestEditing::missingKeyAdded()
-{
-    QFETCH(bool, checkMode);
-    const QByteArray a = "[Main]\r\nFreq=100\r\nGain=1\r\n";
-    write(QStringLiteral("set/a.ini"), a);
-    write(QStringLiteral("set/b.ini"), "[Main]\r\nFreq=100\r\n");
-    write(QStringLiteral("set/a.vlmr"), checkMode ? "<settings><check>1</check></settings>" : "<settings/>");
-    openSet({QStringLiteral("set/a.ini"), QStringLiteral("set/b.ini")});
-    ParamTreeItem* gain = row(QStringLiteral("Gain"));
-    QVERIFY(gain->m_pEntry->absent);
-
-    Dialogs::setNextAnswer(QMessageBox::Yes);
-    if (checkMode) {
-        clickCheckBox(gain, true);
-    } else {
-        QVERIFY(openEditor(gain));
-        QTest::keyClick(openedEditor(), Qt::Key_Escape);
-    }
-    QCOMPARE(Dialogs::shown().constLast().informativeText, QStringLiteral("Добавить параметр во все файлы?"));
-    // Without check mode there is no box to tick.
-    QCOMPARE(gain->data(ParamsTreeWidget::TitleColumn, Qt::CheckStateRole).isValid(), checkMode);
-    QVERIFY(gain->flags() & Qt::ItemIsEditable);
-    // Added where it was missing; the file that has it keeps its value.
-    QCOMPARE(read(QStringLiteral("set/b.ini")), QByteArray("[Main]\r\nFreq=100\r\nGain=\r\n"));
-    QCOMPARE(read(QStringLiteral("set/a.ini")), a);
-    QVERIFY(!m_window->m_session.isModified());
 }
 
 int main(int argc, char** argv)

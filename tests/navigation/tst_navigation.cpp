@@ -90,46 +90,6 @@ private slots:
         QCOMPARE(m_window->m_view.m_pParamsTree->currentColumn(), 1);
     }
 
-    void uncheckingDisablesOnlyThatKey()
-    {
-        ParamTreeItem* level = row("Уровень");
-        click("Уровень", true);
-        QCOMPARE(level->checkState(0), Qt::Unchecked);
-        QCOMPARE(level->foreground(0).color(), QColor(120, 120, 120));
-        QVERIFY(!(level->flags() & Qt::ItemIsEditable));
-        QVERIFY(m_window->m_session.isModified());
-        m_window->slotActionSave();
-        // Only the [Gen] line gains the marker; every other byte stays.
-        QCOMPARE(readBytes(m_ini), QByteArray(AIni).replace("Level=3", "@Level=3"));
-    }
-
-    void missingKeyAskedBeforeAdding()
-    {
-        open({m_ini, m_dir.filePath("b.ini")});
-        ParamTreeItem* extra = row("Дополнительный");
-        QVERIFY(extra->m_pEntry->absent);
-        Dialogs::setNextAnswer(QMessageBox::No);
-        click("Дополнительный", true);
-        QCOMPARE(Dialogs::shown().size(), 1);
-        const Dialogs::Shown asked = Dialogs::shown().constLast();
-        QCOMPARE(asked.kind + '|' + asked.text + '|' + asked.informativeText,
-                 "question|Параметр отсутствует в некоторых файлах|Добавить параметр во все файлы?");
-        QVERIFY(asked.buttons == (QMessageBox::Yes | QMessageBox::No) && asked.defaultButton == QMessageBox::Yes);
-        QCOMPARE(extra->checkState(0), Qt::Unchecked);
-        QVERIFY(extra->m_pEntry->absent && !extra->m_pEntry->enabled);
-
-        // A double click asks the same; No leaves it alone.
-        Dialogs::setNextAnswer(QMessageBox::No);
-        QTest::mouseDClick(m_window->m_view.m_pParamsTree->viewport(), Qt::LeftButton, {}, centreOf(extra));
-        QCOMPARE(Dialogs::shown().constLast().informativeText, "Добавить параметр во все файлы?");
-        QVERIFY(extra->m_pEntry->absent);
-
-        Dialogs::setNextAnswer(QMessageBox::Yes);
-        click("Дополнительный", true);
-        QCOMPARE(extra->checkState(0), Qt::Checked);
-        QVERIFY(!extra->m_pEntry->absent && extra->m_pEntry->enabled);
-    }
-
     void doubleClickStoresOpenInItsLine()
     {
         ParamTreeItem* adc = row("АЦП");
@@ -318,19 +278,11 @@ private:
         return m_window->m_view.m_pParamsTree->visualRect(m_window->m_view.m_pParamsTree->indexFromItem(item)).center();
     }
 
-    void click(const QString& title, bool onCheckBox = false)
+    void click(const QString& title)
     {
-        ParamsTreeWidget* tree = m_window->m_view.m_pParamsTree;
         ParamTreeItem* item = row(title);
         QVERIFY2(item, qPrintable(title));
-        QPoint at = centreOf(item);
-        if (onCheckBox) {
-            // The check box sits at the left of the title cell, inside the delegate's margin.
-            const int margin = tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1;
-            at.setX(tree->visualItemRect(item).left() + margin +
-                    tree->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, tree) / 2);
-        }
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseClick(m_window->m_view.m_pParamsTree->viewport(), Qt::LeftButton, {}, centreOf(item));
     }
 
     QTemporaryDir m_dir;
