@@ -234,7 +234,13 @@ void IniDocument::collectEntries()
         QList<std::optional<QString>> firstValues;
         QSet<QString> listed;
         for (qsizetype f = 0; f < m_parses.size(); ++f) {
-            for (ParsedProfile::KeyValue& key : m_parses.at(f).keyValues(section)) {
+            QList<ParsedProfile::KeyValue> fileKeys = m_parses.at(f).keyValues(section);
+            if (f == 0) {
+                listed.reserve(fileKeys.size());
+                keys.reserve(fileKeys.size());
+                firstValues.reserve(fileKeys.size());
+            }
+            for (ParsedProfile::KeyValue& key : fileKeys) {
                 if (key.name.startsWith(QLatin1String("//")) || readsAsMissing(key.value))
                     continue;
                 const qsizetype before = listed.size();

@@ -154,6 +154,10 @@ void ParsedProfile::parse()
             return data[offset] | (uint(data[offset + 1]) << 8);
     };
 
+    // Every line end is a LF or a CR; reserving for the LFs alone saves most regrowth of the lists.
+    const qsizetype lineEnds = std::count(m_bytes.cbegin() + m_start, m_bytes.cend(), '\n') + 1;
+    m_lines.reserve(lineEnds);
+    m_entries.reserve(lineEnds);
     m_sections.append(Section());
     int current = 0;
     qsizetype pos = m_start;
@@ -463,6 +467,7 @@ QList<ParsedProfile::KeyValue> ParsedProfile::keyValues(const QString& section) 
     QList<KeyValue> out;
     qsizetype used = 0;
     const Section& s = m_sections.at(index);
+    out.reserve(s.endEntry - s.firstEntry);
     for (int e = s.firstEntry; e < s.endEntry; ++e) {
         const Entry& entry = m_entries.at(e);
         if (!isKey(entry))
