@@ -323,12 +323,6 @@ int ParsedProfile::findKey(int section, QStringView name) const
     return probe(m_keySlots, keyHash(section, foldHash(name)), same, nullptr);
 }
 
-uint ParsedProfile::unitAt(qsizetype offset) const
-{
-    const auto* data = reinterpret_cast<const uchar*>(m_bytes.constData());
-    return m_width == 1 ? data[offset] : data[offset] | (uint(data[offset + 1]) << 8);
-}
-
 qsizetype ParsedProfile::skipBlanks(qsizetype begin, qsizetype end) const
 {
     while (begin + m_width <= end && isBlank(unitAt(begin)))

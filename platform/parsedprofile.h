@@ -124,7 +124,11 @@ private:
 
     template <int Width>
     void parse();
-    uint unitAt(qsizetype offset) const;
+    uint unitAt(qsizetype offset) const
+    {
+        const auto* data = reinterpret_cast<const uchar*>(m_bytes.constData());
+        return m_width == 1 ? data[offset] : data[offset] | (uint(data[offset + 1]) << 8);
+    }
     bool isBlankUnit(uint unit) const;
     qsizetype skipBlanks(qsizetype begin, qsizetype end) const;
     qsizetype skipBlanksBack(qsizetype begin, qsizetype end) const;
