@@ -24,13 +24,17 @@ void splitValue(QStringView raw, QString* value, QString* comment)
 {
     QStringView parts[2];
     int count = 0;
-    const QStringView separator = raw.contains(u"//") ? QStringView(u"//") : QStringView(u";");
-    if (!raw.contains(separator)) {
+    qsizetype at = raw.indexOf(u"//");
+    const QStringView separator = at >= 0 ? QStringView(u"//") : QStringView(u";");
+    if (at < 0)
+        at = raw.indexOf(u';');
+    if (at < 0) {
         parts[count++] = raw.trimmed();
     } else {
         qsizetype from = 0;
         while (count < 2 && from <= raw.size()) {
-            qsizetype at = raw.indexOf(separator, from);
+            if (at < from)
+                at = raw.indexOf(separator, from);
             if (at < 0)
                 at = raw.size();
             if (at > from)
@@ -234,7 +238,13 @@ void IniDocument::collectEntries()
         QList<std::optional<QString>> firstValues;
         QSet<QString> listed;
         for (qsizetype f = 0; f < m_parses.size(); ++f) {
-            for (ParsedProfile::KeyValue& key : m_parses.at(f).keyValues(section)) {
+            QList<ParsedProfile::KeyValue> fileKeys = m_parses.at(f).keyValues(section);
+            if (f == 0) {
+                listed.reserve(fileKeys.size());
+                keys.reserve(fileKeys.size());
+                firstValues.reserve(fileKeys.size());
+            }
+            for (ParsedProfile::KeyValue& key : fileKeys) {
                 if (key.name.startsWith(QLatin1String("//")) || readsAsMissing(key.value))
                     continue;
                 const qsizetype before = listed.size();

@@ -2,6 +2,7 @@
 
 #include "platform/profile.h"
 
+#include <QVarLengthArray>
 #include <QtEndian>
 
 #include <algorithm>
@@ -69,6 +70,62 @@ bool hasHighByte(const char* data, qsizetype size)
 }
 } // namespace
 
+namespace
+{
+// Calls put with every UTF-16 unit of the folded form of name, which has as many units as name.
+template <typename Emit>
+void foldUnits(QStringView name, Emit&& put)
+{
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t unit = name[i].unicode();
+        if (unit < 0x80) {
+            put(char16_t(unit >= 'a' && unit <= 'z' ? unit - ('a' - 'A') : unit));
+        } else if (QChar::isHighSurrogate(unit) && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            const char32_t upper = QChar::toUpper(QChar::surrogateToUcs4(unit, name[i + 1].unicode()));
+            const bool astral = QChar::requiresSurrogates(upper);
+            put(astral ? QChar::highSurrogate(upper) : unit);
+            put(astral ? QChar::lowSurrogate(upper) : name[i + 1].unicode());
+            ++i;
+        } else {
+            const char32_t upper = QChar::toUpper(char32_t(unit));
+            put(QChar::requiresSurrogates(upper) ? unit : char16_t(upper));
+        }
+    }
+}
+
+uint foldHash(QStringView name)
+{
+    uint hash = 2166136261u;
+    foldUnits(name, [&hash](char16_t unit) { hash = (hash ^ unit) * 16777619u; });
+    return hash;
+}
+
+bool foldEqual(QStringView a, QStringView b)
+{
+    if (a.size() != b.size())
+        return false;
+    qsizetype i = 0;
+    for (; i < a.size(); ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        if (x >= 0x80 || y >= 0x80)
+            break;
+        const char16_t lower = x | 0x20;
+        if (x != y && (lower != (y | 0x20) || lower < 'a' || lower > 'z'))
+            return false;
+    }
+    if (i == a.size())
+        return true;
+    // Past ASCII a character may fold to a pair, so both tails are folded whole.
+    QVarLengthArray<char16_t, 128> folded;
+    foldUnits(a.sliced(i), [&folded](char16_t unit) { folded.append(unit); });
+    qsizetype at = 0;
+    bool same = true;
+    foldUnits(b.sliced(i), [&](char16_t unit) { same = same && folded[at++] == unit; });
+    return same;
+}
+} // namespace
+
 ParsedProfile::ParsedProfile(QByteArray bytes)
     : m_bytes(std::move(bytes)), m_encoding(TextCodec::detect(m_bytes)),
       m_width(m_encoding == Encoding::Utf16Le ? 2 : 1), m_start(TextCodec::bomLength(m_encoding)), m_asciiOnly(false)
@@ -97,9 +154,12 @@ void ParsedProfile::parse()
             return data[offset] | (uint(data[offset + 1]) << 8);
     };
 
+    // Every line end is a LF or a CR; reserving for the LFs alone saves most regrowth of the lists.
+    const qsizetype lineEnds = std::count(m_bytes.cbegin() + m_start, m_bytes.cend(), '\n') + 1;
+    m_lines.reserve(lineEnds);
+    m_entries.reserve(lineEnds);
     m_sections.append(Section());
     int current = 0;
-    bool reachable = true;
     qsizetype pos = m_start;
     while (pos < limit) {
         qsizetype contentEnd = pos;
@@ -147,14 +207,6 @@ void ParsedProfile::parse()
                 // An empty name cannot be asked for: "" means the part before the first header.
                 section.listed = !section.name.isEmpty();
                 current = int(m_sections.size());
-                reachable = false;
-                if (section.listed) {
-                    const QString folded = foldCase(section.name);
-                    if (!m_sectionIndex.contains(folded)) {
-                        m_sectionIndex.insert(folded, current);
-                        reachable = true;
-                    }
-                }
                 m_sections.append(section);
                 continue;
             }
@@ -177,14 +229,7 @@ void ParsedProfile::parse()
         }
         entry.name = decodeRange(begin, cutAtNul(begin, nameEnd));
         entry.first = -1;
-        if (reachable) {
-            QHash<QString, int>& keys = m_sections[current].keys;
-            const QString folded = foldCase(entry.name);
-            auto found = keys.constFind(folded);
-            if (found == keys.constEnd())
-                found = keys.insert(folded, int(m_entries.size()));
-            entry.first = found.value();
-        }
+        entry.section = current;
         m_entries.append(std::move(entry));
     }
     // The odd last byte of a UTF-16 file belongs to no character; keep it as a line of its own.
@@ -197,12 +242,85 @@ void ParsedProfile::parse()
         m_lineEnd = m_bytes.mid(m_lines.first().contentEnd, m_lines.first().end - m_lines.first().contentEnd);
     else
         m_lineEnd = TextCodec::encode(QStringLiteral("\r\n"), m_encoding);
+    buildIndex();
 }
 
-uint ParsedProfile::unitAt(qsizetype offset) const
+namespace
 {
-    const auto* data = reinterpret_cast<const uchar*>(m_bytes.constData());
-    return m_width == 1 ? data[offset] : data[offset] | (uint(data[offset + 1]) << 8);
+qsizetype slotCount(qsizetype items)
+{
+    qsizetype count = 16;
+    while (count < 2 * items)
+        count *= 2;
+    return count;
+}
+
+uint keyHash(int section, uint nameHash)
+{
+    return nameHash ^ (uint(section) * 0x9E3779B9u);
+}
+} // namespace
+
+// Open addressing: the slot after a taken one is tried next, so a look-up walks at most the run
+// of taken slots, which half-empty tables keep short.
+template <typename Same>
+int ParsedProfile::probe(const QList<Slot>& table, uint hash, Same&& same, qsizetype* freeSlot)
+{
+    const qsizetype mask = table.size() - 1;
+    for (qsizetype at = hash & mask;; at = (at + 1) & mask) {
+        const Slot& slot = table.at(at);
+        if (slot.index < 0) {
+            if (freeSlot)
+                *freeSlot = at;
+            return -1;
+        }
+        if (slot.hash == hash && same(slot.index))
+            return slot.index;
+    }
+}
+
+// Only the first section of a name can be asked for, and in it only the first key of a name.
+void ParsedProfile::buildIndex()
+{
+    m_sectionSlots = QList<Slot>(slotCount(m_sections.size()), Slot{0, -1});
+    QList<bool> reachable(m_sections.size(), false);
+    reachable[0] = true;
+    for (int s = 1; s < m_sections.size(); ++s) {
+        const QString& name = m_sections.at(s).name;
+        if (!m_sections.at(s).listed)
+            continue;
+        const uint hash = foldHash(name);
+        qsizetype free = -1;
+        const auto same = [&](int other) { return foldEqual(m_sections.at(other).name, name); };
+        if (probe(m_sectionSlots, hash, same, &free) < 0) {
+            m_sectionSlots[free] = Slot{hash, s};
+            reachable[s] = true;
+        }
+    }
+    m_keySlots = QList<Slot>(slotCount(m_entries.size()), Slot{0, -1});
+    for (int e = 0; e < m_entries.size(); ++e) {
+        Entry& entry = m_entries[e];
+        if (!reachable.at(entry.section))
+            continue;
+        const uint hash = keyHash(entry.section, foldHash(entry.name));
+        qsizetype free = -1;
+        const auto same = [&](int other) {
+            return m_entries.at(other).section == entry.section && foldEqual(m_entries.at(other).name, entry.name);
+        };
+        entry.first = probe(m_keySlots, hash, same, &free);
+        if (entry.first < 0) {
+            m_keySlots[free] = Slot{hash, e};
+            entry.first = e;
+        }
+    }
+}
+
+int ParsedProfile::findKey(int section, QStringView name) const
+{
+    const auto same = [&](int other) {
+        return m_entries.at(other).section == section && foldEqual(m_entries.at(other).name, name);
+    };
+    return probe(m_keySlots, keyHash(section, foldHash(name)), same, nullptr);
 }
 
 qsizetype ParsedProfile::skipBlanks(qsizetype begin, qsizetype end) const
@@ -265,21 +383,7 @@ QString ParsedProfile::foldCase(QStringView name)
 {
     QString folded(name.size(), Qt::Uninitialized);
     QChar* out = folded.data();
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t unit = name[i].unicode();
-        if (unit < 0x80) {
-            out[i] = QChar(unit >= 'a' && unit <= 'z' ? unit - ('a' - 'A') : unit);
-        } else if (QChar::isHighSurrogate(unit) && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
-            const char32_t upper = QChar::toUpper(QChar::surrogateToUcs4(unit, name[i + 1].unicode()));
-            const bool astral = QChar::requiresSurrogates(upper);
-            out[i] = astral ? QChar(QChar::highSurrogate(upper)) : QChar(unit);
-            out[i + 1] = astral ? QChar(QChar::lowSurrogate(upper)) : name[i + 1];
-            ++i;
-        } else {
-            const char32_t upper = QChar::toUpper(char32_t(unit));
-            out[i] = QChar::requiresSurrogates(upper) ? QChar(unit) : QChar(char16_t(upper));
-        }
-    }
+    foldUnits(name, [&out](char16_t unit) { *out++ = QChar(unit); });
     return folded;
 }
 
@@ -289,11 +393,12 @@ bool ParsedProfile::isKey(const Entry& entry)
     return entry.equals >= 0 && !entry.name.startsWith(u';');
 }
 
-int ParsedProfile::findSection(const QString& name) const
+int ParsedProfile::findSection(QStringView name) const
 {
     if (name.isEmpty())
         return 0;
-    return m_sectionIndex.value(foldCase(name), -1);
+    return probe(
+        m_sectionSlots, foldHash(name), [&](int other) { return foldEqual(m_sections.at(other).name, name); }, nullptr);
 }
 
 QStringList ParsedProfile::sectionNames() const
@@ -307,7 +412,7 @@ QStringList ParsedProfile::sectionNames() const
 
 QStringList ParsedProfile::keyNames(const QString& section) const
 {
-    const int index = findSection(beforeNul(section).toString());
+    const int index = findSection(beforeNul(section));
     if (index < 0)
         return {};
     QStringList names;
@@ -322,10 +427,10 @@ QStringList ParsedProfile::keyNames(const QString& section) const
 
 int ParsedProfile::findValue(const QString& section, const QString& key) const
 {
-    const int index = findSection(trimmed(beforeNul(section)).toString());
+    const int index = findSection(trimmed(beforeNul(section)));
     if (index < 0)
         return -1;
-    const int e = m_sections.at(index).keys.value(foldCase(trimmed(beforeNul(key))), -1);
+    const int e = findKey(index, trimmed(beforeNul(key)));
     return e < 0 || m_entries.at(e).equals < 0 ? -1 : e;
 }
 
@@ -347,15 +452,16 @@ QString ParsedProfile::text() const
 
 QList<ParsedProfile::KeyValue> ParsedProfile::keyValues(const QString& section) const
 {
-    const int index = findSection(beforeNul(section).toString());
+    const int index = findSection(beforeNul(section));
     if (index < 0)
         return {};
     // The entry a look-up of a listed name finds is known from the parse, when the look-up goes to
     // the same section and the name is one it would not trim.
-    const bool sameSection = findSection(trimmed(beforeNul(section)).toString()) == index;
+    const bool sameSection = findSection(trimmed(beforeNul(section))) == index;
     QList<KeyValue> out;
     qsizetype used = 0;
     const Section& s = m_sections.at(index);
+    out.reserve(s.endEntry - s.firstEntry);
     for (int e = s.firstEntry; e < s.endEntry; ++e) {
         const Entry& entry = m_entries.at(e);
         if (!isKey(entry))
@@ -417,15 +523,15 @@ QList<ParsedProfile::OutlineLine> ParsedProfile::outline() const
 QList<qsizetype> ParsedProfile::keyNameOffsets(const QString& section, const QString& name) const
 {
     QList<qsizetype> offsets;
-    const int index = findSection(trimmed(beforeNul(section)).toString());
+    const int index = findSection(trimmed(beforeNul(section)));
     // The part before the first header has no name to be asked by.
     if (index <= 0)
         return offsets;
-    const QString folded = foldCase(trimmed(beforeNul(name)));
+    const QStringView wanted = trimmed(beforeNul(name));
     const Section& s = m_sections.at(index);
     for (int e = s.firstEntry; e < s.endEntry; ++e) {
         const Entry& entry = m_entries.at(e);
-        if (entry.equals >= 0 && foldCase(entry.name) == folded) {
+        if (entry.equals >= 0 && foldEqual(entry.name, wanted)) {
             const Line& line = m_lines.at(entry.line);
             offsets.append(skipBlanks(line.begin, line.contentEnd));
         }
@@ -443,7 +549,7 @@ std::optional<ParsedProfile::Splice> ParsedProfile::putValue(const QString& sect
     const QString entryText = leftTrimmed(keyName).toString() + u'=' + text;
     const QByteArray newLine = encodeText(entryText) + m_lineEnd;
 
-    const int index = findSection(trimmed(sectionName).toString());
+    const int index = findSection(trimmed(sectionName));
     if (index < 0) {
         // A UTF-16 file cut after half a code unit keeps that byte last, so the new lines stay aligned.
         const qsizetype end = m_start + (size - m_start) / m_width * m_width;
@@ -460,7 +566,7 @@ std::optional<ParsedProfile::Splice> ParsedProfile::putValue(const QString& sect
     }
 
     const Section& s = m_sections.at(index);
-    const int e = s.keys.value(foldCase(trimmed(keyName)), -1);
+    const int e = findKey(index, trimmed(keyName));
     if (e >= 0) {
         const Entry& entry = m_entries.at(e);
         const Line& line = m_lines.at(entry.line);
@@ -490,10 +596,10 @@ std::optional<ParsedProfile::Splice> ParsedProfile::putValue(const QString& sect
 
 std::optional<ParsedProfile::Splice> ParsedProfile::removeKey(const QString& section, const QString& key) const
 {
-    const int index = findSection(beforeNul(section).toString());
+    const int index = findSection(beforeNul(section));
     if (index < 0)
         return std::nullopt;
-    const int e = m_sections.at(index).keys.value(foldCase(beforeNul(key)), -1);
+    const int e = findKey(index, beforeNul(key));
     if (e < 0)
         return std::nullopt;
     const Line& line = m_lines.at(m_entries.at(e).line);
@@ -502,7 +608,7 @@ std::optional<ParsedProfile::Splice> ParsedProfile::removeKey(const QString& sec
 
 std::optional<ParsedProfile::Splice> ParsedProfile::removeSection(const QString& section) const
 {
-    const int index = findSection(beforeNul(section).toString());
+    const int index = findSection(beforeNul(section));
     if (index < 0)
         return std::nullopt;
     const Section& s = m_sections.at(index);

@@ -104,6 +104,7 @@ private:
         qsizetype equals; // offset of the first "=", -1 when the line has none
         qsizetype valueBegin;
         qsizetype valueEnd;
+        int section;
     };
     struct Section
     {
@@ -113,12 +114,21 @@ private:
         int firstEntry = 0;
         int endEntry = 0;
         bool listed = false;
-        QHash<QString, int> keys; // folded name -> first entry
+    };
+    // One slot of a hash table of names compared with case ignored; index -1 marks a free slot.
+    struct Slot
+    {
+        uint hash;
+        int index;
     };
 
     template <int Width>
     void parse();
-    uint unitAt(qsizetype offset) const;
+    uint unitAt(qsizetype offset) const
+    {
+        const auto* data = reinterpret_cast<const uchar*>(m_bytes.constData());
+        return m_width == 1 ? data[offset] : data[offset] | (uint(data[offset + 1]) << 8);
+    }
     bool isBlankUnit(uint unit) const;
     qsizetype skipBlanks(qsizetype begin, qsizetype end) const;
     qsizetype skipBlanksBack(qsizetype begin, qsizetype end) const;
@@ -128,7 +138,11 @@ private:
     static bool isKey(const Entry& entry);
     int findValue(const QString& section, const QString& key) const; // entry index, or -1
     std::optional<QString> valueOf(int entry) const;
-    int findSection(const QString& name) const;
+    int findSection(QStringView name) const;
+    int findKey(int section, QStringView name) const; // the section's first entry of the name, or -1
+    void buildIndex();
+    template <typename Same>
+    static int probe(const QList<Slot>& table, uint hash, Same&& same, qsizetype* freeSlot);
     bool applyInPlace(const Splice& splice);
 
     QByteArray m_bytes;
@@ -140,8 +154,9 @@ private:
     QByteArray m_lineEnd; // what new lines end with
     QList<Line> m_lines;
     QList<Entry> m_entries;
-    QList<Section> m_sections; // [0] is the nameless part
-    QHash<QString, int> m_sectionIndex;
+    QList<Section> m_sections;  // [0] is the nameless part
+    QList<Slot> m_sectionSlots; // reachable sections by name
+    QList<Slot> m_keySlots;     // reachable sections' first entries by section and name
 };
 
 // Value writes applied together, each as putValue() and apply() would apply it after the ones
