@@ -86,7 +86,7 @@ private slots:
                 entries << (entry->isSeparator() ? "-" : TestUtil::shownText(entry->text()));
             menus << TestUtil::shownText(menuAction->text()) + ": " + entries.join(", ");
         }
-        QCOMPARE(menus, (QStringList{"Файл: Открыть..., -, Сохранить, Сохранить как.., -, Выход",
+        QCOMPARE(menus, (QStringList{"Файл: Открыть..., Недавние файлы, -, Сохранить, Сохранить как.., -, Выход",
                                      "Параметры: Показать ключевые слова, Шрифт..., Настройки...",
                                      "Инструменты: Загрузить прошивку, Запустить Orvex", "Справка: О программе..."}));
         QCOMPARE(TestUtil::shownText(m_window->m_ui.m_pActionColorGroup->text()), "Изменить цвет группы...");
