@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -34,15 +33,8 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
 
     centreOnScreen();
 
-    QStringList openList = files;
-    openList.sort();
-    // Opening moves the current directory to the first file's folder; names typed relative to the
-    // shell's folder must still find their files after that.
-    for (QString& name : openList)
-        if (QFileInfo(name).isRelative())
-            name = QFileInfo(name).absoluteFilePath();
     // A folder, a FIFO or a file that cannot be read is named in a message and left out.
-    m_session.setOpenList(openableFiles(openList));
+    m_session.setOpenList(openableFiles(commandLineOrder(files)));
 
     m_pPanel = new ProgramPanel(this, m_ui, m_runner);
     connect(TerminationSignals::instance(), &TerminationSignals::received, this, &Volmar::slotTerminationSignal);
@@ -53,6 +45,9 @@ Volmar::Volmar(QWidget* parent, Qt::WindowFlags flags, const QStringList& files)
     openFiles();
 
     connect(m_ui.m_pActionOpen, &QAction::triggered, this, &Volmar::slotActionOpen);
+    connect(m_ui.m_pRecentMenu, &QMenu::aboutToShow, this, &Volmar::fillRecentMenu);
+    setAcceptDrops(true);
+    fillRecentMenu();
     connect(m_ui.m_pActionSave, &QAction::triggered, this, &Volmar::slotActionSave);
     connect(m_ui.m_pActionSaveAs, &QAction::triggered, this, &Volmar::slotActionSaveAs);
     connect(m_ui.m_pActionFont, &QAction::triggered, &m_view, &ParamsView::slotActionFont);

@@ -33,6 +33,8 @@ protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 public slots:
     void slotClicked();
@@ -54,6 +56,15 @@ public:
     // The openable ones of `files`; the others are named in one message.
     QStringList openableFiles(const QStringList& files);
     void openFiles();
+    // Names in the order and form the command line gives them: sorted, and absolute, since opening
+    // moves the current directory.
+    static QStringList commandLineOrder(QStringList files);
+    // Opens the openable ones of `files` in place of the document; false, and the document as it
+    // was, when none is. The caller has asked about unsaved values.
+    bool openChosen(const QStringList& files);
+    // The recent openings menu, read from the store each time it opens.
+    void fillRecentMenu();
+    void openRecent(const QStringList& files);
     void loadFiles();
     void showRefusals(const QStringList& refused);
     // Asks whether to save changed values, and saves them if the user says so.

@@ -4,12 +4,19 @@
 #include "app/firstlook.h"
 #include "app/programpanel.h"
 #include "app/volmar.h"
+#include "settings/recentfiles.h"
 #include "widgets/messagebox.h"
 #include "widgets/paramstreewidget.h"
 
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QSettings>
 #include <QTimer>
+#include <QUrl>
 
 namespace
 {
@@ -55,16 +62,111 @@ void Volmar::slotActionOpen()
         lastDir = QDir::currentPath();
     const QString name = Dialogs::getOpenFileName(this, tr("Открыть файл"), lastDir,
                                                   tr("ini files (*.ini *.ax);;vlmr files (*.vlmr);;Все файлы (*)"));
-    // A file that cannot be opened leaves the open document as it was.
-    if (!name.isEmpty() && !openableFiles({name}).isEmpty()) {
+    if (!name.isEmpty() && openChosen({name}))
         lastDir = QFileInfo(name).absolutePath();
-        m_session.setOpenList({name});
-        m_ui.m_pAuxButton->hide();
-        openFiles();
-        m_ui.m_pNotepadButton->setEnabled(true);
-    }
+}
+
+QStringList Volmar::commandLineOrder(QStringList files)
+{
+    files.sort();
+    for (QString& name : files)
+        if (QFileInfo(name).isRelative())
+            name = QFileInfo(name).absoluteFilePath();
+    return files;
+}
+
+bool Volmar::openChosen(const QStringList& files)
+{
+    const QStringList openable = openableFiles(files);
+    // A file that cannot be opened leaves the open document as it was.
+    if (openable.isEmpty())
+        return false;
+    m_session.setOpenList(openable);
+    m_ui.m_pAuxButton->hide();
+    openFiles();
     if (m_session.openList().isEmpty())
         m_ui.m_pNotepadButton->setEnabled(false);
+    return true;
+}
+
+void Volmar::fillRecentMenu()
+{
+    QMenu* menu = m_ui.m_pRecentMenu;
+    menu->clear();
+    QSettings store(QStringLiteral("Korvane"), QStringLiteral("Volmar"));
+    const QList<QStringList> entries = RecentFiles::load(store);
+    if (entries.isEmpty())
+        menu->addAction(tr("Список пуст"))->setEnabled(false);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QStringList& files = entries.at(i);
+        QStringList shown;
+        for (const QString& name : files)
+            shown.append(QDir::toNativeSeparators(name).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        // Digits 1 to 9 choose an entry from the keyboard.
+        const QString number = i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QStringLiteral("%1 ").arg(i + 1);
+        connect(menu->addAction(number + shown.join(QStringLiteral(", "))), &QAction::triggered, this,
+                [this, files] { openRecent(files); });
+    }
+}
+
+void Volmar::openRecent(const QStringList& files)
+{
+    QStringList vanished;
+    for (const QString& name : files)
+        if (!QFileInfo::exists(name))
+            vanished.append(name);
+    if (!vanished.isEmpty()) {
+        QSettings store(QStringLiteral("Korvane"), QStringLiteral("Volmar"));
+        RecentFiles::remove(store, files);
+        Dialogs::warning(this, QStringLiteral("Volmar"),
+                         (vanished.size() == 1
+                              ? tr("Файл не найден: ") + vanished.first()
+                              : tr("Файлы не найдены:") + QLatin1Char('\n') + vanished.join(QLatin1Char('\n'))) +
+                             tr(".\nЗапись убрана из списка недавних файлов."));
+        return;
+    }
+    askSave();
+    openChosen(files);
+}
+
+namespace
+{
+// The INI files and descriptions among what is dragged; whatever else comes with them is left out.
+QStringList droppedFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (!data)
+        return files;
+    const QList<QUrl> urls = data->urls();
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        const QString suffix = QFileInfo(url.fileName()).suffix();
+        // A description is told by its exact suffix, as the session tells it.
+        if (suffix.compare(QLatin1String("ini"), Qt::CaseInsensitive) == 0 || suffix == QLatin1String("vlmr"))
+            files.append(url.toLocalFile());
+    }
+    return files;
+}
+} // namespace
+
+void Volmar::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (!droppedFiles(e->mimeData()).isEmpty())
+        e->acceptProposedAction();
+}
+
+void Volmar::dropEvent(QDropEvent* e)
+{
+    const QStringList files = commandLineOrder(droppedFiles(e->mimeData()));
+    if (files.isEmpty())
+        return;
+    e->acceptProposedAction();
+    // The drag ends first: a question asked inside the drop would hold the dragging program.
+    QTimer::singleShot(0, this, [this, files] {
+        askSave();
+        openChosen(files);
+    });
 }
 
 void Volmar::openFiles()
@@ -87,6 +189,8 @@ void Volmar::openFiles()
         m_ui.m_pActionSave->setEnabled(false);
         return;
     }
+    QSettings store(QStringLiteral("Korvane"), QStringLiteral("Volmar"));
+    RecentFiles::add(store, m_session.openList());
 
     loadFiles();
     const DescriptionModel& desc = m_session.description();

@@ -85,7 +85,7 @@ private slots:
                 entries << (entry->isSeparator() ? "-" : TestUtil::shownText(entry->text()));
             menus << TestUtil::shownText(menuAction->text()) + ": " + entries.join(", ");
         }
-        QCOMPARE(menus, (QStringList{"Файл: Открыть..., -, Сохранить, Сохранить как.., -, Выход",
+        QCOMPARE(menus, (QStringList{"Файл: Открыть..., Недавние файлы, -, Сохранить, Сохранить как.., -, Выход",
                                      "Правка: Отменить, Повторить, -, Вернуть сохранённое",
                                      "Параметры: Показать ключевые слова, Шрифт..., Настройки...",
                                      "Инструменты: Загрузить прошивку, Запустить Orvex", "Справка: О программе..."}));
