@@ -41,12 +41,7 @@ class TestFilterBox : public QObject
 private slots:
     void init()
     {
-        QSettings store("Korvane", "Volmar");
-        store.clear();
-        // Nothing is started after opening.
-        for (const char* option : {"Auto Load Orvex", "Auto Run Program", "Auto Load PLD"})
-            store.setValue(option, 0);
-        store.sync();
+        TestUtil::resetStoreWithoutAutoStarts();
         Dialogs::clearShown();
         m_dir = std::make_unique<QTemporaryDir>();
         m_window = std::make_unique<Volmar>();

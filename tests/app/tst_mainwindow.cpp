@@ -53,11 +53,7 @@ class TestMainWindow : public QObject
 private slots:
     void init()
     {
-        QSettings store("Korvane", "Volmar");
-        store.clear();
-        // Nothing is started after opening: the tests start the programs they need themselves.
-        for (const char* option : {"Auto Load Orvex", "Auto Run Program", "Auto Load PLD"})
-            store.setValue(option, 0);
+        TestUtil::resetStoreWithoutAutoStarts();
         Dialogs::clearShown();
         m_dir = std::make_unique<QTemporaryDir>();
         for (const char* name : {"a.ini", "b.ini", "c.ini"})

@@ -21,11 +21,7 @@ class TestRecentFiles : public QObject
 private slots:
     void init()
     {
-        QSettings store("Korvane", "Volmar");
-        store.clear();
-        for (const char* option : {"Auto Load Orvex", "Auto Run Program", "Auto Load PLD"})
-            store.setValue(option, 0);
-        store.sync();
+        TestUtil::resetStoreWithoutAutoStarts();
         Dialogs::clearShown();
         QVERIFY(m_dir.isValid());
     }

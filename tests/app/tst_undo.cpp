@@ -30,11 +30,7 @@ class TestUndo : public QObject
 private slots:
     void undoRedoAndRevertWithAutoSave()
     {
-        QSettings store("Korvane", "Volmar");
-        store.clear();
-        for (const char* option : {"Auto Load Orvex", "Auto Run Program", "Auto Load PLD"})
-            store.setValue(option, 0);
-        store.sync();
+        TestUtil::resetStoreWithoutAutoStarts();
         QTemporaryDir dir;
         const QString ini = dir.filePath("a.ini");
         QVERIFY(TestUtil::writeBytes(ini, Ini));

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMap>
+#include <QSettings>
 #include <QString>
 
 #include <sys/inotify.h>
@@ -17,6 +18,17 @@
 
 namespace TestUtil
 {
+// Empties the editor's settings store (each suite has its own) and turns off what the editor starts
+// by itself after opening, so that a test starts only the programs it needs.
+inline void resetStoreWithoutAutoStarts()
+{
+    QSettings store(QStringLiteral("Korvane"), QStringLiteral("Volmar"));
+    store.clear();
+    for (const char* option : {"Auto Load Orvex", "Auto Run Program", "Auto Load PLD"})
+        store.setValue(QLatin1String(option), 0);
+    store.sync();
+}
+
 inline QByteArray readBytes(const QString& path)
 {
     QFile file(path);
