@@ -215,7 +215,9 @@ void Volmar::loadFiles()
     // At every reload: a file that has become a folder or a FIFO since it was opened is left out.
     showRefusals(m_session.dropUnopenable());
     const QStringList& files = m_session.fileList();
-    if (files.size() == 1) {
+    if (files.isEmpty()) {
+        setWindowTitle(QStringLiteral("Volmar"));
+    } else if (files.size() == 1) {
         QString shown = files.first();
         const QString current = QDir::currentPath();
         if (shown.startsWith(current))

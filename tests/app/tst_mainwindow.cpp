@@ -277,6 +277,19 @@ private slots:
         QCOMPARE(m_window->windowTitle(), title);
     }
 
+    void reloadLeavesOutAFileThatBecameAFolder()
+    {
+        open({"a.ini"});
+        QVERIFY(QFile::remove(path("a.ini")));
+        QVERIFY(QDir(m_dir->path()).mkdir("a.ini"));
+        Dialogs::setNextAnswer(QMessageBox::Ok);
+        m_window->loadFiles();
+        QCOMPARE(Dialogs::shown().size(), 1);
+        QVERIFY2(Dialogs::shown().last().text.contains("a.ini"), qPrintable(Dialogs::shown().last().text));
+        // Nothing is edited any more: the title says so instead of counting no files.
+        QCOMPARE(m_window->windowTitle(), "Volmar");
+    }
+
     void openDialogOffersFilesWithoutADot()
     {
         Dialogs::setNextFileName(QString());
