@@ -103,7 +103,9 @@ void EditActions::slotTakeFileValue()
     auto* row = m_view.m_pCurTree ? dynamic_cast<ParamTreeItem*>(m_view.m_pCurTree->currentItem()) : nullptr;
     IniEntry* entry = row ? row->m_pEntry : nullptr;
     const int file = action ? action->data().toInt() : -1;
-    if (!entry || file < 0 || file >= entry->files.size() || !entry->files.at(file).present)
+    // The menu key opens the menu made for the row last right-clicked: it acts only where it fits.
+    if (!entry || !FileValues::showsDisagreement(*entry) || file < 0 || file >= entry->files.size() ||
+        !entry->files.at(file).present)
         return;
     // The files that lack the key get it only when the user agrees, as with an edit of a missing key.
     const bool missing =
