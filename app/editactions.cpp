@@ -2,13 +2,16 @@
 
 #include "app/paramsview.h"
 #include "app/volmar.h"
+#include "document/filevalues.h"
 #include "session/editingsession.h"
 #include "widgets/paramstreewidget.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 
+#include <algorithm>
 #include <unordered_set>
 
 EditActions::EditActions(Volmar& window, EditingSession& session, ParamsView& view)
@@ -44,8 +47,7 @@ void EditActions::update()
     m_pRevertAll->setEnabled(m_session.isModified());
     const auto* row = m_view.m_pCurTree ? dynamic_cast<ParamTreeItem*>(m_view.m_pCurTree->currentItem()) : nullptr;
     const EntryState* saved = row && row->m_pEntry ? m_session.savedState(row->m_pEntry) : nullptr;
-    m_pRevertRow->setEnabled(saved &&
-                             (saved->value != row->m_pEntry->value || saved->enabled != row->m_pEntry->enabled));
+    m_pRevertRow->setEnabled(saved && RowLook::isModified(*row->m_pEntry, *saved));
 }
 
 void EditActions::slotUndo()
@@ -70,6 +72,53 @@ void EditActions::slotRevertRow()
 void EditActions::slotRevertAll()
 {
     showChanged(m_session.revertToSaved());
+}
+
+const QList<QAction*>& EditActions::fileValueActions(const ParamTreeItem* row)
+{
+    qDeleteAll(m_fileValueActions); // a deleted action leaves every tree it was in
+    m_fileValueActions.clear();
+    const IniEntry* entry = row ? row->m_pEntry : nullptr;
+    // A key switched off everywhere keeps its value until it is switched on; a read-only key keeps it always.
+    if (!entry || !FileValues::showsDisagreement(*entry) || RowLook::isReadOnly(*entry) ||
+        !(entry->enabled || entry->absent))
+        return m_fileValueActions;
+    for (qsizetype f = 0; f < entry->files.size(); ++f) {
+        const FileValue& file = entry->files.at(f);
+        if (!file.present)
+            continue;
+        QString name = QFileInfo(file.file).fileName();
+        auto* action =
+            new QAction(tr("Взять значение из ") + name.replace(QLatin1Char('&'), QStringLiteral("&&")), this);
+        action->setData(int(f));
+        connect(action, &QAction::triggered, this, &EditActions::slotTakeFileValue);
+        m_fileValueActions.append(action);
+    }
+    return m_fileValueActions;
+}
+
+void EditActions::slotTakeFileValue()
+{
+    const auto* action = qobject_cast<QAction*>(sender());
+    auto* row = m_view.m_pCurTree ? dynamic_cast<ParamTreeItem*>(m_view.m_pCurTree->currentItem()) : nullptr;
+    IniEntry* entry = row ? row->m_pEntry : nullptr;
+    const int file = action ? action->data().toInt() : -1;
+    // The menu key opens the menu made for the row last right-clicked: it acts only where it fits.
+    if (!entry || !FileValues::showsDisagreement(*entry) || file < 0 || file >= entry->files.size() ||
+        !entry->files.at(file).present)
+        return;
+    // The files that lack the key get it only when the user agrees, as with an edit of a missing key.
+    const bool missing =
+        std::any_of(entry->files.cbegin(), entry->files.cend(), [](const FileValue& other) { return !other.present; });
+    if (missing) {
+        if (!m_view.askAddMissingKey())
+            return;
+        m_session.acceptMissingKey(entry);
+    }
+    // Not for the history: going back would mean a value of each file's own, which one save to all
+    // files cannot write.
+    if (m_session.takeFileValue(entry, file))
+        showChanged({entry});
 }
 
 void EditActions::showChanged(const QList<IniEntry*>& entries)

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 
 class EditingSession;
 class ParamsView;
 class QAction;
 class QMenu;
+class ParamTreeItem;
 class Volmar;
 struct IniEntry;
 
@@ -24,6 +26,10 @@ public:
     // Put in the context menu of every parameter tree; acts on the tree's current row.
     QAction* revertRowAction() const { return m_pRevertRow; }
 
+    // "Взять значение из <file>" for each file of the set that holds the key of a row whose files
+    // disagree; none for any other row. The entries of the previous call are deleted.
+    const QList<QAction*>& fileValueActions(const ParamTreeItem* row);
+
 public slots:
     // The actions' texts and states follow the history and the saved state.
     void update();
@@ -31,6 +37,8 @@ public slots:
     void slotRedo();
     void slotRevertRow();
     void slotRevertAll();
+    // One file's value of the current row goes to every file of the set, as an edit would.
+    void slotTakeFileValue();
 
 private:
     // Shows the entries' values and switches in every tree, then saves them as any edit is saved.
@@ -44,4 +52,5 @@ private:
     QAction* m_pRedo = nullptr;
     QAction* m_pRevertRow = nullptr;
     QAction* m_pRevertAll = nullptr;
+    QList<QAction*> m_fileValueActions;
 };

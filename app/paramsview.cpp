@@ -376,6 +376,7 @@ void ParamsView::slotItemRightClicked()
         tree->addAction(m_window.m_ui.m_pActionColorGroup);
     else
         tree->removeAction(m_window.m_ui.m_pActionColorGroup);
+    tree->addActions(m_window.m_pEdit->fileValueActions(dynamic_cast<const ParamTreeItem*>(row)));
 }
 
 void ParamsView::slotActionColorGroup()

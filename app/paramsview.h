@@ -56,6 +56,9 @@ public:
     // What each section's filter box held before a reload rebuilt the section pages.
     QMap<QString, RowFilter::Query> m_sectionFilters;
 
+    // Asks whether a key missing from some edited files is to be added to all of them.
+    bool askAddMissingKey();
+
 public slots:
     void slotTreeItemClicked(QTreeWidgetItem* pItem, int nCol);
     void slotItemRightClicked();
@@ -74,8 +77,6 @@ private:
     ParamsTreeWidget* createTree(QWidget* parent);
     // Stores a description group's open state (section groups have none) in the description file.
     void rememberGroupState(const QTreeWidgetItem* row, bool open);
-    // Asks whether a key missing from some edited files is to be added to all of them.
-    bool askAddMissingKey();
     void acceptMissingKey(ParamTreeItem* row);
     // The group rows of a description group, in every tree.
     QList<ParamTreeItem*> groupRows(const QString& title) const;

@@ -16,7 +16,15 @@ bool textMatches(const IniEntry& entry, const QString& text)
     if (desc && (has(desc->title) || has(desc->comment)))
         return true;
     // The shown text of a list value holds the stored value as well as its element's description.
-    return has(RowLook::valueText(desc, entry.value));
+    return has(RowLook::valueText(desc, entry.value)) || fileValueMatches(entry, text);
+}
+
+bool fileValueMatches(const IniEntry& entry, const QString& text)
+{
+    for (const FileValue& file : entry.files)
+        if (file.present && RowLook::valueText(entry.desc, file.value).contains(text, Qt::CaseInsensitive))
+            return true;
+    return false;
 }
 
 bool inView(const IniEntry& entry, const EntryState& saved, View view)

@@ -26,8 +26,11 @@ struct Query
 };
 
 // The text occurs, case ignored, in the key name, the description's title, a comment (the file's or
-// the description's) or the value as the tree shows it. An empty text occurs everywhere.
+// the description's) or the value as the tree shows it, or a file's own value. An empty text occurs
+// everywhere.
 bool textMatches(const IniEntry& entry, const QString& text);
+// The text occurs, case ignored, in the value one of the files of a set holds while they disagree.
+bool fileValueMatches(const IniEntry& entry, const QString& text);
 // The entry belongs to the view; `saved` is its state when last read or saved.
 bool inView(const IniEntry& entry, const EntryState& saved, View view);
 bool matches(const IniEntry& entry, const EntryState& saved, const Query& query);

@@ -1,9 +1,10 @@
 #include "description/rowlook.h"
 
 #include "description/paramdescription.h"
-#include "document/inientry.h"
+#include "document/filevalues.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace RowLook
@@ -16,7 +17,12 @@ bool isReadOnly(const IniEntry& entry)
 bool isModified(const IniEntry& entry, const EntryState& saved)
 {
     // A key accepted into the files that lacked it counts as well.
-    return entry.value != saved.value || entry.enabled != saved.enabled || entry.absent != saved.absent;
+    return isValueChanged(entry, saved) || entry.enabled != saved.enabled || entry.absent != saved.absent;
+}
+
+bool isValueChanged(const IniEntry& entry, const EntryState& saved)
+{
+    return entry.value != saved.value || entry.differs != saved.differs;
 }
 
 bool isEditable(const IniEntry& entry)
@@ -90,6 +96,31 @@ QString limitNote(const IniEntry& entry)
     }
 }
 
+QString cellText(const IniEntry& entry)
+{
+    if (FileValues::showsDisagreement(entry))
+        return QStringLiteral("≠");
+    return valueText(entry.desc, entry.value);
+}
+
+QString fileValuesNote(const IniEntry& entry)
+{
+    if (!FileValues::showsDisagreement(entry))
+        return QString();
+    QStringList lines;
+    for (const FileValue& file : entry.files) {
+        QString line = QFileInfo(file.file).fileName() + QStringLiteral(": ");
+        if (!file.present)
+            line += QCoreApplication::translate("RowLook", "нет ключа");
+        else if (!file.enabled)
+            line += valueText(entry.desc, file.value) + QCoreApplication::translate("RowLook", " (выключен)");
+        else
+            line += valueText(entry.desc, file.value);
+        lines.append(line);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 QString title(const IniEntry& entry, bool keyNames)
 {
     if (keyNames || !entry.desc || entry.desc->title.isEmpty())
@@ -122,6 +153,6 @@ Tone restingTone(const IniEntry& entry)
 
 Tone valueTone(const IniEntry& entry, const EntryState& saved)
 {
-    return entry.value != saved.value ? Tone::Changed : restingTone(entry);
+    return isValueChanged(entry, saved) ? Tone::Changed : restingTone(entry);
 }
 } // namespace RowLook

@@ -12,6 +12,7 @@ struct EntryState
     QString value;
     bool enabled = false;
     bool absent = false;
+    bool differs = false; // the files held different values
 };
 
 // What one parameter row shows, worked out from its entry alone, so that the trees only paint it.
@@ -40,6 +41,12 @@ bool isHidden(const IniEntry& entry, bool keyNames);
 // the user reads it. Empty for a value within them, and for no value at all (files that disagree).
 QString limitNote(const IniEntry& entry);
 
+// What the value column shows: "≠" while the entry stands for files that disagree, else the value
+// as valueText() shows it.
+QString cellText(const IniEntry& entry);
+// One line per file of a set that disagrees on the key: its name and its value; empty otherwise.
+QString fileValuesNote(const IniEntry& entry);
+
 // The key itself, or the description's title.
 QString title(const IniEntry& entry, bool keyNames);
 // The value column's text for a value: a list value that names one of the list's elements gets
@@ -51,6 +58,8 @@ QString listItemText(const ListItem& item);
 // The title's tone, and the value's while it equals the saved one: grey on a switched-off key
 // that can be switched, black otherwise.
 Tone restingTone(const IniEntry& entry);
+// The value differs from the saved one, or one value now stands where the files disagreed.
+bool isValueChanged(const IniEntry& entry, const EntryState& saved);
 // Red while the value differs from the saved one.
 Tone valueTone(const IniEntry& entry, const EntryState& saved);
 } // namespace RowLook

@@ -91,6 +91,11 @@ QByteArray readAll(const QString& fileName)
 }
 } // namespace
 
+QString IniDocument::valueIn(const std::optional<QString>& raw)
+{
+    return readsAsMissing(raw) ? NotFound : valuePart(raw);
+}
+
 IniDocument::~IniDocument()
 {
     qDeleteAll(m_entries);
@@ -281,6 +286,8 @@ void IniDocument::collectEntries()
                     }
                 }
             }
+            if (!m_bSingleFile && (entry->absent || entry->differs))
+                keepFileValues(entry, section, key);
             if (!entry->comment.isEmpty())
                 commented.append(entry->key);
             m_entries.append(entry);

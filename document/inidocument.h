@@ -18,6 +18,8 @@ class IniDocument
 public:
     // Default text of every profile look-up; a result equal to it means "no such section or key".
     static const QString NotFound;
+    // The value part of a look-up's result; NotFound when the key is not there.
+    static QString valueIn(const std::optional<QString>& raw);
 
     IniDocument() = default;
     IniDocument(const IniDocument&) = delete;
@@ -48,6 +50,8 @@ private:
     IniEntry* readEntry(const QString& fileName, QString& section, const QString& key, bool withContinuation) const;
     void appendContinuationComment(IniEntry* entry, const QString& fileName) const;
     void parseFiles();
+    // Each file's own reading of a key the files disagree on (filevalues.cpp).
+    void keepFileValues(IniEntry* entry, const QString& section, const QString& name) const;
 
     // One parse per edited file while the files are read; dropped when reading is done.
     QList<ParsedProfile> m_parses;

@@ -1,8 +1,18 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 struct ParamDescription;
+
+// What one edited file of a set holds for a key.
+struct FileValue
+{
+    QString file;         // the path, as the set names it
+    QString value;        // without its comment; "" when the key is not there
+    bool present = false; // the file has the key, switched on or off
+    bool enabled = false; // the file's key line has no "@"
+};
 
 // One key of the INI document: what the trees show and edit.
 struct IniEntry
@@ -15,4 +25,7 @@ struct IniEntry
     bool absent = false;              // missing from at least one edited file
     bool differs = false;             // the edited files hold different values
     ParamDescription* desc = nullptr; // not owned
+    // Each edited file's own reading, in the set's order; kept only while the files disagree, so a
+    // set whose files agree carries nothing more.
+    QList<FileValue> files;
 };

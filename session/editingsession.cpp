@@ -2,6 +2,7 @@
 
 #include "description/descriptionmatch.h"
 #include "description/descriptionwriter.h"
+#include "document/filevalues.h"
 #include "document/keychanges.h"
 #include "platform/profile.h"
 #include "platform/userfile.h"
@@ -131,7 +132,7 @@ DescriptionReadResult EditingSession::load()
     for (const TreeLayout& tree : std::as_const(m_layout))
         for (const LayoutRow& row : tree.rows)
             for (const IniEntry* entry : row.entries)
-                m_saved[entry] = EntryState{entry->value, entry->enabled, entry->absent};
+                m_saved[entry] = EntryState{entry->value, entry->enabled, entry->absent, entry->differs};
     return result;
 }
 
@@ -157,7 +158,8 @@ bool EditingSession::save()
                 // A list value shown as "2 [two]" is stored as "2".
                 if (entry->desc && entry->desc->type == TypeList)
                     entry->value = entry->value.section(QLatin1Char('['), 0, 0).trimmed();
-                const bool valueChanged = entry->value != saved.value;
+                // One value taken where the files disagreed goes to all of them, even one equal to "".
+                const bool valueChanged = RowLook::isValueChanged(*entry, saved);
                 const bool enabledChanged = entry->enabled != saved.enabled;
                 // A key switched on loses its "@" first, so that the new value lands on the same line.
                 if (enabledChanged && entry->enabled)
@@ -165,12 +167,14 @@ bool EditingSession::save()
                 // A value written goes to every file; a key accepted unchanged only into those lacking it.
                 if (valueChanged) {
                     changes.append(valueChange(*entry));
-                    entry->differs = false; // every file now holds the one value
-                } else if (saved.absent && !entry->absent)
+                    FileValues::forget(*entry); // every file now holds the one value
+                } else if (saved.absent && !entry->absent) {
                     changes.append(addChange(*entry));
+                    FileValues::addedWhereMissing(*entry);
+                }
                 if (enabledChanged && !entry->enabled)
                     changes.append(enabledChange(*entry, false));
-                saved = EntryState{entry->value, entry->enabled, entry->absent};
+                saved = EntryState{entry->value, entry->enabled, entry->absent, entry->differs};
             }
         }
     }
@@ -232,20 +236,33 @@ bool EditingSession::noteChange(IniEntry* entry)
 {
     // The first change of an entry started from its saved state: every change since is noted here.
     const EntryState* saved = entry ? savedState(entry) : nullptr;
-    // Files of a set that disagree on a value hold no one value to go back to: writing the empty
-    // stand-in into all of them would lose every file's own.
-    if (!saved || entry->differs)
+    // Files of a set that disagree on a value, or some of which lack the key, hold no one value to go
+    // back to: writing the empty stand-in into all of them would lose every file's own.
+    if (!saved || entry->differs || saved->differs || saved->absent)
         return false;
     return m_history.record(entry, saved->value, saved->enabled);
+}
+
+bool EditingSession::takeFileValue(IniEntry* entry, int file)
+{
+    if (!entry || file < 0 || file >= entry->files.size() || !entry->files.at(file).present)
+        return false;
+    entry->value = entry->files.at(file).value;
+    entry->differs = false;
+    return true;
 }
 
 QList<IniEntry*> EditingSession::revertToSaved(IniEntry* entry)
 {
     QList<IniEntry*> reverted;
     const auto revert = [&](IniEntry* changed, const EntryState& saved) {
-        if (changed->value == saved.value && changed->enabled == saved.enabled)
+        if (!RowLook::isModified(*changed, saved))
             return;
         changed->value = saved.value;
+        // A value taken from one file goes back to the files' own, a key accepted into every file
+        // back to missing from some.
+        changed->differs = saved.differs;
+        changed->absent = saved.absent;
         changed->enabled = saved.enabled;
         noteChange(changed);
         reverted.append(changed);

@@ -70,6 +70,10 @@ public:
     // The user agreed to add a key missing from some files: the next save adds it.
     void acceptMissingKey(IniEntry* entry);
 
+    // The user chose the value one file of the set holds for a key the files disagree on: the entry
+    // takes it, and the next save writes it to every file. False when that file lacks the key.
+    bool takeFileValue(IniEntry* entry, int file);
+
     // The user changed the entry's value or switch: the history takes the change, unless the edited
     // files disagreed on the value. A reload forgets it.
     bool noteChange(IniEntry* entry);

@@ -113,9 +113,9 @@ ParamTreeItem* ParamsTreeWidget::appendParamItem(ParamTreeItem* group, IniEntry*
         row->setCheckState(TitleColumn, entry->enabled ? Qt::Checked : Qt::Unchecked);
 
     const ParamDescription* desc = entry->desc;
+    row->setText(ValueColumn, RowLook::cellText(*entry));
     if (!desc) {
         row->setText(TitleColumn, entry->key);
-        row->setText(ValueColumn, entry->value);
     } else {
         if (desc->noedit != 0) {
             // A read-only parameter is disabled, yet reads in black on its own background.
@@ -124,7 +124,6 @@ ParamTreeItem* ParamsTreeWidget::appendParamItem(ParamTreeItem* group, IniEntry*
             row->setBackground(ValueColumn, QColor(236, 233, 216, 255));
         }
         row->setText(TitleColumn, RowLook::title(*entry, false));
-        row->setText(ValueColumn, RowLook::valueText(desc, entry->value));
     }
     row->m_pSaved = saved;
     row->showLimits();
@@ -227,7 +226,9 @@ bool ParamsTreeWidget::isFilterHit(const ParamTreeItem& row, int column) const
 {
     if (m_filter.text.isEmpty() || row.m_bGroup || !row.m_pEntry)
         return false;
-    const bool inValue = row.text(ValueColumn).contains(m_filter.text, Qt::CaseInsensitive);
+    // A cell that stands for the files' own values shows a hit in any of them.
+    const bool inValue = row.text(ValueColumn).contains(m_filter.text, Qt::CaseInsensitive) ||
+                         RowFilter::fileValueMatches(*row.m_pEntry, m_filter.text);
     if (column == ValueColumn)
         return inValue;
     // The key name and the comments do not show: the title cell stands for them.

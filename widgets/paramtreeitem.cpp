@@ -71,7 +71,7 @@ void ParamTreeItem::showEntry(bool checkMode, bool keyNames)
 {
     if (m_bGroup || !m_pEntry)
         return;
-    setText(1, m_pEntry->desc ? RowLook::valueText(m_pEntry->desc, m_pEntry->value) : m_pEntry->value);
+    setText(1, RowLook::cellText(*m_pEntry));
     if (checkMode && !isReadOnly())
         setChecked(m_pEntry->enabled);
     else
@@ -81,7 +81,7 @@ void ParamTreeItem::showEntry(bool checkMode, bool keyNames)
 
 bool ParamTreeItem::markChange()
 {
-    const bool changed = m_pEntry && m_pSaved && m_pEntry->value != m_pSaved->value;
+    const bool changed = m_pEntry && m_pSaved && RowLook::isValueChanged(*m_pEntry, *m_pSaved);
     setForeground(1, toneColor(changed ? RowLook::Tone::Changed : RowLook::Tone::Normal));
     showLimits();
     return changed;
@@ -92,17 +92,22 @@ void ParamTreeItem::showLimits()
     if (!m_pEntry)
         return;
     const QString note = RowLook::limitNote(*m_pEntry);
+    // Files that disagree have no one value to break a limit: their values are what the tip lists.
+    const QString tip = note.isEmpty() ? RowLook::fileValuesNote(*m_pEntry) : note;
     // Most rows keep their look: a row of a tree in view announces every change it takes.
-    if (note == m_sLimitNote)
+    if (note == m_sLimitNote && tip == m_sToolTip)
         return;
-    m_sLimitNote = note;
-    if (!note.isEmpty())
-        setBackground(1, LimitWarningBackground);
-    else if (isReadOnly())
-        setBackground(1, ReadOnlyBackground);
-    else
-        setData(1, Qt::BackgroundRole, QVariant());
-    setToolTip(1, note);
+    if (note != m_sLimitNote) {
+        m_sLimitNote = note;
+        if (!note.isEmpty())
+            setBackground(1, LimitWarningBackground);
+        else if (isReadOnly())
+            setBackground(1, ReadOnlyBackground);
+        else
+            setData(1, Qt::BackgroundRole, QVariant());
+    }
+    m_sToolTip = tip;
+    setToolTip(1, tip);
 }
 
 bool ParamTreeItem::isReadOnly() const

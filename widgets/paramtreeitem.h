@@ -32,7 +32,7 @@ public:
     // follows the new value.
     bool markChange();
     // A value outside its description's limits gets the warning background and a tooltip naming the
-    // limit; a value within them loses both.
+    // limit; a value within them loses both. Files of a set that disagree list their values there.
     void showLimits();
 
     // The description makes the value read-only ("noedit"); such a key is neither edited nor switched.
@@ -48,4 +48,5 @@ public:
     const GroupDescription* m_pGroup = nullptr; // the description's group of a group row; not owned
     QColor m_color;                             // the group's colour, painted behind the row
     QString m_sLimitNote;                       // the limit the value breaks, as its tooltip says
+    QString m_sToolTip;                         // the value's tooltip: the limit, or each file's value
 };

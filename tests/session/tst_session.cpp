@@ -94,6 +94,18 @@ private slots:
                        s.acceptMissingKey(entry);
                })
             << QByteArrayList{"[Main]\r\nGain=1\r\nFreq=1\r\n", "[Main]\r\nFreq=\r\nGain=\r\n"};
+        const auto take = [](const QString& key, int file) {
+            return Edit(
+                [=](EditingSession& s) { QVERIFY(s.takeFileValue(s.document().m_entries.at(indexOf(s, key)), file)); });
+        };
+        QTest::newRow("one file's value taken")
+            << QByteArrayList{"[Main]\r\nFreq=1\r\nX=0\r\n", "[Main]\r\nFreq=2\r\n", "[Main]\r\nFreq=1\r\n"}
+            << QByteArray() << take("Freq", 1)
+            << QByteArrayList{"[Main]\r\nFreq=2\r\nX=0\r\n", "[Main]\r\nFreq=2\r\n", "[Main]\r\nFreq=2\r\n"};
+        // The empty value a file holds is still one value, not the files' disagreement.
+        QTest::newRow("an empty value taken")
+            << QByteArrayList{"[Main]\r\nFreq=1\r\n", "[Main]\r\nFreq=\r\n"} << QByteArray() << take("Freq", 1)
+            << QByteArrayList{"[Main]\r\nFreq=\r\n", "[Main]\r\nFreq=\r\n"};
     }
 
     void saving()
@@ -120,6 +132,65 @@ private slots:
         QFETCH(QByteArrayList, expected);
         for (int i = 0; i < names.size(); ++i)
             QCOMPARE(TestUtil::readBytes(names.at(i)), expected.at(i));
+    }
+
+    void fileValues_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<Edit>("edit");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("note"); // what each file holds, as the value's tooltip lists it
+
+        const Edit none = [](EditingSession&) {};
+        const Edit saveOne = [](EditingSession& s) {
+            s.document().m_entries.at(indexOf(s, "Freq"))->value = "8000";
+            QVERIFY(s.save());
+        };
+        const Edit addMissing = [](EditingSession& s) {
+            s.acceptMissingKey(s.document().m_entries.at(indexOf(s, "Rate")));
+            QVERIFY(s.save());
+        };
+        const Edit takeAndRevert = [](EditingSession& s) {
+            IniEntry* entry = s.document().m_entries.at(indexOf(s, "Rate"));
+            s.acceptMissingKey(entry);
+            QVERIFY(s.takeFileValue(entry, 2));
+            QCOMPARE(s.revertToSaved(entry).size(), 1);
+        };
+        QTest::newRow("values differ") << "Freq" << none << "≠"
+                                       << "a.ini: 48000\nb.ini: 44100\nc.ini: 48000";
+        QTest::newRow("missing from one file") << "Rate" << none << "≠"
+                                               << "a.ini: 1\nb.ini: нет ключа\nc.ini: 2";
+        QTest::newRow("off in one file") << "Gain" << none << "≠"
+                                         << "a.ini: 1\nb.ini: 1 (выключен)\nc.ini: 1";
+        QTest::newRow("CP1251 file") << "Name" << none << "≠"
+                                     << "a.ini: Проба\nb.ini: Проба\nc.ini: Тест";
+        QTest::newRow("files agree") << "Same" << none << "7" << QString();
+        QTest::newRow("one value saved") << "Freq" << saveOne << "8000" << QString();
+        QTest::newRow("added where missing") << "Rate" << addMissing << "≠"
+                                             << "a.ini: 1\nb.ini: \nc.ini: 2";
+        QTest::newRow("taken and put back") << "Rate" << takeAndRevert << "≠"
+                                            << "a.ini: 1\nb.ini: нет ключа\nc.ini: 2";
+    }
+
+    void fileValues()
+    {
+        QVERIFY(TestUtil::writeBytes(path("a.ini"),
+                                     "[Main]\r\nFreq=48000\r\nRate=1\r\nGain=1\r\nName=Проба\r\nSame=7\r\n"));
+        QVERIFY(TestUtil::writeBytes(path("b.ini"), "[Main]\r\nFreq=44100\r\n@Gain=1\r\nName=Проба\r\nSame=7\r\n"));
+        QVERIFY(TestUtil::writeBytes(
+            path("c.ini"),
+            QByteArray("[Main]\r\nFreq=48000\r\nRate=2\r\nGain=1\r\nName=\xd2\xe5\xf1\xf2\r\nSame=7\r\n")));
+        EditingSession session;
+        open(session, {path("a.ini"), path("b.ini"), path("c.ini")});
+        QFETCH(QString, key);
+        QFETCH(Edit, edit);
+        edit(session);
+        const IniEntry* entry = session.document().m_entries.at(indexOf(session, key));
+        QTEST(RowLook::cellText(*entry), "shown");
+        QTEST(RowLook::fileValuesNote(*entry), "note");
+        QVERIFY(!session.isModified());
+        // Files that agree carry no reading of their own.
+        QCOMPARE(entry->files.isEmpty(), RowLook::fileValuesNote(*entry).isEmpty());
     }
 
     void thousandValuesOneRewritePerFile()
@@ -350,7 +421,7 @@ private slots:
         QTest::newRow("file's comment") << "дискретизац" << all << none << QStringList{"Freq"};
         QTest::newRow("list element's text") << "громко" << all << none << QStringList{"Level"};
         QTest::newRow("value") << "FAST" << all << none << QStringList{"Mode"};
-        QTest::newRow("value the files disagree on") << "48000" << all << none << QStringList{};
+        QTest::newRow("a value of one file of the set") << "4410" << all << none << QStringList{"Freq"};
         QTest::newRow("differing values and missing keys") << "" << differing << none << QStringList{"Freq", "Only"};
         QTest::newRow("one value written to every file")
             << "" << differing << setValue("Freq", "8000", true) << QStringList{"Only"};
