@@ -61,7 +61,8 @@ class TestEditing : public QObject
 private slots:
     void init()
     {
-        QSettings(QStringLiteral("Korvane"), QStringLiteral("Volmar")).clear();
+        // Nothing is started next to the editing: no visualiser, no firmware, no program.
+        TestUtil::resetStoreWithoutAutoStarts({"Auto Reload"});
         QSettings(QStringLiteral("Korvane"), QStringLiteral("Brindle")).clear();
         Dialogs::clearShown();
         Dialogs::clearPendingAnswers();
@@ -748,11 +749,6 @@ void TestEditing::openSet(const QStringList& names)
     QStringList paths;
     for (const QString& name : names)
         paths << path(name);
-    // Nothing is started next to the editing: no visualiser, no firmware, no program.
-    m_window->m_options.m_bAutoLoadOrvex = false;
-    m_window->m_options.m_bAutoLoadPld = false;
-    m_window->m_options.m_bAutoRunProgram = false;
-    m_window->m_options.m_bAutoReload = false;
     m_window->m_session.setOpenList(paths);
     m_window->openFiles();
     // Most cases want each committed edit on disk at once.

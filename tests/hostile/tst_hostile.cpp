@@ -151,23 +151,17 @@ private slots:
         row(
             "100,000 described parameters",
             [](const QString& d) {
-                write(d + "/x.ini", repeated(100, [](int s) {
-                          return "[S" + QByteArray::number(s) + "]\r\n" +
-                                 repeated(1000, [](int k) { return "K" + QByteArray::number(k) + "=1 // c\r\n"; });
-                      }));
-                write(d + "/x.vlmr", "<settings>\n" + repeated(1000, [](int g) {
-                                         return "<group title=\"G" + QByteArray::number(g) +
-                                                "\" color=\"200,220,240\">\n" +
-                                                repeated(100,
-                                                         [g](int p) {
-                                                             const int n = g * 100 + p;
-                                                             return "<param name=\"S" + QByteArray::number(n / 1000) +
-                                                                    ".K" + QByteArray::number(n % 1000) +
-                                                                    "\" title=\"P" + QByteArray::number(n) +
-                                                                    "\" type=\"spin-int\" min=\"0\" max=\"9\"/>\n";
-                                                         }) +
-                                                "</group>\n";
-                                     }) + "</settings>\n");
+                QByteArray ini, description = "<settings>\n";
+                for (int n = 0; n < 100000; ++n) {
+                    const QByteArray section = QByteArray::number(n / 1000), key = QByteArray::number(n % 1000);
+                    ini += (n % 1000 ? "" : "[S" + section + "]\r\n") + "K" + key + "=1 // c\r\n";
+                    if (n % 100 == 0)
+                        description += "<group title=\"G" + QByteArray::number(n / 100) + "\" color=\"200,220,240\">\n";
+                    description += "<param name=\"S" + section + ".K" + key + "\" title=\"P" + QByteArray::number(n) +
+                                   "\" type=\"spin-int\" min=\"0\" max=\"9\"/>\n" + (n % 100 == 99 ? "</group>\n" : "");
+                }
+                write(d + "/x.ini", ini);
+                write(d + "/x.vlmr", description + "</settings>\n");
             },
             "x.ini");
         row(
