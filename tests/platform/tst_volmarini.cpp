@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -227,15 +226,14 @@ private slots:
     {
         // A name that is not UTF-8 cannot be named through Qt's file API: it is refused, and no file
         // with a replacement character appears instead. A valid non-ASCII name works as any other.
-        QProcess shell;
-        shell.setWorkingDirectory(m_dir->path());
-        shell.start("/bin/sh", {"-c",
-                                "\"$0\" set \"$(printf 'bad\\377.ini')\" S K 1; echo \"exit $?\"; "
-                                "\"$0\" set \"$(printf '\\320\\226.ini')\" S K 1; echo \"exit $?\"",
-                                VOLMAR_BIN_DIR "/volmar-ini"});
-        QVERIFY(shell.waitForFinished(30000));
-        QCOMPARE(shell.readAllStandardOutput(), QByteArray("exit 3\nexit 0\n"));
-        QVERIFY(shell.readAllStandardError().contains("bad%FF.ini: the name is not valid"));
+        const Result shell = TestUtil::run("/bin/sh",
+                                           {"-c",
+                                            "\"$0\" set \"$(printf 'bad\\377.ini')\" S K 1; echo \"exit $?\"; "
+                                            "\"$0\" set \"$(printf '\\320\\226.ini')\" S K 1; echo \"exit $?\"",
+                                            VOLMAR_BIN_DIR "/volmar-ini"},
+                                           m_dir->path());
+        QCOMPARE(shell.out, QByteArray("exit 3\nexit 0\n"));
+        QVERIFY(shell.err.contains("bad%FF.ini: the name is not valid"));
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"lab.ini", "Ж.ini"}));
     }
 
