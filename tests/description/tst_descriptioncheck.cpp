@@ -116,10 +116,6 @@ private slots:
         QTest::newRow("int limits cross")
             << settings("<param name=\"Adc.Freq\" type=\"spin-int\" min=\"10\" max=\"9\"/>\n<param name=\"Mode\"/>\n")
             << Ini << QStringList{"d:3: parameter Adc.Freq: min 10 is above max 9"};
-        QTest::newRow("double limits cross")
-            << settings("<param name=\"Adc.Freq\" type=\"spin-double\" min=\"0.5\" max=\"0.25\"/>\n"
-                        "<param name=\"Mode\"/>\n")
-            << Ini << QStringList{"d:3: parameter Adc.Freq: min 0.5 is above max 0.25"};
         QTest::newRow("equal limits") << settings("<param name=\"Adc.Freq\" type=\"spin-int\" min=\"5\" max=\"5\"/>\n"
                                                   "<param name=\"Mode\"/>\n")
                                       << Ini << QStringList();

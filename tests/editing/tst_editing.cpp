@@ -497,7 +497,6 @@ private slots:
         QTest::newRow("differing, Up") << differing << gain << QString("up") << QStringList(3, "0.5");
         QTest::newRow("longer form of a number")
             << QStringList{"2.50"} << gain << QString("return") << QStringList{"2.50"};
-        QTest::newRow("above the maximum") << QStringList{"50"} << count << QString("click") << QStringList{"50"};
         QTest::newRow("not a number") << QStringList{"abc"} << count << QString("return") << QStringList{"abc"};
         QTest::newRow("list value with a bracket")
             << QStringList{"a[1]"} << level << QString("return") << QStringList{"a[1]"};

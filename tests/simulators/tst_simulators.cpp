@@ -270,12 +270,12 @@ private slots:
     {
         QTest::addColumn<QString>("editor");
         QTest::addColumn<QString>("onPath");   // stand-ins that note their arguments, alone on PATH
-        QTest::addColumn<QString>("expected"); // their arguments; empty: notepad fails
+        QTest::addColumn<QString>("expected"); // their arguments
+        // With nothing to open the file with, the window's own test reads what notepad says.
         const QString both = QStringLiteral("x-terminal-emulator xdg-open"), xdg = QStringLiteral("xdg-open"), none;
         QTest::newRow("editor in a terminal") << "myedit --wait" << both << "-e\nmyedit\n--wait\npld.bat\n";
         QTest::newRow("no terminal: desktop default") << "myedit" << xdg << "pld.bat\n";
         QTest::newRow("no editor: desktop default") << none << both << "pld.bat\n";
-        QTest::newRow("nothing to open with") << none << none << none;
     }
 
     void notepad()
@@ -293,10 +293,8 @@ private slots:
         env.insert(QStringLiteral("PATH"), path(QStringLiteral("bin")));
         env.insert(QStringLiteral("EDITOR"), editor);
         Program notepad({"notepad.exe", "pld.bat"}, m_dir->path(), 0, env);
-        QCOMPARE(notepad.finish() == 0, !expected.isEmpty());
+        QCOMPARE(notepad.finish(), 0);
         QCOMPARE(QString::fromUtf8(TestUtil::readBytes(path("args.txt"))), expected);
-        QVERIFY2(!expected.isEmpty() || (notepad.has("xdg-open") && notepad.has("$EDITOR")),
-                 notepad.output.constData());
     }
 
     void visualiserShowsAnyFile_data()

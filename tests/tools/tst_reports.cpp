@@ -66,8 +66,6 @@ private slots:
             << QStringList{"check"} << 2 << QByteArray() << QByteArray("Usage: volmar-ini check");
         QTest::newRow("check: missing description") << QStringList{"check", "gone.vlmr"} << 3 << QByteArray()
                                                     << QByteArray("volmar-ini: cannot read gone.vlmr\n");
-        QTest::newRow("check: folder as INI file") << QStringList{"check", "good.vlmr", "folder"} << 3 << QByteArray()
-                                                   << QByteArray("volmar-ini: cannot read folder\n");
 
         QTest::newRow("diff: no differences")
             << QStringList{"diff", "good.ini", "good.ini"} << 0 << QByteArray() << QByteArray();
