@@ -2,7 +2,6 @@
 // status that tells "nothing found", "found something", "wrong arguments" and "cannot read".
 #include "tests/common/testutil.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -40,7 +39,6 @@ private slots:
         QVERIFY(TestUtil::writeBytes(m_dir.filePath("broken.vlmr"), broken));
         QVERIFY(TestUtil::writeBytes(m_dir.filePath("other.ini"), "[Adc]\r\n@Freq=7\r\nGain=1\r\n"));
         QVERIFY(TestUtil::writeBytes(m_dir.filePath("cyrillic.ini"), Cp1251Ini));
-        QVERIFY(QDir(m_dir.path()).mkdir("folder"));
     }
 
     void exitStatusAndOutput_data()
@@ -50,34 +48,24 @@ private slots:
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<QByteArray>("err"); // the start of standard error
 
-        QTest::newRow("check: nothing found") << QStringList{"check", "good.vlmr"} << 0 << QByteArray() << QByteArray();
-        QTest::newRow("check: XML error at its line and column")
-            << QStringList{"check", "broken.vlmr", "good.ini"} << 1
-            << QByteArray("broken.vlmr:4:10: XML error: Opening and ending tag mismatch; the editor ignores the whole "
-                          "file\n")
-            << QByteArray();
-        QTest::newRow("check: keys of the INI file named")
-            << QStringList{"check", "good.vlmr", "other.ini", "cyrillic.ini"} << 1
-            << QStringLiteral("other.ini:3: key Gain of [Adc] has no description\n"
-                              "cyrillic.ini:2: key Freq of [Частота] has no description\n")
-                   .toUtf8()
-            << QByteArray();
-        QTest::newRow("check: no description")
-            << QStringList{"check"} << 2 << QByteArray() << QByteArray("Usage: volmar-ini check");
-        QTest::newRow("check: missing description") << QStringList{"check", "gone.vlmr"} << 3 << QByteArray()
-                                                    << QByteArray("volmar-ini: cannot read gone.vlmr\n");
-
-        QTest::newRow("diff: no differences")
-            << QStringList{"diff", "good.ini", "good.ini"} << 0 << QByteArray() << QByteArray();
-        QTest::newRow("diff: table") << QStringList{"diff", "good.ini", "other.ini"} << 1
-                                     << QByteArray("section  key   good.ini   other.ini\n"
-                                                   "Adc      Freq  5          @7\n"
-                                                   "Adc      Gain  (missing)  1\n")
-                                     << QByteArray();
-        QTest::newRow("diff: one file") << QStringList{"diff", "good.ini"} << 2 << QByteArray()
-                                        << QByteArray("Usage: volmar-ini diff");
-        QTest::newRow("diff: missing file") << QStringList{"diff", "good.ini", "gone.ini"} << 3 << QByteArray()
-                                            << QByteArray("volmar-ini: cannot read gone.ini\n");
+        const auto row = [](const char* name, const QStringList& arguments, int exitCode, const char* out,
+                            const char* err = "") {
+            QTest::newRow(name) << arguments << exitCode << QByteArray(out) << QByteArray(err);
+        };
+        row("check: XML error at its line and column", {"check", "broken.vlmr", "good.ini"}, 1,
+            "broken.vlmr:4:10: XML error: Opening and ending tag mismatch; the editor ignores the whole file\n");
+        row("check: keys of the INI file named", {"check", "good.vlmr", "other.ini", "cyrillic.ini"}, 1,
+            "other.ini:3: key Gain of [Adc] has no description\n"
+            "cyrillic.ini:2: key Freq of [Частота] has no description\n");
+        row("check: no description", {"check"}, 2, "", "Usage: volmar-ini check");
+        row("check: missing description", {"check", "gone.vlmr"}, 3, "", "volmar-ini: cannot read gone.vlmr\n");
+        row("diff: no differences", {"diff", "good.ini", "good.ini"}, 0, "");
+        row("diff: table", {"diff", "good.ini", "other.ini"}, 1,
+            "section  key   good.ini   other.ini\n"
+            "Adc      Freq  5          @7\n"
+            "Adc      Gain  (missing)  1\n");
+        row("diff: one file", {"diff", "good.ini"}, 2, "", "Usage: volmar-ini diff");
+        row("diff: missing file", {"diff", "good.ini", "gone.ini"}, 3, "", "volmar-ini: cannot read gone.ini\n");
     }
 
     void exitStatusAndOutput()
