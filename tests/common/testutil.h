@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMap>
+#include <QProcess>
 #include <QSettings>
 #include <QString>
 
@@ -19,14 +20,43 @@
 namespace TestUtil
 {
 // Empties the editor's settings store (each suite has its own) and turns off what the editor starts
-// by itself after opening, so that a test starts only the programs it needs.
-inline void resetStoreWithoutAutoStarts()
+// by itself after opening, so that a test starts only the programs it needs; `alsoOff` names more
+// options to turn off.
+inline void resetStoreWithoutAutoStarts(std::initializer_list<const char*> alsoOff = {})
 {
     QSettings store(QStringLiteral("Korvane"), QStringLiteral("Volmar"));
     store.clear();
     for (const char* option : {"Auto Load Orvex", "Auto Run Program", "Auto Load PLD"})
         store.setValue(QLatin1String(option), 0);
+    for (const char* option : alsoOff)
+        store.setValue(QLatin1String(option), 0);
     store.sync();
+}
+
+struct Run
+{
+    int exitCode = -1; // -1 also when the program did not end by itself within two minutes
+    QByteArray out;
+    QByteArray err;
+};
+
+inline Run run(const QString& program, const QStringList& arguments, const QString& folder = QString(),
+               const QProcessEnvironment& env = QProcessEnvironment())
+{
+    QProcess process;
+    if (!env.isEmpty())
+        process.setProcessEnvironment(env);
+    process.setWorkingDirectory(folder);
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return {-1, {}, process.readAllStandardError() + process.errorString().toUtf8()};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// The command-line tool of this build, run in `folder` (the current one when empty).
+inline Run volmarIni(const QStringList& arguments, const QString& folder = QString())
+{
+    return run(QStringLiteral(VOLMAR_BIN_DIR "/volmar-ini"), arguments, folder);
 }
 
 inline QByteArray readBytes(const QString& path)

@@ -5,6 +5,7 @@
 #include "control/logconsole.h"
 #include "control/logstream.h"
 #include "control/outputdecoder.h"
+#include "tests/common/logtext.h"
 
 #include <QtTest>
 
@@ -12,20 +13,12 @@ namespace
 {
 using Encoding = OutputDecoder::Encoding;
 
+using TestUtil::applyLogUpdate;
+
 // The log as the pane shows it after an edit of its end.
 void applyEdit(QString& log, const LogConsole::Edit& edit)
 {
-    const qsizetype lineStart = log.lastIndexOf(QLatin1Char('\n')) + 1;
-    log.truncate(lineStart + qMin(edit.keep, log.size() - lineStart));
-    log += edit.text;
-}
-
-void applyUpdate(QString& log, const LogStream::Update& update)
-{
-    if (update.restart)
-        log.clear();
-    if (update.changed)
-        applyEdit(log, update.edit);
+    applyLogUpdate(log, {true, false, edit});
 }
 
 // The log after a stream of output, read in chunks of chunkSize bytes (0: in one chunk).
@@ -37,8 +30,8 @@ QString streamed(const QByteArray& output, qsizetype chunkSize, Encoding encodin
     QString log;
     const qsizetype step = chunkSize > 0 ? chunkSize : qMax<qsizetype>(1, output.size());
     for (qsizetype i = 0; i < output.size(); i += step)
-        applyUpdate(log, stream.append(output.mid(i, step), pendingCr));
-    applyUpdate(log, stream.finish(pendingCr));
+        applyLogUpdate(log, stream.append(output.mid(i, step), pendingCr));
+    applyLogUpdate(log, stream.finish(pendingCr));
     return log;
 }
 
@@ -51,9 +44,7 @@ struct PaneModel
 
     void apply(const LogBuffer::Step& step)
     {
-        if (step.clearAll)
-            lines.clear();
-        applyEdit(lines, LogConsole::Edit{step.keep, step.text});
+        applyLogUpdate(lines, {true, step.clearAll, {step.keep, step.text}});
         // As the pane does: the lines dropped are counted off in characters.
         lines.remove(0, step.dropChars);
         noted = step.droppedTotal;
@@ -89,10 +80,6 @@ private slots:
         QFETCH(QStringList, chunks);
         QFETCH(QString, log);
         // The pane applies each edit to the end of its last line, or several gathered into one.
-        const auto apply = [](QString& text, const LogConsole::Edit& edit) {
-            text.truncate(text.lastIndexOf(QLatin1Char('\n')) + 1 + edit.keep);
-            text += edit.text;
-        };
         LogConsole console;
         QString pendingCr;
         QString shown;
@@ -100,13 +87,13 @@ private slots:
         LogConsole::Edit gathered;
         for (qsizetype i = 0; i < chunks.size(); ++i) {
             const LogConsole::Edit edit = console.append(chunks.at(i), pendingCr);
-            apply(shown, edit);
+            applyEdit(shown, edit);
             if (i == 0)
                 gathered = edit;
             else
                 gathered.then(edit);
         }
-        apply(gatheredShown, gathered);
+        applyEdit(gatheredShown, gathered);
         QCOMPARE(shown, log);
         QCOMPARE(gatheredShown, log);
         QCOMPARE(console.lastLine(), log.section(QLatin1Char('\n'), -1));
@@ -197,12 +184,12 @@ private slots:
         stream.reset(Encoding::Auto, QString());
         QString pendingCr;
         QString log;
-        applyUpdate(log, stream.append("L1\nabc", pendingCr));
+        applyLogUpdate(log, stream.append("L1\nabc", pendingCr));
         QCOMPARE(log, QStringLiteral("L1\nabc"));
         QCOMPARE(stream.heldLine(), QStringLiteral("abc"));
-        applyUpdate(log, stream.append("def", pendingCr));
+        applyLogUpdate(log, stream.append("def", pendingCr));
         QCOMPARE(log, QStringLiteral("L1\nabcdef"));
-        applyUpdate(log, stream.append("\r\nL3\n", pendingCr));
+        applyLogUpdate(log, stream.append("\r\nL3\n", pendingCr));
         QCOMPARE(log, QStringLiteral("L1\nabcdef\nL3\n"));
         QVERIFY(stream.heldLine().isEmpty());
     }

