@@ -26,11 +26,6 @@ const QByteArray FreqAndMode = "<group title=\"ADC\" color=\"255,230,200\">\n"
                                "<param name=\"Adc.Mode\" type=\"list\"><item val=\"0\"/><item val=\"1\"/></param>\n"
                                "</group>\n";
 const QByteArray Ini = "[Adc]\r\nFreq=5 // Hz\r\nMode=1\r\n";
-
-QString demoDir()
-{
-    return QStringLiteral(VOLMAR_TEST_DATA "/../../examples/demo");
-}
 } // namespace
 
 class TestDescriptionCheck : public QObject
