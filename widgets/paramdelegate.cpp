@@ -172,7 +172,7 @@ QWidget* ParamDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
         if (match >= 0)
             combo->setCurrentIndex(match);
         else
-            combo->setEditText(row->text(ParamsTreeWidget::ValueColumn)); // a value the list does not hold
+            combo->setEditText(entry->value); // a value the list does not hold, or none where the files disagree
         combo->setProperty(OpenedTextProperty, combo->currentText());
         return combo;
     }

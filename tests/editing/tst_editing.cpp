@@ -531,6 +531,9 @@ private slots:
 
         QPointer<QWidget> editor = openEditor(row(key));
         QVERIFY(editor);
+        // The cell's "≠" stands for the files' values; no editor starts from it.
+        for (const QLineEdit* line : editor->findChildren<QLineEdit*>())
+            QVERIFY(!line->text().contains(QStringLiteral("≠")));
         if (action == QLatin1String("click")) {
             const QModelIndex other =
                 tree()->indexFromItem(row(QStringLiteral("Other")), ParamsTreeWidget::TitleColumn);
