@@ -115,10 +115,10 @@ void EditActions::slotTakeFileValue()
             return;
         m_session.acceptMissingKey(entry);
     }
-    // Not for the history: going back would mean a value of each file's own, which one save to all
-    // files cannot write.
-    if (m_session.takeFileValue(entry, file))
-        showChanged({entry});
+    if (!m_session.takeFileValue(entry, file))
+        return;
+    m_session.noteChange(entry);
+    showChanged({entry});
 }
 
 void EditActions::showChanged(const QList<IniEntry*>& entries)

@@ -2,6 +2,8 @@
 
 #include "document/inidocument.h"
 
+#include <algorithm>
+
 namespace FileValues
 {
 bool valuesDiffer(const IniEntry& entry)
@@ -22,6 +24,18 @@ bool showsDisagreement(const IniEntry& entry)
 {
     // A value typed over the disagreement is shown as typed until it is saved.
     return !entry.files.isEmpty() && entry.value.isEmpty() && (entry.differs || entry.absent);
+}
+
+QList<FileValue> disagreement(const IniEntry& entry)
+{
+    return showsDisagreement(entry) ? entry.files : QList<FileValue>();
+}
+
+bool eachFileHolds(const IniEntry& entry, bool enabled)
+{
+    return !entry.files.isEmpty() && std::all_of(entry.files.cbegin(), entry.files.cend(), [&](const FileValue& file) {
+        return file.present && file.enabled == enabled;
+    });
 }
 
 void forget(IniEntry& entry)

@@ -12,6 +12,11 @@ struct FileValue
     QString value;        // without its comment; "" when the key is not there
     bool present = false; // the file has the key, switched on or off
     bool enabled = false; // the file's key line has no "@"
+
+    bool operator==(const FileValue& other) const
+    {
+        return file == other.file && value == other.value && present == other.present && enabled == other.enabled;
+    }
 };
 
 // One key of the INI document: what the trees show and edit.

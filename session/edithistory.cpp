@@ -2,28 +2,30 @@
 
 #include "description/paramdescription.h"
 #include "description/rowlook.h"
-#include "document/inientry.h"
+#include "document/filevalues.h"
 
 #include <QCoreApplication>
 
-bool EditHistory::record(IniEntry* entry, const QString& value, bool enabled)
+bool EditHistory::record(IniEntry* entry, const QString& value, bool enabled, const QList<FileValue>& files)
 {
     if (!entry)
         return false;
     const auto known = m_known.find(entry);
-    Change change{entry, value, entry->value, enabled, entry->enabled};
+    Change change{entry, value, entry->value, enabled, entry->enabled, files, FileValues::disagreement(*entry)};
     if (known != m_known.end()) {
         change.oldValue = known->second.value;
         change.oldEnabled = known->second.enabled;
+        change.oldFiles = known->second.files;
     }
-    if (change.oldValue == change.newValue && change.oldEnabled == change.newEnabled)
+    if (change.oldValue == change.newValue && change.oldEnabled == change.newEnabled &&
+        change.oldFiles == change.newFiles)
         return false;
     m_changes.resize(m_next);
     m_changes.append(change);
     if (m_changes.size() > Limit)
         m_changes.removeFirst();
     m_next = m_changes.size();
-    m_known[entry] = Known{entry->value, entry->enabled};
+    m_known[entry] = Known{entry->value, entry->enabled, change.newFiles};
     return true;
 }
 
@@ -42,7 +44,7 @@ IniEntry* EditHistory::undo()
     if (!canUndo())
         return nullptr;
     const Change& change = m_changes.at(--m_next);
-    apply(change.entry, change.oldValue, change.oldEnabled);
+    apply(change.entry, change.oldValue, change.oldEnabled, change.oldFiles);
     return change.entry;
 }
 
@@ -51,7 +53,7 @@ IniEntry* EditHistory::redo()
     if (!canRedo())
         return nullptr;
     const Change& change = m_changes.at(m_next++);
-    apply(change.entry, change.newValue, change.newEnabled);
+    apply(change.entry, change.newValue, change.newEnabled, change.newFiles);
     return change.entry;
 }
 
@@ -62,11 +64,15 @@ void EditHistory::clear()
     m_known.clear();
 }
 
-void EditHistory::apply(IniEntry* entry, const QString& value, bool enabled)
+void EditHistory::apply(IniEntry* entry, const QString& value, bool enabled, const QList<FileValue>& files)
 {
     entry->value = value;
     entry->enabled = enabled;
-    m_known[entry] = Known{value, enabled};
+    // Back to the files' disagreement: the next save gives each file its own value again.
+    entry->differs = !files.isEmpty();
+    if (entry->differs)
+        entry->files = files;
+    m_known[entry] = Known{value, enabled, files};
 }
 
 QString EditHistory::describe(const Change& change)
@@ -75,5 +81,7 @@ QString EditHistory::describe(const Change& change)
     if (change.oldEnabled != change.newEnabled && change.oldValue == change.newValue)
         return title + (change.newEnabled ? QCoreApplication::translate("EditHistory", ": включён")
                                           : QCoreApplication::translate("EditHistory", ": выключен"));
+    if (!change.newFiles.isEmpty())
+        return title + QStringLiteral(" = ≠");
     return title + QStringLiteral(" = ") + RowLook::valueText(change.entry->desc, change.newValue);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "document/inientry.h"
+
 #include <QList>
 #include <QString>
 
 #include <unordered_map>
-
-struct IniEntry;
 
 // What the user changed of the keys, in order, so that it can be taken back and done again: a value
 // typed or picked, a key switched on or off. It knows entries only; the session applies nothing else.
@@ -19,15 +19,18 @@ public:
         QString newValue;
         bool oldEnabled = false;
         bool newEnabled = false;
+        // Each file's own value where the files of a set disagreed; empty when they held one value.
+        QList<FileValue> oldFiles;
+        QList<FileValue> newFiles;
     };
 
     // The oldest changes go first beyond this many, so that a long session keeps its memory bounded.
     static constexpr int Limit = 1000;
 
-    // The entry now differs from what it was: `value` and `enabled` before this change, unless the
-    // history already knows the entry from an earlier change. The changes undone cannot be redone
-    // after it. False when the entry holds what the history last knew of it.
-    bool record(IniEntry* entry, const QString& value, bool enabled);
+    // The entry now differs from what it was: `value`, `enabled` and the files' disagreement before
+    // this change, unless the history already knows the entry from an earlier change. The changes
+    // undone cannot be redone after it. False when the entry holds what the history last knew of it.
+    bool record(IniEntry* entry, const QString& value, bool enabled, const QList<FileValue>& files = {});
 
     bool canUndo() const { return m_next > 0; }
     bool canRedo() const { return m_next < m_changes.size(); }
@@ -44,7 +47,7 @@ public:
 
 private:
     static QString describe(const Change& change);
-    void apply(IniEntry* entry, const QString& value, bool enabled);
+    void apply(IniEntry* entry, const QString& value, bool enabled, const QList<FileValue>& files);
 
     QList<Change> m_changes;
     qsizetype m_next = 0; // changes before this index are done, those from it undone
@@ -52,6 +55,7 @@ private:
     {
         QString value;
         bool enabled = false;
+        QList<FileValue> files;
     };
     // What the history last saw of each changed entry: a value typed key by key arrives as many changes.
     std::unordered_map<const IniEntry*, Known> m_known;

@@ -150,7 +150,13 @@ bool EditingSession::isModified() const
 
 bool EditingSession::save()
 {
-    QList<KeyChange> changes; // the same changes go to every edited file
+    // Mostly the same changes go to every edited file; a disagreement brought back by an undo gives
+    // each file its own value.
+    QList<QList<KeyChange>> changes(m_document.m_fileList.size());
+    const auto toAll = [&changes](const KeyChange& change) {
+        for (QList<KeyChange>& fileChanges : changes)
+            fileChanges.append(change);
+    };
     for (const TreeLayout& tree : std::as_const(m_layout)) {
         for (const LayoutRow& row : tree.rows) {
             for (IniEntry* entry : row.entries) {
@@ -163,24 +169,33 @@ bool EditingSession::save()
                 const bool enabledChanged = entry->enabled != saved.enabled;
                 // A key switched on loses its "@" first, so that the new value lands on the same line.
                 if (enabledChanged && entry->enabled)
-                    changes.append(enabledChange(*entry, true));
+                    toAll(enabledChange(*entry, true));
                 // A value written goes to every file; a key accepted unchanged only into those lacking it.
-                if (valueChanged) {
-                    changes.append(valueChange(*entry));
+                if (valueChanged && FileValues::showsDisagreement(*entry)) {
+                    for (qsizetype f = 0; f < entry->files.size() && f < changes.size(); ++f) {
+                        const FileValue& file = entry->files.at(f);
+                        if (!file.present || file.enabled != entry->enabled)
+                            continue;
+                        IniEntry own = *entry;
+                        own.value = file.value;
+                        changes[f].append(valueChange(own));
+                    }
+                } else if (valueChanged) {
+                    toAll(valueChange(*entry));
                     FileValues::forget(*entry); // every file now holds the one value
                 } else if (saved.absent && !entry->absent) {
-                    changes.append(addChange(*entry));
+                    toAll(addChange(*entry));
                     FileValues::addedWhereMissing(*entry);
                 }
                 if (enabledChanged && !entry->enabled)
-                    changes.append(enabledChange(*entry, false));
+                    toAll(enabledChange(*entry, false));
                 saved = EntryState{entry->value, entry->enabled, entry->absent, entry->differs};
             }
         }
     }
     bool written = true;
-    for (const QString& fileName : std::as_const(m_document.m_fileList))
-        written = applyKeyChanges(fileName, changes) && written;
+    for (qsizetype f = 0; f < changes.size(); ++f)
+        written = applyKeyChanges(m_document.m_fileList.at(f), changes.at(f)) && written;
     m_document.rememberTimes();
     emit saved();
     return written;
@@ -236,11 +251,17 @@ bool EditingSession::noteChange(IniEntry* entry)
 {
     // The first change of an entry started from its saved state: every change since is noted here.
     const EntryState* saved = entry ? savedState(entry) : nullptr;
-    // Files of a set that disagree on a value, or some of which lack the key, hold no one value to go
-    // back to: writing the empty stand-in into all of them would lose every file's own.
-    if (!saved || entry->differs || saved->differs || saved->absent)
+    // A key some files lack cannot be taken out of them again by a save; nor can a file whose key
+    // is switched the other way take its own value on the entry's key line.
+    if (!saved || saved->absent)
         return false;
-    return m_history.record(entry, saved->value, saved->enabled);
+    QList<FileValue> savedFiles;
+    if (saved->differs) {
+        if (!FileValues::eachFileHolds(*entry, saved->enabled))
+            return false;
+        savedFiles = entry->files;
+    }
+    return m_history.record(entry, saved->value, saved->enabled, savedFiles);
 }
 
 bool EditingSession::takeFileValue(IniEntry* entry, int file)

@@ -74,8 +74,8 @@ public:
     // takes it, and the next save writes it to every file. False when that file lacks the key.
     bool takeFileValue(IniEntry* entry, int file);
 
-    // The user changed the entry's value or switch: the history takes the change, unless the edited
-    // files disagreed on the value. A reload forgets it.
+    // The user changed the entry's value or switch: the history takes the change, unless some edited
+    // files lacked the key or held it switched the other way. A reload forgets it.
     bool noteChange(IniEntry* entry);
     EditHistory& history() { return m_history; }
     // Puts the value and switch of one entry, or of every laid-out entry (null), back as last read or

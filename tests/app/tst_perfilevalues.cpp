@@ -36,20 +36,25 @@ private slots:
         QTest::addColumn<QString>("tip");
         QTest::addColumn<QStringList>("offered");
         QTest::addColumn<QByteArrayList>("expected"); // a.ini, b.ini, c.ini after "Взять значение из b.ini"
+        QTest::addColumn<bool>("undoable");           // Ctrl+Z gives each file its own value back
 
         const QStringList all{"Взять значение из a.ini", "Взять значение из b.ini", "Взять значение из c.ini"};
         const QByteArrayList freqFromB{QByteArray(FileA).replace("48000", "44100"), FileB,
                                        QByteArray(FileC).replace("22050", "44100")};
         const QString freqTip = "a.ini: 48000\nb.ini: 44100\nc.ini: 22050";
-        QTest::newRow("after Save") << "Частота" << false << int(QMessageBox::NoButton) << freqTip << all << freqFromB;
-        QTest::newRow("auto save") << "Частота" << true << int(QMessageBox::NoButton) << freqTip << all << freqFromB;
+        QTest::newRow("after Save") << "Частота" << false << int(QMessageBox::NoButton) << freqTip << all << freqFromB
+                                    << true;
+        QTest::newRow("auto save") << "Частота" << true << int(QMessageBox::NoButton) << freqTip << all << freqFromB
+                                   << true;
         const QString gainTip = "a.ini: 3\nb.ini: 4\nc.ini: нет ключа";
         const QStringList gainFiles = all.mid(0, 2);
         QTest::newRow("missing key, not added") << "Усиление" << true << int(QMessageBox::No) << gainTip << gainFiles
-                                                << QByteArrayList{FileA, FileB, FileC};
+                                                << QByteArrayList{FileA, FileB, FileC} << false;
         QTest::newRow("missing key added")
             << "Усиление" << true << int(QMessageBox::Yes) << gainTip << gainFiles
-            << QByteArrayList{QByteArray(FileA).replace("Gain=3", "Gain=4"), FileB, FileC + "Gain=4\r\n"};
+            << QByteArrayList{QByteArray(FileA).replace("Gain=3", "Gain=4"), FileB, FileC + "Gain=4\r\n"}
+            // A key added to a file that lacked it is not taken out again.
+            << false;
     }
 
     void takeValue()
@@ -112,6 +117,14 @@ private slots:
         const bool agreed = expected.first() != FileA;
         QCOMPARE(row->text(ParamsTreeWidget::ValueColumn) == "≠", !agreed);
         QCOMPARE(row->toolTip(ParamsTreeWidget::ValueColumn).isEmpty(), agreed);
+
+        QFETCH(bool, undoable);
+        QTest::keyClick(tree, Qt::Key_Z, Qt::ControlModifier);
+        if (!autoSave)
+            window.m_ui.m_pActionSave->trigger();
+        for (int i = 0; i < files.size(); ++i)
+            QCOMPARE(TestUtil::readBytes(files.at(i)), undoable ? before.at(i) : expected.at(i));
+        QCOMPARE(row->text(ParamsTreeWidget::ValueColumn) == "≠", undoable || !agreed);
     }
 };
 

@@ -18,37 +18,57 @@ private slots:
         QTest::addColumn<QByteArray>("expected");
         QTest::addColumn<QString>("undoText");
         QTest::addColumn<QString>("redoText");
+        QTest::addColumn<QByteArray>("otherAfter");
 
         const QByteArray untouched = Ini;
         QTest::newRow("value undone before a save writes nothing")
-            << QByteArray() << QStringList{"Freq=200", "undo"} << untouched << QString() << "Частота = 200";
+            << QByteArray() << QStringList{"Freq=200", "undo"} << untouched << QString() << "Частота = 200"
+            << QByteArray();
         QTest::newRow("value undone after a save writes the old value back")
-            << QByteArray() << QStringList{"Freq=200", "save", "undo"} << untouched << QString() << "Частота = 200";
-        QTest::newRow("switch undone after a save")
-            << QByteArray() << QStringList{"@Freq", "save", "undo"} << untouched << QString() << "Частота: выключен";
+            << QByteArray() << QStringList{"Freq=200", "save", "undo"} << untouched << QString() << "Частота = 200"
+            << QByteArray();
+        QTest::newRow("switch undone after a save") << QByteArray() << QStringList{"@Freq", "save", "undo"} << untouched
+                                                    << QString() << "Частота: выключен" << QByteArray();
         QTest::newRow("redo after undo") << QByteArray() << QStringList{"Freq=200", "@Gain", "undo", "undo", "redo"}
                                          << QByteArray("[Main]\r\nFreq=200\r\nGain=2\r\nMode=list [x]\r\n")
                                          << "Частота = 200"
-                                         << "Gain: выключен";
+                                         << "Gain: выключен" << QByteArray();
         QTest::newRow("each step of a typed value is undone on its own")
             << QByteArray() << QStringList{"Freq=2", "Freq=20", "Freq=200", "undo"}
             << QByteArray("[Main]\r\nFreq=20\r\nGain=2\r\nMode=list [x]\r\n") << "Частота = 20"
-            << "Частота = 200";
+            << "Частота = 200" << QByteArray();
         QTest::newRow("a new change drops what was undone")
             << QByteArray() << QStringList{"Freq=200", "undo", "Gain=5"}
-            << QByteArray("[Main]\r\nFreq=48000\r\nGain=5\r\nMode=list [x]\r\n") << "Gain = 5" << QString();
+            << QByteArray("[Main]\r\nFreq=48000\r\nGain=5\r\nMode=list [x]\r\n") << "Gain = 5" << QString()
+            << QByteArray();
         QTest::newRow("a reload forgets the history")
             << QByteArray() << QStringList{"Freq=200", "save", "undo", "reload"}
-            << QByteArray("[Main]\r\nFreq=200\r\nGain=2\r\nMode=list [x]\r\n") << QString() << QString();
+            << QByteArray("[Main]\r\nFreq=200\r\nGain=2\r\nMode=list [x]\r\n") << QString() << QString()
+            << QByteArray();
         QTest::newRow("one row back to saved, and that undone")
             << QByteArray() << QStringList{"Freq=200", "Gain=5", "revert Freq", "undo", "revert Gain"}
-            << QByteArray("[Main]\r\nFreq=200\r\nGain=2\r\nMode=list [x]\r\n") << "Gain = 2" << QString();
+            << QByteArray("[Main]\r\nFreq=200\r\nGain=2\r\nMode=list [x]\r\n") << "Gain = 2" << QString()
+            << QByteArray();
         QTest::newRow("every row back to saved")
             << QByteArray() << QStringList{"Freq=200", "save", "Freq=300", "@Gain", "revert all"}
-            << QByteArray("[Main]\r\nFreq=200\r\nGain=2\r\nMode=list [x]\r\n") << "Gain: включён" << QString();
-        QTest::newRow("a value the files disagreed on is not taken back")
-            << QByteArray("[Main]\r\nFreq=44100\r\n") << QStringList{"Freq=200", "save", "undo"}
-            << QByteArray("[Main]\r\nFreq=200\r\nGain=2\r\nMode=list [x]\r\n") << QString() << QString();
+            << QByteArray("[Main]\r\nFreq=200\r\nGain=2\r\nMode=list [x]\r\n") << "Gain: включён" << QString()
+            << QByteArray();
+
+        // A second file that disagrees on Freq and lacks Gain; after the steps it must read `otherAfter`.
+        const QByteArray other = "[Main]\r\nFreq=44100\n";
+        QTest::newRow("a value the files disagreed on goes back to each file's own")
+            << other << QStringList{"Freq=200", "save", "undo"} << untouched << QString() << "Частота = 200" << other;
+        QTest::newRow("one file's value taken, saved and undone")
+            << other << QStringList{"take Freq 1", "save", "undo"} << untouched << QString() << "Частота = 44100"
+            << other;
+        QTest::newRow("one file's value taken again by redo")
+            << other << QStringList{"take Freq 1", "save", "undo", "redo"}
+            << QByteArray("[Main]\r\nFreq=44100\r\nGain=2\r\nMode=list [x]\r\n") << "Частота = 44100" << QString()
+            << other;
+        QTest::newRow("a key some files lacked is not taken out again")
+            << other << QStringList{"Gain=5", "save", "undo"}
+            << QByteArray("[Main]\r\nFreq=48000\r\nGain=5\r\nMode=list [x]\r\n") << QString() << QString()
+            << other + "Gain=5\r\n";
     }
 
     void steps()
@@ -82,19 +102,25 @@ private slots:
                 QVERIFY(!session.revertToSaved().isEmpty());
             } else if (step.startsWith("revert ")) {
                 QCOMPARE(session.revertToSaved(entry(session, step.mid(7))).size(), 1);
+            } else if (step.startsWith("take ")) {
+                IniEntry* taken = entry(session, step.section(' ', 1, 1));
+                QVERIFY(session.takeFileValue(taken, step.section(' ', 2).toInt()));
+                QVERIFY(session.noteChange(taken));
             } else if (step.startsWith('@')) {
                 QVERIFY(session.setEnabled(entry(session, step.mid(1)), false));
                 QVERIFY(session.noteChange(entry(session, step.mid(1))));
             } else {
                 IniEntry* changed = entry(session, step.section('=', 0, 0));
                 changed->value = step.section('=', 1);
-                QCOMPARE(session.noteChange(changed), !changed->differs);
+                session.noteChange(changed); // the undo and redo texts tell whether it was taken
             }
         }
         QTEST(session.history().undoText(), "undoText");
         QTEST(session.history().redoText(), "redoText");
         QVERIFY(session.save());
         QTEST(TestUtil::readBytes(ini), "expected");
+        if (!other.isEmpty())
+            QTEST(TestUtil::readBytes(files.last()), "otherAfter");
     }
 
 private:
