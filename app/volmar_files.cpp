@@ -247,6 +247,9 @@ void Volmar::loadFiles()
     m_pPages->rehome();
 
     m_view.buildTrees();
+    // New rows show titles; key names stay on while their menu entry is checked.
+    if (m_ui.m_pActionName->isChecked())
+        m_view.refreshLooks();
     m_pEdit->update();
 }
 

@@ -182,6 +182,14 @@ private slots:
         QCOMPARE(hidden->text(0) + '|' + freq->text(0), "Скрытый|Частота");
         QVERIFY(hidden->isHidden());
         QCOMPARE(freq->foreground(1).color(), QColor(Qt::red));
+
+        // A reload keeps showing what the checked menu entry says.
+        m_window->m_ui.m_pActionName->trigger();
+        m_window->loadFiles();
+        hidden = row("Hidden");
+        QVERIFY(hidden && row("Freq"));
+        QVERIFY(!hidden->isHidden());
+        m_window->m_ui.m_pActionName->trigger();
     }
 
     void fontDialog()
