@@ -127,46 +127,103 @@ void ContinuationComments::findSections(const QStringList& sections)
     }
 }
 
+namespace
+{
+constexpr uint HashBasis = 2166136261u;
+
+constexpr uint hashStep(uint hash, QChar c)
+{
+    return (hash ^ c.unicode()) * 16777619u;
+}
+
+uint hashOf(QStringView text)
+{
+    uint hash = HashBasis;
+    for (const QChar c : text)
+        hash = hashStep(hash, c);
+    return hash;
+}
+} // namespace
+
 // The keys of a section usually stand on the lines right after its name: those lines are scanned
 // once for all of them, up to the next line that starts with "["; what is not found there comes
-// from the index of all lines.
-void ContinuationComments::findKeyLines(const QString& section, const QStringList& keys)
+// from the index of all lines. The keys still searched for sit in a table of open addressing whose
+// hash is built up character by character, so one pass over a line's start tries every key length.
+QList<qsizetype> ContinuationComments::keyLines(const QString& section, const QList<QStringView>& keys)
 {
-    m_keysSection = section;
-    m_keyLines.clear();
+    QList<qsizetype> lines(keys.size(), -1);
     const qsizetype base = sectionStart(section);
     const QStringView text(m_text);
-    QHash<QStringView, int> pending;
+    qsizetype slotCount = 16;
+    while (slotCount < 2 * keys.size())
+        slotCount *= 2;
+    const qsizetype mask = slotCount - 1;
+    QList<int> table(slotCount, -1);
+    QList<int> sameAs(keys.size(), -1); // a repeated key takes the answer of its first occurrence
     QList<qsizetype> lengths;
+    qsizetype pending = 0;
+    const auto find = [&](QStringView wanted, uint hash, bool* free) -> qsizetype {
+        qsizetype at = hash & mask;
+        while (table.at(at) >= 0 && keys.at(table.at(at)) != wanted)
+            at = (at + 1) & mask;
+        *free = table.at(at) < 0;
+        return at;
+    };
     for (int i = 0; i < keys.size(); ++i) {
-        const QString& key = keys.at(i);
-        if (m_keyLines.contains(key) || pending.contains(key))
-            continue;
+        const QStringView key = keys.at(i);
         if (key.isEmpty() || isUniform(key) || text.sliced(base).startsWith(key)) {
-            m_keyLines.insert(key, keyLine(key, base));
-        } else {
-            pending.insert(key, i);
-            addLength(lengths, key.size());
+            lines[i] = keyLine(key, base);
+            continue;
         }
+        bool free = false;
+        const qsizetype slot = find(key, hashOf(key), &free);
+        if (!free) {
+            sameAs[i] = table.at(slot);
+            continue;
+        }
+        table[slot] = i;
+        ++pending;
+        addLength(lengths, key.size());
     }
-    const auto found = [&](qsizetype at) { return [this, &keys, at](int i) { m_keyLines.insert(keys.at(i), at); }; };
-    for (qsizetype s = lineStartAtOrAfter(base); s >= 0 && s < text.size() && !pending.isEmpty();) {
+    const auto match = [&](qsizetype at) {
+        const QStringView lead = leadAt(at);
+        uint hash = HashBasis;
+        qsizetype next = 0;
+        for (qsizetype n = 0; n < lead.size() && next < lengths.size(); ++n) {
+            hash = hashStep(hash, lead[n]);
+            if (n + 1 != lengths.at(next))
+                continue;
+            ++next;
+            bool free = false;
+            const int i = table.at(find(lead.first(n + 1), hash, &free));
+            if (!free && lines.at(i) < 0) {
+                lines[i] = at;
+                --pending;
+            }
+        }
+    };
+    for (qsizetype s = lineStartAtOrAfter(base); s >= 0 && s < text.size() && pending > 0;) {
         if (s > base) {
             if (text[s] == u'[')
                 break;
-            matchPrefixes(leadAt(s), lengths, pending, found(s));
+            match(s);
         }
         if (text[s] == u'@')
-            matchPrefixes(leadAt(s + 1), lengths, pending, found(s + 1));
+            match(s + 1);
         const qsizetype newline = text.indexOf(u'\n', s);
         s = newline < 0 ? -1 : newline + 1;
     }
-    for (auto it = pending.cbegin(); it != pending.cend(); ++it)
-        m_keyLines.insert(keys.at(it.value()), keyLineFromIndex(it.key(), base));
+    for (const int i : std::as_const(table))
+        if (i >= 0 && lines.at(i) < 0)
+            lines[i] = keyLineFromIndex(keys.at(i), base);
+    for (int i = 0; i < keys.size(); ++i)
+        if (sameAs.at(i) >= 0)
+            lines[i] = lines.at(sameAs.at(i));
+    return lines;
 }
 
 // The first match at the start, at a line start after it, or behind an "@" that starts a line.
-qsizetype ContinuationComments::keyLine(const QString& key, qsizetype base)
+qsizetype ContinuationComments::keyLine(QStringView key, qsizetype base)
 {
     if (key.isEmpty())
         return base;
@@ -239,14 +296,29 @@ qsizetype ContinuationComments::nextCrLf(qsizetype from)
 
 QString ContinuationComments::below(const QString& section, const QString& key)
 {
-    const qsizetype base = sectionStart(section);
-    const auto known = section == m_keysSection ? m_keyLines.constFind(key) : m_keyLines.constEnd();
-    const qsizetype p = known != m_keyLines.constEnd() ? known.value() : keyLine(key, base);
-    if (p < 0)
+    return belowLine(keyLine(key, sectionStart(section)));
+}
+
+// Whether the piece after the CR LF at lineEnd is a comment, without cutting it out.
+bool ContinuationComments::commentFollows(qsizetype lineEnd) const
+{
+    const QChar* data = m_text.constData();
+    const qsizetype size = m_text.size();
+    qsizetype at = lineEnd + 2;
+    while (at < size && data[at].isSpace() && !(data[at] == u'\r' && at + 1 < size && data[at + 1] == u'\n'))
+        ++at;
+    return at < size && (data[at] == u';' || (data[at] == u'/' && at + 1 < size && data[at + 1] == u'/'));
+}
+
+QString ContinuationComments::belowLine(qsizetype keyLine)
+{
+    if (keyLine < 0)
+        return {};
+    qsizetype lineEnd = nextCrLf(keyLine);
+    if (lineEnd < 0 || !commentFollows(lineEnd))
         return {};
     QString comment;
     const QStringView text(m_text);
-    qsizetype lineEnd = nextCrLf(p);
     while (lineEnd >= 0) {
         const qsizetype start = lineEnd + 2;
         lineEnd = nextCrLf(start);

@@ -20,7 +20,7 @@ QString lookup(const QString& path, const QString& section, const QString& key)
 // "//" splits wherever it stands; ";" only when the text holds no "//". Of the pieces that are not
 // empty, trimmed, the first is the value and the second the comment, unless the text starts with a
 // separator: then the first is the comment.
-void splitValue(QStringView raw, QString* value, QString* comment)
+void splitValue(QStringView raw, QStringView* value, QStringView* comment)
 {
     QStringView parts[2];
     int count = 0;
@@ -44,39 +44,43 @@ void splitValue(QStringView raw, QString* value, QString* comment)
     }
     const bool pureComment = raw.startsWith(u"//") || raw.startsWith(u';');
     if (!pureComment && count > 0) {
-        *value = parts[0].toString();
-        *comment = count > 1 ? parts[1].toString() : QString();
+        *value = parts[0];
+        *comment = count > 1 ? parts[1] : QStringView();
     } else {
-        *value = QString();
-        *comment = count > 0 ? parts[0].toString() : QString();
+        *value = QStringView();
+        *comment = count > 0 ? parts[0] : QStringView();
     }
 }
 
 // The value part of a look-up's result, "!!!!!" for none: what decides whether a key is there.
-QString valuePart(const std::optional<QString>& raw)
+QStringView valuePart(const std::optional<QStringView>& raw)
 {
     if (!raw)
         return IniDocument::NotFound;
-    QString value;
-    QString comment;
+    QStringView value;
+    QStringView comment;
     splitValue(*raw, &value, &comment);
     return value;
 }
 
-bool readsAsMissing(const std::optional<QString>& raw)
+bool readsAsMissing(const std::optional<QStringView>& raw)
 {
     return !raw || (raw->contains(IniDocument::NotFound) && valuePart(raw) == IniDocument::NotFound);
 }
 
 // A key containing "@" anywhere loses its first character and is switched off.
-IniEntry* makeEntry(const QString& key, const QString& section, const QString& raw)
+IniEntry* makeEntry(const QString& key, const QString& section, QStringView raw)
 {
     auto* entry = new IniEntry;
     const bool disabled = key.contains(QLatin1Char('@'));
     entry->key = disabled ? key.mid(1) : key;
     entry->enabled = !disabled;
     entry->section = section;
-    splitValue(raw, &entry->value, &entry->comment);
+    QStringView value;
+    QStringView comment;
+    splitValue(raw, &value, &comment);
+    entry->value = value.toString();
+    entry->comment = comment.toString();
     entry->absent = false;
     entry->desc = nullptr;
     return entry;
@@ -233,64 +237,72 @@ void IniDocument::collectEntries()
     const ParsedProfile& first = m_parses.first();
     ContinuationComments continuation(m_fileTexts.value(0));
     continuation.findSections(m_sections);
-    for (const QString& section : std::as_const(m_sections)) {
-        QStringList keys;
-        QList<std::optional<QString>> firstValues;
-        QSet<QString> listed;
-        for (qsizetype f = 0; f < m_parses.size(); ++f) {
-            QList<ParsedProfile::KeyValue> fileKeys = m_parses.at(f).keyValues(section);
-            if (f == 0) {
-                listed.reserve(fileKeys.size());
-                keys.reserve(fileKeys.size());
-                firstValues.reserve(fileKeys.size());
-            }
-            for (ParsedProfile::KeyValue& key : fileKeys) {
-                if (key.name.startsWith(QLatin1String("//")) || readsAsMissing(key.value))
-                    continue;
-                const qsizetype before = listed.size();
-                listed.insert(key.name);
-                if (listed.size() == before)
-                    continue;
-                keys.append(key.name);
-                firstValues.append(f == 0 ? std::move(key.value) : first.value(section, key.name));
-            }
-        }
-
-        const qsizetype sectionStart = m_entries.size();
-        QStringList commented;
-        for (qsizetype k = 0; k < keys.size(); ++k) {
-            const QString& key = keys.at(k);
-            IniEntry* entry = makeEntry(key, section, firstValues.at(k).value_or(NotFound));
-            if (entry->value == NotFound) {
-                entry->value.clear();
-                entry->absent = true;
-                entry->enabled = false;
-            } else if (!m_bSingleFile) {
-                for (qsizetype f = 1; f < m_parses.size(); ++f) {
-                    const QString value = valuePart(m_parses.at(f).value(section, key));
-                    if (value == NotFound) {
-                        entry->value.clear();
-                        entry->absent = true;
-                        entry->enabled = false;
-                        break;
-                    }
-                    if (value != entry->value) {
-                        entry->value.clear();
-                        entry->differs = true;
-                        break;
-                    }
+    QString firstScratch;
+    QString otherScratch;
+    const auto addEntry = [&](const QString& section, const QString& key, std::optional<QStringView> raw) {
+        IniEntry* entry = makeEntry(key, section, raw.value_or(NotFound));
+        if (entry->value == NotFound) {
+            entry->value.clear();
+            entry->absent = true;
+            entry->enabled = false;
+        } else if (!m_bSingleFile) {
+            for (qsizetype f = 1; f < m_parses.size(); ++f) {
+                const QStringView value = valuePart(m_parses.at(f).valueView(section, key, &otherScratch));
+                if (value == NotFound) {
+                    entry->value.clear();
+                    entry->absent = true;
+                    entry->enabled = false;
+                    break;
+                }
+                if (value != entry->value) {
+                    entry->value.clear();
+                    entry->differs = true;
+                    break;
                 }
             }
-            if (!entry->comment.isEmpty())
-                commented.append(entry->key);
-            m_entries.append(entry);
         }
-        if (commented.isEmpty())
-            continue;
-        continuation.findKeyLines(section, commented);
+        m_entries.append(entry);
+    };
+    QStringList keys;
+    QSet<QString> listed;
+    QList<QStringView> commented;
+    for (const QString& section : std::as_const(m_sections)) {
+        const qsizetype sectionStart = m_entries.size();
+        keys.clear();
+        listed.clear();
+        // The names taken so far are hashed only once a name may repeat one of them.
+        bool hashed = false;
+        for (qsizetype f = 0; f < m_parses.size(); ++f) {
+            m_parses.at(f).visitKeyValues(
+                section, [&](const QString& name, std::optional<QStringView> value, bool firstOfName) {
+                    if (name.startsWith(QLatin1String("//")) || readsAsMissing(value))
+                        return;
+                    if (f > 0 || !firstOfName) {
+                        if (!hashed) {
+                            listed = QSet<QString>(keys.cbegin(), keys.cend());
+                            hashed = true;
+                        }
+                        if (listed.contains(name))
+                            return;
+                    }
+                    if (hashed)
+                        listed.insert(name);
+                    keys.append(name);
+                    addEntry(section, name, f == 0 ? value : first.valueView(section, name, &firstScratch));
+                });
+        }
+
+        commented.clear();
         for (qsizetype e = sectionStart; e < m_entries.size(); ++e)
             if (!m_entries.at(e)->comment.isEmpty())
-                m_entries.at(e)->comment += continuation.below(section, m_entries.at(e)->key);
+                commented.append(m_entries.at(e)->key);
+        if (commented.isEmpty())
+            continue;
+        const QList<qsizetype> lines = continuation.keyLines(section, commented);
+        qsizetype c = 0;
+        for (qsizetype e = sectionStart; e < m_entries.size(); ++e)
+            if (!m_entries.at(e)->comment.isEmpty())
+                m_entries.at(e)->comment += continuation.belowLine(lines.at(c++));
     }
 }
 

@@ -450,18 +450,22 @@ QString ParsedProfile::text() const
     return m_encoding == Encoding::Cp1251 ? m_cp1251Text : TextCodec::decode(m_bytes, m_encoding);
 }
 
-QList<ParsedProfile::KeyValue> ParsedProfile::keyValues(const QString& section) const
+std::optional<QStringView> ParsedProfile::valueView(const QString& section, const QString& key, QString* scratch) const
+{
+    return valueViewOf(findValue(section, key), scratch);
+}
+
+void ParsedProfile::visitKeyValues(const QString& section, const KeyValueVisit& visit) const
 {
     const int index = findSection(beforeNul(section));
     if (index < 0)
-        return {};
+        return;
     // The entry a look-up of a listed name finds is known from the parse, when the look-up goes to
     // the same section and the name is one it would not trim.
     const bool sameSection = findSection(trimmed(beforeNul(section))) == index;
-    QList<KeyValue> out;
+    QString scratch;
     qsizetype used = 0;
     const Section& s = m_sections.at(index);
-    out.reserve(s.endEntry - s.firstEntry);
     for (int e = s.firstEntry; e < s.endEntry; ++e) {
         const Entry& entry = m_entries.at(e);
         if (!isKey(entry))
@@ -469,19 +473,31 @@ QList<ParsedProfile::KeyValue> ParsedProfile::keyValues(const QString& section) 
         if (used + entry.name.size() + 1 > ListRoom) {
             if (used < ListRoom) {
                 const QString cut = entry.name.left(ListRoom - used);
-                out.append(KeyValue{cut, value(section, cut)});
+                visit(cut, valueView(section, cut, &scratch), false);
             }
             break;
         }
         used += entry.name.size() + 1;
         const bool known =
             sameSection && entry.first >= 0 && (entry.name.isEmpty() || !isBlank(entry.name.back().unicode()));
-        out.append(KeyValue{entry.name, known ? valueOf(entry.first) : value(section, entry.name)});
+        // No entry before the first of a name folds to the same text, so none has the same text.
+        visit(entry.name, known ? valueViewOf(entry.first, &scratch) : valueView(section, entry.name, &scratch),
+              entry.first == e);
     }
-    return out;
 }
 
 std::optional<QString> ParsedProfile::valueOf(int e) const
+{
+    QString scratch;
+    const std::optional<QStringView> view = valueViewOf(e, &scratch);
+    if (!view)
+        return std::nullopt;
+    if (view->size() == scratch.size() && view->data() == scratch.constData())
+        return scratch;
+    return view->toString();
+}
+
+std::optional<QStringView> ParsedProfile::valueViewOf(int e, QString* scratch) const
 {
     if (e < 0 || m_entries.at(e).equals < 0)
         return std::nullopt;
@@ -496,7 +512,13 @@ std::optional<QString> ParsedProfile::valueOf(int e) const
             end -= m_width;
         }
     }
-    QString text = decodeRange(begin, end);
+    QStringView text;
+    if (m_encoding == Encoding::Cp1251) {
+        text = QStringView(m_cp1251Text).sliced(begin, end - begin);
+    } else {
+        *scratch = decodeRange(begin, end);
+        text = *scratch;
+    }
     if (text.size() > ValueRoom) {
         text.truncate(ValueRoom);
         if (text.back().isHighSurrogate())

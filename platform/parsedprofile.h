@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // One INI file as the profile functions see it: the raw bytes plus an index of its lines, sections
@@ -39,13 +40,13 @@ public:
     QStringList sectionNames() const;
     QStringList keyNames(const QString& section) const;
     // keyNames(section), each name with what value(section, name) reads, in one pass over the section.
-    struct KeyValue
-    {
-        QString name;
-        std::optional<QString> value;
-    };
-    QList<KeyValue> keyValues(const QString& section) const;
+    // The value is lent: it lives until visit returns. `firstOfName` says no earlier name of the list
+    // is the same text.
+    using KeyValueVisit = std::function<void(const QString& name, std::optional<QStringView> value, bool firstOfName)>;
+    void visitKeyValues(const QString& section, const KeyValueVisit& visit) const;
     std::optional<QString> value(const QString& section, const QString& key) const;
+    // value(section, key) lent: a view of the decoded text, or of *scratch, which it may overwrite.
+    std::optional<QStringView> valueView(const QString& section, const QString& key, QString* scratch) const;
     // Where the names of the first named section's key lines called `name` (case ignored) begin, in
     // file order: after the line's leading blanks. Lines without "=" hold no key.
     QList<qsizetype> keyNameOffsets(const QString& section, const QString& name) const;
@@ -138,6 +139,7 @@ private:
     static bool isKey(const Entry& entry);
     int findValue(const QString& section, const QString& key) const; // entry index, or -1
     std::optional<QString> valueOf(int entry) const;
+    std::optional<QStringView> valueViewOf(int entry, QString* scratch) const;
     int findSection(QStringView name) const;
     int findKey(int section, QStringView name) const; // the section's first entry of the name, or -1
     void buildIndex();
