@@ -25,27 +25,101 @@ bool isUniform(QStringView key)
     return std::all_of(key.begin(), key.end(), [&](QChar c) { return c == key.front(); });
 }
 
-// Candidate texts are looked up by their first `length` characters, for every length asked.
-template <typename Found>
-void matchPrefixes(QStringView lead, const QList<qsizetype>& lengths, QHash<QStringView, int>& pending, Found found)
+// Texts waiting to be found at the start of a line, each once. A line's start is tried for every
+// length asked in one pass over its characters: the table's hash is built up character by character.
+class PrefixTable
 {
-    for (const qsizetype length : lengths) {
-        if (length > lead.size())
-            break;
-        const auto it = pending.constFind(lead.first(length));
-        if (it != pending.constEnd()) {
-            found(it.value());
-            pending.erase(it);
+public:
+    explicit PrefixTable(qsizetype count)
+    {
+        qsizetype size = 16;
+        while (size < 2 * count)
+            size *= 2;
+        m_slots = QList<Slot>(size, Slot{{}, 0, -1, false});
+        m_mask = size - 1;
+    }
+
+    // The index an equal text was added with, or -1 when this one is new.
+    int add(QStringView text, int index)
+    {
+        const uint hash = hashOf(text);
+        Slot& slot = m_slots[find(text, hash)];
+        if (slot.index >= 0)
+            return slot.index;
+        slot = Slot{text, hash, index, true};
+        ++m_pending;
+        if (!text.isEmpty())
+            m_firstUnits[text.front().unicode() & 0xFF] = true;
+        const auto at = std::lower_bound(m_lengths.begin(), m_lengths.end(), text.size());
+        if (at == m_lengths.end() || *at != text.size())
+            m_lengths.insert(at, text.size());
+        return -1;
+    }
+
+    bool isEmpty() const { return m_pending == 0; }
+
+    // Calls found(index) for every text still waiting that `lead` starts with; it waits no more.
+    template <typename Found>
+    void match(QStringView lead, Found&& found)
+    {
+        if (lead.isEmpty() || !m_firstUnits[lead.front().unicode() & 0xFF])
+            return;
+        uint hash = Basis;
+        qsizetype next = 0;
+        for (qsizetype n = 0; n < lead.size() && next < m_lengths.size(); ++n) {
+            hash = step(hash, lead[n]);
+            if (n + 1 != m_lengths.at(next))
+                continue;
+            ++next;
+            Slot& slot = m_slots[find(lead.first(n + 1), hash)];
+            if (slot.index >= 0 && slot.pending) {
+                slot.pending = false;
+                --m_pending;
+                found(slot.index);
+            }
         }
     }
-}
 
-void addLength(QList<qsizetype>& lengths, qsizetype length)
-{
-    const auto at = std::lower_bound(lengths.begin(), lengths.end(), length);
-    if (at == lengths.end() || *at != length)
-        lengths.insert(at, length);
-}
+    // Calls left(index, text) for every text still waiting.
+    template <typename Left>
+    void forEachWaiting(Left&& left) const
+    {
+        for (const Slot& slot : m_slots)
+            if (slot.index >= 0 && slot.pending)
+                left(slot.index, slot.text);
+    }
+
+private:
+    struct Slot
+    {
+        QStringView text;
+        uint hash;
+        int index;
+        bool pending;
+    };
+    static constexpr uint Basis = 2166136261u;
+    static uint step(uint hash, QChar c) { return (hash ^ c.unicode()) * 16777619u; }
+    static uint hashOf(QStringView text)
+    {
+        uint hash = Basis;
+        for (const QChar c : text)
+            hash = step(hash, c);
+        return hash;
+    }
+    qsizetype find(QStringView text, uint hash) const
+    {
+        qsizetype at = hash & m_mask;
+        while (m_slots.at(at).index >= 0 && (m_slots.at(at).hash != hash || m_slots.at(at).text != text))
+            at = (at + 1) & m_mask;
+        return at;
+    }
+
+    QList<Slot> m_slots;
+    qsizetype m_mask = 0;
+    QList<qsizetype> m_lengths;  // ascending
+    bool m_firstUnits[256] = {}; // by the low byte of the texts' first characters
+    qsizetype m_pending = 0;
+};
 } // namespace
 
 ContinuationComments::ContinuationComments(const QString& text) : m_text(text) {}
@@ -100,50 +174,29 @@ qsizetype ContinuationComments::sectionStart(const QString& section)
 void ContinuationComments::findSections(const QStringList& sections)
 {
     const QStringView text(m_text);
-    QHash<QStringView, int> pending;
-    QList<qsizetype> lengths;
+    PrefixTable pending(sections.size());
     for (int i = 0; i < sections.size(); ++i) {
         const QString& name = sections.at(i);
-        if (m_sectionStarts.contains(name) || pending.contains(name))
+        if (m_sectionStarts.contains(name))
             continue;
         if (mayRepeatClosely(name) || text.startsWith(name) ||
             text.sliced(std::min<qsizetype>(1, text.size())).startsWith(name))
             sectionStart(name);
-        else {
-            pending.insert(name, i);
-            addLength(lengths, name.size());
-        }
+        else
+            pending.add(name, i);
     }
     for (qsizetype newline = text.indexOf(u'\n'); newline >= 0 && !pending.isEmpty();
          newline = text.indexOf(u'\n', newline + 1)) {
         const qsizetype at = newline + 2;
         if (at > text.size())
             break;
-        matchPrefixes(text.sliced(at), lengths, pending, [&](int i) { m_sectionStarts.insert(sections.at(i), at); });
+        pending.match(text.sliced(at), [&](int i) { m_sectionStarts.insert(sections.at(i), at); });
     }
-    for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
-        const qsizetype last = m_text.lastIndexOf(sections.at(it.value()));
-        m_sectionStarts.insert(sections.at(it.value()), last < 0 ? 0 : last + 1);
-    }
+    pending.forEachWaiting([&](int i, QStringView) {
+        const qsizetype last = m_text.lastIndexOf(sections.at(i));
+        m_sectionStarts.insert(sections.at(i), last < 0 ? 0 : last + 1);
+    });
 }
-
-namespace
-{
-constexpr uint HashBasis = 2166136261u;
-
-constexpr uint hashStep(uint hash, QChar c)
-{
-    return (hash ^ c.unicode()) * 16777619u;
-}
-
-uint hashOf(QStringView text)
-{
-    uint hash = HashBasis;
-    for (const QChar c : text)
-        hash = hashStep(hash, c);
-    return hash;
-}
-} // namespace
 
 // The keys of a section usually stand on the lines right after its name: those lines are scanned
 // once for all of them, up to the next line that starts with "["; what is not found there comes
@@ -154,68 +207,28 @@ QList<qsizetype> ContinuationComments::keyLines(const QString& section, const QL
     QList<qsizetype> lines(keys.size(), -1);
     const qsizetype base = sectionStart(section);
     const QStringView text(m_text);
-    qsizetype slotCount = 16;
-    while (slotCount < 2 * keys.size())
-        slotCount *= 2;
-    const qsizetype mask = slotCount - 1;
-    QList<int> table(slotCount, -1);
+    PrefixTable pending(keys.size());
     QList<int> sameAs(keys.size(), -1); // a repeated key takes the answer of its first occurrence
-    QList<qsizetype> lengths;
-    qsizetype pending = 0;
-    const auto find = [&](QStringView wanted, uint hash, bool* free) -> qsizetype {
-        qsizetype at = hash & mask;
-        while (table.at(at) >= 0 && keys.at(table.at(at)) != wanted)
-            at = (at + 1) & mask;
-        *free = table.at(at) < 0;
-        return at;
-    };
     for (int i = 0; i < keys.size(); ++i) {
         const QStringView key = keys.at(i);
-        if (key.isEmpty() || isUniform(key) || text.sliced(base).startsWith(key)) {
+        if (key.isEmpty() || isUniform(key) || text.sliced(base).startsWith(key))
             lines[i] = keyLine(key, base);
-            continue;
-        }
-        bool free = false;
-        const qsizetype slot = find(key, hashOf(key), &free);
-        if (!free) {
-            sameAs[i] = table.at(slot);
-            continue;
-        }
-        table[slot] = i;
-        ++pending;
-        addLength(lengths, key.size());
+        else
+            sameAs[i] = pending.add(key, i);
     }
-    const auto match = [&](qsizetype at) {
-        const QStringView lead = leadAt(at);
-        uint hash = HashBasis;
-        qsizetype next = 0;
-        for (qsizetype n = 0; n < lead.size() && next < lengths.size(); ++n) {
-            hash = hashStep(hash, lead[n]);
-            if (n + 1 != lengths.at(next))
-                continue;
-            ++next;
-            bool free = false;
-            const int i = table.at(find(lead.first(n + 1), hash, &free));
-            if (!free && lines.at(i) < 0) {
-                lines[i] = at;
-                --pending;
-            }
-        }
-    };
-    for (qsizetype s = lineStartAtOrAfter(base); s >= 0 && s < text.size() && pending > 0;) {
+    const auto found = [&](qsizetype at) { return [&lines, at](int i) { lines[i] = at; }; };
+    for (qsizetype s = lineStartAtOrAfter(base); s >= 0 && s < text.size() && !pending.isEmpty();) {
         if (s > base) {
             if (text[s] == u'[')
                 break;
-            match(s);
+            pending.match(leadAt(s), found(s));
         }
         if (text[s] == u'@')
-            match(s + 1);
+            pending.match(leadAt(s + 1), found(s + 1));
         const qsizetype newline = text.indexOf(u'\n', s);
         s = newline < 0 ? -1 : newline + 1;
     }
-    for (const int i : std::as_const(table))
-        if (i >= 0 && lines.at(i) < 0)
-            lines[i] = keyLineFromIndex(keys.at(i), base);
+    pending.forEachWaiting([&](int i, QStringView key) { lines[i] = keyLineFromIndex(key, base); });
     for (int i = 0; i < keys.size(); ++i)
         if (sameAs.at(i) >= 0)
             lines[i] = lines.at(sameAs.at(i));
@@ -290,7 +303,11 @@ qsizetype ContinuationComments::nextCrLf(qsizetype from)
     if (m_crLfFrom >= 0 && from >= m_crLfFrom && (m_crLfAt < 0 || from <= m_crLfAt))
         return m_crLfAt;
     m_crLfFrom = from;
-    m_crLfAt = m_text.indexOf(QLatin1String("\r\n"), from);
+    const QStringView text(m_text);
+    qsizetype at = text.indexOf(u'\r', from);
+    while (at >= 0 && (at + 1 >= text.size() || text[at + 1] != u'\n'))
+        at = text.indexOf(u'\r', at + 1);
+    m_crLfAt = at;
     return m_crLfAt;
 }
 

@@ -6,6 +6,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cstring>
 
 using TextCodec::Encoding;
 
@@ -135,6 +136,7 @@ ParsedProfile::ParsedProfile(QByteArray bytes)
         m_cp1251Text = TextCodec::fromCp1251(m_bytes);
         Q_ASSERT(m_cp1251Text.size() == m_bytes.size());
     }
+    m_hasNul = std::memchr(m_bytes.constData(), 0, m_bytes.size()) != nullptr;
     if (m_width == 1)
         parse<1>();
     else
@@ -339,6 +341,8 @@ qsizetype ParsedProfile::skipBlanksBack(qsizetype begin, qsizetype end) const
 
 qsizetype ParsedProfile::cutAtNul(qsizetype begin, qsizetype end) const
 {
+    if (!m_hasNul)
+        return end;
     for (qsizetype at = begin; at + m_width <= end; at += m_width)
         if (unitAt(at) == 0)
             return at;
@@ -693,6 +697,7 @@ bool ParsedProfile::applyInPlace(const Splice& splice)
     if (m_encoding == Encoding::Cp1251)
         m_cp1251Text.replace(splice.begin, splice.end - splice.begin, TextCodec::fromCp1251(splice.text));
     m_bytes = std::move(bytes);
+    m_hasNul = m_hasNul || std::memchr(splice.text.constData(), 0, splice.text.size()) != nullptr;
 
     const qsizetype delta = splice.text.size() - (splice.end - splice.begin);
     line.contentEnd += delta;

@@ -152,8 +152,9 @@ private:
     int m_width = 1;       // bytes per code unit
     qsizetype m_start = 0; // first byte after the BOM
     bool m_asciiOnly = true;
-    QString m_cp1251Text; // the whole CP1251 text, one character per byte after m_start
-    QByteArray m_lineEnd; // what new lines end with
+    bool m_hasNul = false; // names and values end at a NUL only where the file holds one
+    QString m_cp1251Text;  // the whole CP1251 text, one character per byte after m_start
+    QByteArray m_lineEnd;  // what new lines end with
     QList<Line> m_lines;
     QList<Entry> m_entries;
     QList<Section> m_sections;  // [0] is the nameless part
