@@ -84,6 +84,8 @@ public:
     template <typename Left>
     void forEachWaiting(Left&& left) const
     {
+        if (m_pending == 0)
+            return;
         for (const Slot& slot : m_slots)
             if (slot.index >= 0 && slot.pending)
                 left(slot.index, slot.text);

@@ -250,6 +250,7 @@ void IniDocument::collectEntries()
     continuation.findSections(m_sections);
     QString firstScratch;
     QString otherScratch;
+    QList<ParsedProfile::SectionReader> others;
     const auto addEntry = [&](const QString& section, const QString& key, std::optional<QStringView> raw) {
         IniEntry* entry = makeEntry(key, section, raw.value_or(NotFound));
         if (entry->value == NotFound) {
@@ -257,8 +258,8 @@ void IniDocument::collectEntries()
             entry->absent = true;
             entry->enabled = false;
         } else if (!m_bSingleFile) {
-            for (qsizetype f = 1; f < m_parses.size(); ++f) {
-                const QStringView value = valuePart(m_parses.at(f).valueView(section, key, &otherScratch));
+            for (ParsedProfile::SectionReader& other : others) {
+                const QStringView value = valuePart(other.valueView(key, &otherScratch));
                 if (value == NotFound) {
                     entry->value.clear();
                     entry->absent = true;
@@ -279,6 +280,9 @@ void IniDocument::collectEntries()
     QList<QStringView> commented;
     for (const QString& section : std::as_const(m_sections)) {
         const qsizetype sectionStart = m_entries.size();
+        others.clear();
+        for (qsizetype f = 1; f < m_parses.size() && !m_bSingleFile; ++f)
+            others.append(ParsedProfile::SectionReader(m_parses.at(f), section));
         keys.clear();
         listed.clear();
         // The names taken so far are hashed only once a name may repeat one of them.

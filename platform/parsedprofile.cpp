@@ -459,6 +459,32 @@ std::optional<QStringView> ParsedProfile::valueView(const QString& section, cons
     return valueViewOf(findValue(section, key), scratch);
 }
 
+ParsedProfile::SectionReader::SectionReader(const ParsedProfile& parsed, const QString& section)
+    : m_parsed(&parsed), m_section(parsed.findSection(trimmed(beforeNul(section))))
+{
+    if (m_section >= 0)
+        m_next = parsed.m_sections.at(m_section).firstEntry;
+}
+
+std::optional<QStringView> ParsedProfile::SectionReader::valueView(const QString& key, QString* scratch)
+{
+    if (m_section < 0)
+        return std::nullopt;
+    const QStringView name = trimmed(beforeNul(key));
+    const QList<Entry>& entries = m_parsed->m_entries;
+    const int end = m_parsed->m_sections.at(m_section).endEntry;
+    // The first entry of a name is what findKey() finds for it.
+    int e = m_next;
+    if (e >= end || entries.at(e).first != e || !foldEqual(entries.at(e).name, name))
+        e = m_parsed->findKey(m_section, name);
+    if (e < 0)
+        return std::nullopt;
+    m_next = e + 1;
+    while (m_next < end && !isKey(entries.at(m_next)))
+        ++m_next;
+    return m_parsed->valueViewOf(e, scratch);
+}
+
 void ParsedProfile::visitKeyValues(const QString& section, const KeyValueVisit& visit) const
 {
     const int index = findSection(beforeNul(section));

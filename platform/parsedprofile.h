@@ -30,6 +30,7 @@ public:
     explicit ParsedProfile(QByteArray bytes = {});
 
     class Batch;
+    class SectionReader;
 
     const QByteArray& bytes() const { return m_bytes; }
     TextCodec::Encoding encoding() const { return m_encoding; }
@@ -160,6 +161,22 @@ private:
     QList<Section> m_sections;  // [0] is the nameless part
     QList<Slot> m_sectionSlots; // reachable sections by name
     QList<Slot> m_keySlots;     // reachable sections' first entries by section and name
+};
+
+// value() for many keys of one section, asked for mostly in the order of its lines, as another file
+// of the same layout lists them: each look-up first tries the key after the one found last, so
+// walking a section costs no hash table look-ups, whose cache misses dominate in large files.
+class ParsedProfile::SectionReader
+{
+public:
+    SectionReader(const ParsedProfile& parsed, const QString& section);
+    // parsed.valueView(section, key, scratch).
+    std::optional<QStringView> valueView(const QString& key, QString* scratch);
+
+private:
+    const ParsedProfile* m_parsed;
+    int m_section;  // -1: no such section
+    int m_next = 0; // the entry after the one found last
 };
 
 // Value writes applied together, each as putValue() and apply() would apply it after the ones
