@@ -35,8 +35,9 @@ public:
         qsizetype size = 16;
         while (size < 2 * count)
             size *= 2;
-        m_slots = QList<Slot>(size, Slot{{}, 0, -1, false});
+        m_slots = QList<Slot>(size, Slot{0, -1});
         m_mask = size - 1;
+        m_items.reserve(count);
     }
 
     // The index an equal text was added with, or -1 when this one is new.
@@ -44,9 +45,10 @@ public:
     {
         const uint hash = hashOf(text);
         Slot& slot = m_slots[find(text, hash)];
-        if (slot.index >= 0)
-            return slot.index;
-        slot = Slot{text, hash, index, true};
+        if (slot.item >= 0)
+            return m_items.at(slot.item).index;
+        slot = Slot{hash, int(m_items.size())};
+        m_items.append(Item{text, index, true});
         ++m_pending;
         if (!text.isEmpty())
             m_firstUnits[text.front().unicode() & 0xFF] = true;
@@ -71,11 +73,11 @@ public:
             if (n + 1 != m_lengths.at(next))
                 continue;
             ++next;
-            Slot& slot = m_slots[find(lead.first(n + 1), hash)];
-            if (slot.index >= 0 && slot.pending) {
-                slot.pending = false;
+            const int item = m_slots.at(find(lead.first(n + 1), hash)).item;
+            if (item >= 0 && m_items.at(item).pending) {
+                m_items[item].pending = false;
                 --m_pending;
-                found(slot.index);
+                found(m_items.at(item).index);
             }
         }
     }
@@ -86,16 +88,20 @@ public:
     {
         if (m_pending == 0)
             return;
-        for (const Slot& slot : m_slots)
-            if (slot.index >= 0 && slot.pending)
-                left(slot.index, slot.text);
+        for (const Item& item : m_items)
+            if (item.pending)
+                left(item.index, item.text);
     }
 
 private:
     struct Slot
     {
-        QStringView text;
         uint hash;
+        int item; // -1: free
+    };
+    struct Item
+    {
+        QStringView text;
         int index;
         bool pending;
     };
@@ -111,13 +117,17 @@ private:
     qsizetype find(QStringView text, uint hash) const
     {
         qsizetype at = hash & m_mask;
-        while (m_slots.at(at).index >= 0 && (m_slots.at(at).hash != hash || m_slots.at(at).text != text))
-            at = (at + 1) & m_mask;
+        for (; m_slots.at(at).item >= 0; at = (at + 1) & m_mask) {
+            const Slot& slot = m_slots.at(at);
+            if (slot.hash == hash && m_items.at(slot.item).text == text)
+                break;
+        }
         return at;
     }
 
     QList<Slot> m_slots;
     qsizetype m_mask = 0;
+    QList<Item> m_items;
     QList<qsizetype> m_lengths;  // ascending
     bool m_firstUnits[256] = {}; // by the low byte of the texts' first characters
     qsizetype m_pending = 0;

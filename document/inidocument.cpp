@@ -79,6 +79,11 @@ bool readsAsMissing(const std::optional<QStringView>& raw)
            (raw->contains(u'!') && raw->contains(IniDocument::NotFound) && valuePart(raw) == IniDocument::NotFound);
 }
 
+bool isCommentName(QStringView name)
+{
+    return name.size() >= 2 && name[0] == u'/' && name[1] == u'/';
+}
+
 // A key containing "@" anywhere loses its first character and is switched off.
 IniEntry* makeEntry(const QString& key, const QString& section, QStringView raw)
 {
@@ -275,6 +280,7 @@ void IniDocument::collectEntries()
         }
         m_entries.append(entry);
     };
+    m_entries.reserve(m_entries.size() + first.lineEntryCount());
     QStringList keys;
     QSet<QString> listed;
     QList<QStringView> commented;
@@ -290,7 +296,7 @@ void IniDocument::collectEntries()
         for (qsizetype f = 0; f < m_parses.size(); ++f) {
             m_parses.at(f).visitKeyValues(
                 section, [&](const QString& name, std::optional<QStringView> value, bool firstOfName) {
-                    if (name.startsWith(QLatin1String("//")) || readsAsMissing(value))
+                    if (isCommentName(name) || readsAsMissing(value))
                         return;
                     if (f > 0 || !firstOfName) {
                         if (!hashed) {

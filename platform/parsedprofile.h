@@ -39,6 +39,8 @@ public:
     QString text() const;
 
     QStringList sectionNames() const;
+    // Lines neither blank nor headers: room enough for the keys of every section.
+    qsizetype lineEntryCount() const { return m_entries.size(); }
     QStringList keyNames(const QString& section) const;
     // keyNames(section), each name with what value(section, name) reads, in one pass over the section.
     // The value is lent: it lives until visit returns. `firstOfName` says no earlier name of the list
