@@ -256,33 +256,12 @@ void IniDocument::collectEntries()
     QString firstScratch;
     QString otherScratch;
     QList<ParsedProfile::SectionReader> others;
-    const auto addEntry = [&](const QString& section, const QString& key, std::optional<QStringView> raw) {
-        IniEntry* entry = makeEntry(key, section, raw.value_or(NotFound));
-        if (entry->value == NotFound) {
-            entry->value.clear();
-            entry->absent = true;
-            entry->enabled = false;
-        } else if (!m_bSingleFile) {
-            for (ParsedProfile::SectionReader& other : others) {
-                const QStringView value = valuePart(other.valueView(key, &otherScratch));
-                if (value == NotFound) {
-                    entry->value.clear();
-                    entry->absent = true;
-                    entry->enabled = false;
-                    break;
-                }
-                if (value != entry->value) {
-                    entry->value.clear();
-                    entry->differs = true;
-                    break;
-                }
-            }
-        }
-        m_entries.append(entry);
-    };
     m_entries.reserve(m_entries.size() + first.lineEntryCount());
     QStringList keys;
-    QSet<QString> listed;
+    QSet<QStringView> listed; // views of the names in keys
+    QList<std::optional<QStringView>> raws;
+    QStringList rawCopies; // what views of a decoding buffer would lose
+    QList<QStringView> comments;
     QList<QStringView> commented;
     for (const QString& section : std::as_const(m_sections)) {
         const qsizetype sectionStart = m_entries.size();
@@ -291,26 +270,79 @@ void IniDocument::collectEntries()
             others.append(ParsedProfile::SectionReader(m_parses.at(f), section));
         keys.clear();
         listed.clear();
+        raws.clear();
+        rawCopies.clear();
+        const auto keep = [&](std::optional<QStringView> raw, const ParsedProfile& parsed) {
+            if (raw && parsed.encoding() != TextCodec::Encoding::Cp1251) {
+                rawCopies.append(raw->toString());
+                raw = rawCopies.last();
+            }
+            raws.append(raw);
+        };
         // The names taken so far are hashed only once a name may repeat one of them.
         bool hashed = false;
         for (qsizetype f = 0; f < m_parses.size(); ++f) {
             m_parses.at(f).visitKeyValues(
-                section, [&](const QString& name, std::optional<QStringView> value, bool firstOfName) {
+                section, [&](QStringView name, std::optional<QStringView> value, bool firstOfName) {
                     if (isCommentName(name) || readsAsMissing(value))
                         return;
                     if (f > 0 || !firstOfName) {
                         if (!hashed) {
-                            listed = QSet<QString>(keys.cbegin(), keys.cend());
+                            listed = QSet<QStringView>(keys.cbegin(), keys.cend());
                             hashed = true;
                         }
                         if (listed.contains(name))
                             return;
                     }
+                    keys.append(name.toString());
                     if (hashed)
-                        listed.insert(name);
-                    keys.append(name);
-                    addEntry(section, name, f == 0 ? value : first.valueView(section, name, &firstScratch));
+                        listed.insert(keys.last());
+                    keep(f == 0 ? value : first.valueView(section, keys.last(), &firstScratch), first);
                 });
+        }
+
+        // Each kind of string is made in a run of its own, so that freeing the entries walks their
+        // memory once rather than once per kind.
+        const qsizetype count = keys.size();
+        for (qsizetype k = 0; k < count; ++k)
+            m_entries.append(new IniEntry);
+        comments.resize(count);
+        for (qsizetype k = 0; k < count; ++k) {
+            IniEntry* entry = m_entries.at(sectionStart + k);
+            const QString& key = keys.at(k);
+            // A key containing "@" anywhere loses its first character and is switched off.
+            const bool disabled = key.contains(QLatin1Char('@'));
+            entry->key = disabled ? key.mid(1) : key;
+            entry->enabled = !disabled;
+            entry->section = section;
+            QStringView value;
+            splitValue(raws.at(k).value_or(NotFound), &value, &comments[k]);
+            entry->value = value.toString();
+        }
+        for (qsizetype k = 0; k < count; ++k)
+            m_entries.at(sectionStart + k)->comment = comments.at(k).toString();
+        for (qsizetype k = 0; k < count; ++k) {
+            IniEntry* entry = m_entries.at(sectionStart + k);
+            if (entry->value == NotFound) {
+                entry->value.clear();
+                entry->absent = true;
+                entry->enabled = false;
+            } else if (!m_bSingleFile) {
+                for (ParsedProfile::SectionReader& other : others) {
+                    const QStringView value = valuePart(other.valueView(keys.at(k), &otherScratch));
+                    if (value == NotFound) {
+                        entry->value.clear();
+                        entry->absent = true;
+                        entry->enabled = false;
+                        break;
+                    }
+                    if (value != entry->value) {
+                        entry->value.clear();
+                        entry->differs = true;
+                        break;
+                    }
+                }
+            }
         }
 
         commented.clear();

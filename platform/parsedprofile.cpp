@@ -229,7 +229,16 @@ void ParsedProfile::parse()
                 break;
             }
         }
-        entry.name = decodeRange(begin, cutAtNul(begin, nameEnd));
+        const qsizetype nameCut = cutAtNul(begin, nameEnd);
+        if (m_encoding == Encoding::Cp1251) {
+            entry.nameAt = begin;
+            entry.nameSize = nameCut - begin;
+        } else {
+            // One string for all names spares an allocation per name.
+            entry.nameAt = m_names.size();
+            m_names += decodeRange(begin, nameCut);
+            entry.nameSize = m_names.size() - entry.nameAt;
+        }
         entry.first = -1;
         entry.section = current;
         m_entries.append(std::move(entry));
@@ -304,10 +313,11 @@ void ParsedProfile::buildIndex()
         Entry& entry = m_entries[e];
         if (!reachable.at(entry.section))
             continue;
-        const uint hash = keyHash(entry.section, foldHash(entry.name));
+        const QStringView name = nameOf(entry);
+        const uint hash = keyHash(entry.section, foldHash(name));
         qsizetype free = -1;
         const auto same = [&](int other) {
-            return m_entries.at(other).section == entry.section && foldEqual(m_entries.at(other).name, entry.name);
+            return m_entries.at(other).section == entry.section && foldEqual(nameOf(m_entries.at(other)), name);
         };
         entry.first = probe(m_keySlots, hash, same, &free);
         if (entry.first < 0) {
@@ -320,7 +330,7 @@ void ParsedProfile::buildIndex()
 int ParsedProfile::findKey(int section, QStringView name) const
 {
     const auto same = [&](int other) {
-        return m_entries.at(other).section == section && foldEqual(m_entries.at(other).name, name);
+        return m_entries.at(other).section == section && foldEqual(nameOf(m_entries.at(other)), name);
     };
     return probe(m_keySlots, keyHash(section, foldHash(name)), same, nullptr);
 }
@@ -392,9 +402,9 @@ QString ParsedProfile::foldCase(QStringView name)
 }
 
 // Lines without "=" and names starting with ";" are no keys to the profile functions.
-bool ParsedProfile::isKey(const Entry& entry)
+bool ParsedProfile::isKey(const Entry& entry) const
 {
-    return entry.equals >= 0 && !entry.name.startsWith(u';');
+    return entry.equals >= 0 && !nameOf(entry).startsWith(u';');
 }
 
 int ParsedProfile::findSection(QStringView name) const
@@ -424,7 +434,7 @@ QStringList ParsedProfile::keyNames(const QString& section) const
     for (int e = s.firstEntry; e < s.endEntry; ++e) {
         const Entry& entry = m_entries.at(e);
         if (isKey(entry))
-            names.append(entry.name);
+            names.append(nameOf(entry).toString());
     }
     return cutList(names);
 }
@@ -475,12 +485,12 @@ std::optional<QStringView> ParsedProfile::SectionReader::valueView(const QString
     const int end = m_parsed->m_sections.at(m_section).endEntry;
     // The first entry of a name is what findKey() finds for it.
     int e = m_next;
-    if (e >= end || entries.at(e).first != e || !foldEqual(entries.at(e).name, name))
+    if (e >= end || entries.at(e).first != e || !foldEqual(m_parsed->nameOf(entries.at(e)), name))
         e = m_parsed->findKey(m_section, name);
     if (e < 0)
         return std::nullopt;
     m_next = e + 1;
-    while (m_next < end && !isKey(entries.at(m_next)))
+    while (m_next < end && !m_parsed->isKey(entries.at(m_next)))
         ++m_next;
     return m_parsed->valueViewOf(e, scratch);
 }
@@ -500,18 +510,18 @@ void ParsedProfile::visitKeyValues(const QString& section, const KeyValueVisit& 
         const Entry& entry = m_entries.at(e);
         if (!isKey(entry))
             continue;
-        if (used + entry.name.size() + 1 > ListRoom) {
+        const QStringView name = nameOf(entry);
+        if (used + name.size() + 1 > ListRoom) {
             if (used < ListRoom) {
-                const QString cut = entry.name.left(ListRoom - used);
+                const QString cut = name.left(ListRoom - used).toString();
                 visit(cut, valueView(section, cut, &scratch), false);
             }
             break;
         }
-        used += entry.name.size() + 1;
-        const bool known =
-            sameSection && entry.first >= 0 && (entry.name.isEmpty() || !isBlank(entry.name.back().unicode()));
+        used += name.size() + 1;
+        const bool known = sameSection && entry.first >= 0 && (name.isEmpty() || !isBlank(name.back().unicode()));
         // No entry before the first of a name folds to the same text, so none has the same text.
-        visit(entry.name, known ? valueViewOf(entry.first, &scratch) : valueView(section, entry.name, &scratch),
+        visit(name, known ? valueViewOf(entry.first, &scratch) : valueView(section, name.toString(), &scratch),
               entry.first == e);
     }
 }
@@ -566,7 +576,8 @@ QList<ParsedProfile::OutlineLine> ParsedProfile::outline() const
             lines.append(OutlineLine{section.header + 1, OutlineLine::Header, section.name});
         for (int e = section.firstEntry; e < section.endEntry; ++e) {
             const Entry& entry = m_entries.at(e);
-            lines.append(OutlineLine{entry.line + 1, isKey(entry) ? OutlineLine::Key : OutlineLine::Other, entry.name});
+            lines.append(OutlineLine{entry.line + 1, isKey(entry) ? OutlineLine::Key : OutlineLine::Other,
+                                     nameOf(entry).toString()});
         }
     }
     return lines;
@@ -583,7 +594,7 @@ QList<qsizetype> ParsedProfile::keyNameOffsets(const QString& section, const QSt
     const Section& s = m_sections.at(index);
     for (int e = s.firstEntry; e < s.endEntry; ++e) {
         const Entry& entry = m_entries.at(e);
-        if (entry.equals >= 0 && foldEqual(entry.name, wanted)) {
+        if (entry.equals >= 0 && foldEqual(nameOf(entry), wanted)) {
             const Line& line = m_lines.at(entry.line);
             offsets.append(skipBlanks(line.begin, line.contentEnd));
         }
@@ -735,6 +746,8 @@ bool ParsedProfile::applyInPlace(const Splice& splice)
     }
     for (qsizetype e = splice.valueOf + 1; e < m_entries.size(); ++e) {
         Entry& later = m_entries[e];
+        if (m_encoding == Encoding::Cp1251)
+            later.nameAt += delta;
         later.valueBegin += delta;
         later.valueEnd += delta;
         if (later.equals >= 0)

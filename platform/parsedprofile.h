@@ -43,9 +43,9 @@ public:
     qsizetype lineEntryCount() const { return m_entries.size(); }
     QStringList keyNames(const QString& section) const;
     // keyNames(section), each name with what value(section, name) reads, in one pass over the section.
-    // The value is lent: it lives until visit returns. `firstOfName` says no earlier name of the list
-    // is the same text.
-    using KeyValueVisit = std::function<void(const QString& name, std::optional<QStringView> value, bool firstOfName)>;
+    // The name and the value are lent: they live until visit returns. `firstOfName` says no earlier
+    // name of the list is the same text.
+    using KeyValueVisit = std::function<void(QStringView name, std::optional<QStringView> value, bool firstOfName)>;
     void visitKeyValues(const QString& section, const KeyValueVisit& visit) const;
     std::optional<QString> value(const QString& section, const QString& key) const;
     // value(section, key) lent: a view of the decoded text, or of *scratch, which it may overwrite.
@@ -102,7 +102,8 @@ private:
     };
     struct Entry
     {
-        QString name;
+        qsizetype nameAt; // in the decoded names: the CP1251 text itself, else m_names
+        qsizetype nameSize;
         int line;
         int first;        // the section's first entry of this name, which look-ups find; -1 where unreachable
         qsizetype equals; // offset of the first "=", -1 when the line has none
@@ -139,7 +140,12 @@ private:
     qsizetype cutAtNul(qsizetype begin, qsizetype end) const;
     QString decodeRange(qsizetype begin, qsizetype end) const;
     QByteArray encodeText(const QString& text, QStringView decidingText = {}) const;
-    static bool isKey(const Entry& entry);
+    bool isKey(const Entry& entry) const;
+    QStringView nameOf(const Entry& entry) const
+    {
+        return QStringView(m_encoding == TextCodec::Encoding::Cp1251 ? m_cp1251Text : m_names)
+            .sliced(entry.nameAt, entry.nameSize);
+    }
     int findValue(const QString& section, const QString& key) const; // entry index, or -1
     std::optional<QString> valueOf(int entry) const;
     std::optional<QStringView> valueViewOf(int entry, QString* scratch) const;
@@ -157,6 +163,7 @@ private:
     bool m_asciiOnly = true;
     bool m_hasNul = false; // names and values end at a NUL only where the file holds one
     QString m_cp1251Text;  // the whole CP1251 text, one character per byte after m_start
+    QString m_names;       // the entries' names one after another, where the text is not CP1251
     QByteArray m_lineEnd;  // what new lines end with
     QList<Line> m_lines;
     QList<Entry> m_entries;
