@@ -85,13 +85,18 @@ bool isCommentName(QStringView name)
 }
 
 // A key containing "@" anywhere loses its first character and is switched off.
-IniEntry* makeEntry(const QString& key, const QString& section, QStringView raw)
+void nameEntry(IniEntry* entry, const QString& key, const QString& section)
 {
-    auto* entry = new IniEntry;
     const bool disabled = key.contains(QLatin1Char('@'));
     entry->key = disabled ? key.mid(1) : key;
     entry->enabled = !disabled;
     entry->section = section;
+}
+
+IniEntry* makeEntry(const QString& key, const QString& section, QStringView raw)
+{
+    auto* entry = new IniEntry;
+    nameEntry(entry, key, section);
     QStringView value;
     QStringView comment;
     splitValue(raw, &value, &comment);
@@ -100,6 +105,26 @@ IniEntry* makeEntry(const QString& key, const QString& section, QStringView raw)
     entry->absent = false;
     entry->desc = nullptr;
     return entry;
+}
+
+// An entry missing from one of the other files is absent; one whose value part differs shows none.
+void compareWithOthers(IniEntry* entry, const QString& key, QList<ParsedProfile::SectionReader>& others,
+                       QString* scratch)
+{
+    for (ParsedProfile::SectionReader& other : others) {
+        const QStringView value = valuePart(other.valueView(key, scratch));
+        if (value == IniDocument::NotFound) {
+            entry->value.clear();
+            entry->absent = true;
+            entry->enabled = false;
+            return;
+        }
+        if (value != entry->value) {
+            entry->value.clear();
+            entry->differs = true;
+            return;
+        }
+    }
 }
 
 // A folder, a FIFO or a file that cannot be read gives no text, and never makes the caller wait.
@@ -272,8 +297,8 @@ void IniDocument::collectEntries()
         listed.clear();
         raws.clear();
         rawCopies.clear();
-        const auto keep = [&](std::optional<QStringView> raw, const ParsedProfile& parsed) {
-            if (raw && parsed.encoding() != TextCodec::Encoding::Cp1251) {
+        const auto keep = [&](std::optional<QStringView> raw) {
+            if (raw && first.encoding() != TextCodec::Encoding::Cp1251) {
                 rawCopies.append(raw->toString());
                 raw = rawCopies.last();
             }
@@ -297,7 +322,7 @@ void IniDocument::collectEntries()
                     keys.append(name.toString());
                     if (hashed)
                         listed.insert(keys.last());
-                    keep(f == 0 ? value : first.valueView(section, keys.last(), &firstScratch), first);
+                    keep(f == 0 ? value : first.valueView(section, keys.last(), &firstScratch));
                 });
         }
 
@@ -309,12 +334,7 @@ void IniDocument::collectEntries()
         comments.resize(count);
         for (qsizetype k = 0; k < count; ++k) {
             IniEntry* entry = m_entries.at(sectionStart + k);
-            const QString& key = keys.at(k);
-            // A key containing "@" anywhere loses its first character and is switched off.
-            const bool disabled = key.contains(QLatin1Char('@'));
-            entry->key = disabled ? key.mid(1) : key;
-            entry->enabled = !disabled;
-            entry->section = section;
+            nameEntry(entry, keys.at(k), section);
             QStringView value;
             splitValue(raws.at(k).value_or(NotFound), &value, &comments[k]);
             entry->value = value.toString();
@@ -328,20 +348,7 @@ void IniDocument::collectEntries()
                 entry->absent = true;
                 entry->enabled = false;
             } else if (!m_bSingleFile) {
-                for (ParsedProfile::SectionReader& other : others) {
-                    const QStringView value = valuePart(other.valueView(keys.at(k), &otherScratch));
-                    if (value == NotFound) {
-                        entry->value.clear();
-                        entry->absent = true;
-                        entry->enabled = false;
-                        break;
-                    }
-                    if (value != entry->value) {
-                        entry->value.clear();
-                        entry->differs = true;
-                        break;
-                    }
-                }
+                compareWithOthers(entry, keys.at(k), others, &otherScratch);
             }
         }
 
