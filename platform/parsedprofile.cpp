@@ -258,28 +258,24 @@ void ParsedProfile::parse()
 
 namespace
 {
-qsizetype slotCount(qsizetype items)
+// A power of two at least twice the items, so that a table is at most half full; `least` for none.
+qsizetype slotCount(qsizetype items, qsizetype least)
 {
-    qsizetype count = 16;
+    qsizetype count = least;
     while (count < 2 * items)
         count *= 2;
     return count;
-}
-
-uint keyHash(int section, uint nameHash)
-{
-    return nameHash ^ (uint(section) * 0x9E3779B9u);
 }
 } // namespace
 
 // Open addressing: the slot after a taken one is tried next, so a look-up walks at most the run
 // of taken slots, which half-empty tables keep short.
 template <typename Same>
-int ParsedProfile::probe(const QList<Slot>& table, uint hash, Same&& same, qsizetype* freeSlot)
+int ParsedProfile::probe(const Slot* table, qsizetype size, uint hash, Same&& same, qsizetype* freeSlot)
 {
-    const qsizetype mask = table.size() - 1;
+    const qsizetype mask = size - 1;
     for (qsizetype at = hash & mask;; at = (at + 1) & mask) {
-        const Slot& slot = table.at(at);
+        const Slot& slot = table[at];
         if (slot.index < 0) {
             if (freeSlot)
                 *freeSlot = at;
@@ -290,10 +286,12 @@ int ParsedProfile::probe(const QList<Slot>& table, uint hash, Same&& same, qsize
     }
 }
 
-// Only the first section of a name can be asked for, and in it only the first key of a name.
+// Only the first section of a name can be asked for, and in it only the first key of a name. Each
+// reachable section has a table of its keys of its own, one after another in m_keySlots: building
+// and asking it stays within a few pages however large the file is.
 void ParsedProfile::buildIndex()
 {
-    m_sectionSlots = QList<Slot>(slotCount(m_sections.size()), Slot{0, -1});
+    m_sectionSlots = QList<Slot>(slotCount(m_sections.size(), 16), Slot{0, -1});
     QList<bool> reachable(m_sections.size(), false);
     reachable[0] = true;
     for (int s = 1; s < m_sections.size(); ++s) {
@@ -303,25 +301,32 @@ void ParsedProfile::buildIndex()
         const uint hash = foldHash(name);
         qsizetype free = -1;
         const auto same = [&](int other) { return foldEqual(m_sections.at(other).name, name); };
-        if (probe(m_sectionSlots, hash, same, &free) < 0) {
+        if (probe(m_sectionSlots.constData(), m_sectionSlots.size(), hash, same, &free) < 0) {
             m_sectionSlots[free] = Slot{hash, s};
             reachable[s] = true;
         }
     }
-    m_keySlots = QList<Slot>(slotCount(m_entries.size()), Slot{0, -1});
+    qsizetype slotTotal = 0;
+    for (int s = 0; s < m_sections.size(); ++s) {
+        Section& section = m_sections[s];
+        section.keySlots = slotTotal;
+        section.keySlotCount = reachable.at(s) ? slotCount(section.endEntry - section.firstEntry, 1) : 0;
+        slotTotal += section.keySlotCount;
+    }
+    m_keySlots = QList<Slot>(slotTotal, Slot{0, -1});
     for (int e = 0; e < m_entries.size(); ++e) {
         Entry& entry = m_entries[e];
-        if (!reachable.at(entry.section))
+        const Section& section = m_sections.at(entry.section);
+        if (section.keySlotCount == 0)
             continue;
         const QStringView name = nameOf(entry);
-        const uint hash = keyHash(entry.section, foldHash(name));
+        const uint hash = foldHash(name);
+        Slot* table = m_keySlots.data() + section.keySlots;
         qsizetype free = -1;
-        const auto same = [&](int other) {
-            return m_entries.at(other).section == entry.section && foldEqual(nameOf(m_entries.at(other)), name);
-        };
-        entry.first = probe(m_keySlots, hash, same, &free);
+        const auto same = [&](int other) { return foldEqual(nameOf(m_entries.at(other)), name); };
+        entry.first = probe(table, section.keySlotCount, hash, same, &free);
         if (entry.first < 0) {
-            m_keySlots[free] = Slot{hash, e};
+            table[free] = Slot{hash, e};
             entry.first = e;
         }
     }
@@ -329,10 +334,11 @@ void ParsedProfile::buildIndex()
 
 int ParsedProfile::findKey(int section, QStringView name) const
 {
-    const auto same = [&](int other) {
-        return m_entries.at(other).section == section && foldEqual(nameOf(m_entries.at(other)), name);
-    };
-    return probe(m_keySlots, keyHash(section, foldHash(name)), same, nullptr);
+    const Section& s = m_sections.at(section);
+    if (s.keySlotCount == 0)
+        return -1;
+    const auto same = [&](int other) { return foldEqual(nameOf(m_entries.at(other)), name); };
+    return probe(m_keySlots.constData() + s.keySlots, s.keySlotCount, foldHash(name), same, nullptr);
 }
 
 qsizetype ParsedProfile::skipBlanks(qsizetype begin, qsizetype end) const
@@ -412,7 +418,8 @@ int ParsedProfile::findSection(QStringView name) const
     if (name.isEmpty())
         return 0;
     return probe(
-        m_sectionSlots, foldHash(name), [&](int other) { return foldEqual(m_sections.at(other).name, name); }, nullptr);
+        m_sectionSlots.constData(), m_sectionSlots.size(), foldHash(name),
+        [&](int other) { return foldEqual(m_sections.at(other).name, name); }, nullptr);
 }
 
 QStringList ParsedProfile::sectionNames() const

@@ -119,6 +119,8 @@ private:
         int firstEntry = 0;
         int endEntry = 0;
         bool listed = false;
+        qsizetype keySlots = 0;     // where its table of keys starts in m_keySlots
+        qsizetype keySlotCount = 0; // 0 for a section no look-up reaches
     };
     // One slot of a hash table of names compared with case ignored; index -1 marks a free slot.
     struct Slot
@@ -153,7 +155,7 @@ private:
     int findKey(int section, QStringView name) const; // the section's first entry of the name, or -1
     void buildIndex();
     template <typename Same>
-    static int probe(const QList<Slot>& table, uint hash, Same&& same, qsizetype* freeSlot);
+    static int probe(const Slot* table, qsizetype size, uint hash, Same&& same, qsizetype* freeSlot);
     bool applyInPlace(const Splice& splice);
 
     QByteArray m_bytes;
@@ -169,7 +171,7 @@ private:
     QList<Entry> m_entries;
     QList<Section> m_sections;  // [0] is the nameless part
     QList<Slot> m_sectionSlots; // reachable sections by name
-    QList<Slot> m_keySlots;     // reachable sections' first entries by section and name
+    QList<Slot> m_keySlots;     // per reachable section, its first entries by name
 };
 
 // value() for many keys of one section, asked for mostly in the order of its lines, as another file
