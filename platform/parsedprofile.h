@@ -175,8 +175,8 @@ private:
 };
 
 // value() for many keys of one section, asked for mostly in the order of its lines, as another file
-// of the same layout lists them: each look-up first tries the key after the one found last, so
-// walking a section costs no hash table look-ups, whose cache misses dominate in large files.
+// of the same layout lists them: each look-up first tries the key after the one found last, so a
+// walk in step with the section needs no hash look-up at all.
 class ParsedProfile::SectionReader
 {
 public:
