@@ -140,7 +140,12 @@ qsizetype ContinuationComments::lineStartAtOrAfter(qsizetype position) const
 {
     if (position == 0 || (position <= m_text.size() && m_text.at(position - 1) == QLatin1Char('\n')))
         return position;
+    // A text without LF after some point, as one of CR line ends, is not searched there again.
+    if (m_noNewlineFrom >= 0 && position >= m_noNewlineFrom)
+        return -1;
     const qsizetype newline = m_text.indexOf(QLatin1Char('\n'), position);
+    if (newline < 0)
+        m_noNewlineFrom = position;
     return newline < 0 ? -1 : newline + 1;
 }
 
@@ -204,10 +209,11 @@ void ContinuationComments::findSections(const QStringList& sections)
             break;
         pending.match(text.sliced(at), [&](int i) { m_sectionStarts.insert(sections.at(i), at); });
     }
-    pending.forEachWaiting([&](int i, QStringView) {
-        const qsizetype last = m_text.lastIndexOf(sections.at(i));
-        m_sectionStarts.insert(sections.at(i), last < 0 ? 0 : last + 1);
-    });
+    // The rest stand behind their last match: one scan backwards finds all of them, where a search
+    // of the whole text for each would take time in sections times text.
+    for (qsizetype at = text.size() - 1; at >= 0 && !pending.isEmpty(); --at)
+        pending.match(text.sliced(at), [&](int i) { m_sectionStarts.insert(sections.at(i), at + 1); });
+    pending.forEachWaiting([&](int i, QStringView) { m_sectionStarts.insert(sections.at(i), 0); });
 }
 
 // The keys of a section usually stand on the lines right after its name: those lines are scanned

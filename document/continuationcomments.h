@@ -49,4 +49,5 @@ private:
     bool m_leadsBuilt = false;
     qsizetype m_crLfFrom = -1; // the first CR LF at or after m_crLfFrom is at m_crLfAt
     qsizetype m_crLfAt = -1;
+    mutable qsizetype m_noNewlineFrom = -1; // no LF at or after it; -1 before a search finds none
 };

@@ -94,10 +94,19 @@ void foldUnits(QStringView name, Emit&& put)
     }
 }
 
+// Names are mostly ASCII, whose folding needs no table.
 uint foldHash(QStringView name)
 {
     uint hash = 2166136261u;
-    foldUnits(name, [&hash](char16_t unit) { hash = (hash ^ unit) * 16777619u; });
+    qsizetype i = 0;
+    for (; i < name.size(); ++i) {
+        const uint unit = name[i].unicode();
+        if (unit >= 0x80)
+            break;
+        hash = (hash ^ (unit - 'a' < 26u ? unit - ('a' - 'A') : unit)) * 16777619u;
+    }
+    if (i < name.size())
+        foldUnits(name.sliced(i), [&hash](char16_t unit) { hash = (hash ^ unit) * 16777619u; });
     return hash;
 }
 
@@ -163,13 +172,25 @@ void ParsedProfile::parse()
     m_sections.append(Section());
     int current = 0;
     qsizetype pos = m_start;
+    [[maybe_unused]] qsizetype nextLf = -1;
     while (pos < limit) {
         qsizetype contentEnd = pos;
-        while (contentEnd < limit) {
-            const uint u = unit(contentEnd);
-            if (u == '\r' || u == '\n')
-                break;
-            contentEnd += Width;
+        if constexpr (Width == 1) {
+            // The next LF is searched for again only once passed, so a file of CR line ends is not
+            // searched to its end for every line.
+            if (nextLf < pos) {
+                const void* lf = std::memchr(data + pos, '\n', limit - pos);
+                nextLf = lf ? static_cast<const uchar*>(lf) - data : limit;
+            }
+            const void* cr = std::memchr(data + pos, '\r', nextLf - pos);
+            contentEnd = cr ? static_cast<const uchar*>(cr) - data : nextLf;
+        } else {
+            while (contentEnd < limit) {
+                const uint u = unit(contentEnd);
+                if (u == '\r' || u == '\n')
+                    break;
+                contentEnd += Width;
+            }
         }
         // Each CRLF, CR or LF ends one line.
         qsizetype next = contentEnd;
