@@ -17,8 +17,8 @@ QString lookup(const QString& path, const QString& section, const QString& key)
     return Profile::readString(path, section, key).value_or(IniDocument::NotFound);
 }
 
-// The search for a separator goes from one of its first character to the next, which is quicker
-// than a search for the whole separator in texts as short as values.
+// A separator is searched for by its first character and then compared whole, which is quicker than
+// a search for the whole separator in texts as short as values.
 qsizetype indexOf(QStringView text, QStringView separator, qsizetype from = 0)
 {
     for (qsizetype at = text.indexOf(separator.front(), from); at >= 0; at = text.indexOf(separator.front(), at + 1))
@@ -285,7 +285,7 @@ void IniDocument::collectEntries()
     QStringList keys;
     QSet<QStringView> listed; // views of the names in keys
     QList<std::optional<QStringView>> raws;
-    QStringList rawCopies; // what views of a decoding buffer would lose
+    QStringList rawCopies; // values decoded into a buffer that the next look-up reuses, kept
     QList<QStringView> comments;
     QList<QStringView> commented;
     for (const QString& section : std::as_const(m_sections)) {
