@@ -25,27 +25,113 @@ bool isUniform(QStringView key)
     return std::all_of(key.begin(), key.end(), [&](QChar c) { return c == key.front(); });
 }
 
-// Candidate texts are looked up by their first `length` characters, for every length asked.
-template <typename Found>
-void matchPrefixes(QStringView lead, const QList<qsizetype>& lengths, QHash<QStringView, int>& pending, Found found)
+// Texts waiting to be found at the start of a line, each once. A line's start is tried for every
+// length asked in one pass over its characters: the table's hash is built up character by character.
+class PrefixTable
 {
-    for (const qsizetype length : lengths) {
-        if (length > lead.size())
-            break;
-        const auto it = pending.constFind(lead.first(length));
-        if (it != pending.constEnd()) {
-            found(it.value());
-            pending.erase(it);
+public:
+    explicit PrefixTable(qsizetype count)
+    {
+        qsizetype size = 16;
+        while (size < 2 * count)
+            size *= 2;
+        m_slots = QList<Slot>(size, Slot{0, -1});
+        m_mask = size - 1;
+        m_items.reserve(count);
+    }
+
+    // The index an equal text was added with, or -1 when this one is new.
+    int add(QStringView text, int index)
+    {
+        const uint hash = hashOf(text);
+        Slot& slot = m_slots[find(text, hash)];
+        if (slot.item >= 0)
+            return m_items.at(slot.item).index;
+        slot = Slot{hash, int(m_items.size())};
+        m_items.append(Item{text, index, true});
+        ++m_pending;
+        if (!text.isEmpty())
+            m_firstUnits[text.front().unicode() & 0xFF] = true;
+        const auto at = std::lower_bound(m_lengths.begin(), m_lengths.end(), text.size());
+        if (at == m_lengths.end() || *at != text.size())
+            m_lengths.insert(at, text.size());
+        return -1;
+    }
+
+    bool isEmpty() const { return m_pending == 0; }
+
+    // Calls found(index) for every text still waiting that `lead` starts with; it waits no more.
+    template <typename Found>
+    void match(QStringView lead, Found&& found)
+    {
+        if (lead.isEmpty() || !m_firstUnits[lead.front().unicode() & 0xFF])
+            return;
+        uint hash = Basis;
+        qsizetype next = 0;
+        for (qsizetype n = 0; n < lead.size() && next < m_lengths.size(); ++n) {
+            hash = step(hash, lead[n]);
+            if (n + 1 != m_lengths.at(next))
+                continue;
+            ++next;
+            const int item = m_slots.at(find(lead.first(n + 1), hash)).item;
+            if (item >= 0 && m_items.at(item).pending) {
+                m_items[item].pending = false;
+                --m_pending;
+                found(m_items.at(item).index);
+            }
         }
     }
-}
 
-void addLength(QList<qsizetype>& lengths, qsizetype length)
-{
-    const auto at = std::lower_bound(lengths.begin(), lengths.end(), length);
-    if (at == lengths.end() || *at != length)
-        lengths.insert(at, length);
-}
+    // Calls left(index, text) for every text still waiting.
+    template <typename Left>
+    void forEachWaiting(Left&& left) const
+    {
+        if (m_pending == 0)
+            return;
+        for (const Item& item : m_items)
+            if (item.pending)
+                left(item.index, item.text);
+    }
+
+private:
+    struct Slot
+    {
+        uint hash;
+        int item; // -1: free
+    };
+    struct Item
+    {
+        QStringView text;
+        int index;
+        bool pending;
+    };
+    static constexpr uint Basis = 2166136261u;
+    static uint step(uint hash, QChar c) { return (hash ^ c.unicode()) * 16777619u; }
+    static uint hashOf(QStringView text)
+    {
+        uint hash = Basis;
+        for (const QChar c : text)
+            hash = step(hash, c);
+        return hash;
+    }
+    qsizetype find(QStringView text, uint hash) const
+    {
+        qsizetype at = hash & m_mask;
+        for (; m_slots.at(at).item >= 0; at = (at + 1) & m_mask) {
+            const Slot& slot = m_slots.at(at);
+            if (slot.hash == hash && m_items.at(slot.item).text == text)
+                break;
+        }
+        return at;
+    }
+
+    QList<Slot> m_slots;
+    qsizetype m_mask = 0;
+    QList<Item> m_items;
+    QList<qsizetype> m_lengths;  // ascending
+    bool m_firstUnits[256] = {}; // by the low byte of the texts' first characters
+    qsizetype m_pending = 0;
+};
 } // namespace
 
 ContinuationComments::ContinuationComments(const QString& text) : m_text(text) {}
@@ -54,7 +140,12 @@ qsizetype ContinuationComments::lineStartAtOrAfter(qsizetype position) const
 {
     if (position == 0 || (position <= m_text.size() && m_text.at(position - 1) == QLatin1Char('\n')))
         return position;
+    // A text without LF after some point, as one of CR line ends, is not searched there again.
+    if (m_noNewlineFrom >= 0 && position >= m_noNewlineFrom)
+        return -1;
     const qsizetype newline = m_text.indexOf(QLatin1Char('\n'), position);
+    if (newline < 0)
+        m_noNewlineFrom = position;
     return newline < 0 ? -1 : newline + 1;
 }
 
@@ -100,73 +191,70 @@ qsizetype ContinuationComments::sectionStart(const QString& section)
 void ContinuationComments::findSections(const QStringList& sections)
 {
     const QStringView text(m_text);
-    QHash<QStringView, int> pending;
-    QList<qsizetype> lengths;
+    PrefixTable pending(sections.size());
     for (int i = 0; i < sections.size(); ++i) {
         const QString& name = sections.at(i);
-        if (m_sectionStarts.contains(name) || pending.contains(name))
+        if (m_sectionStarts.contains(name))
             continue;
         if (mayRepeatClosely(name) || text.startsWith(name) ||
             text.sliced(std::min<qsizetype>(1, text.size())).startsWith(name))
             sectionStart(name);
-        else {
-            pending.insert(name, i);
-            addLength(lengths, name.size());
-        }
+        else
+            pending.add(name, i);
     }
     for (qsizetype newline = text.indexOf(u'\n'); newline >= 0 && !pending.isEmpty();
          newline = text.indexOf(u'\n', newline + 1)) {
         const qsizetype at = newline + 2;
         if (at > text.size())
             break;
-        matchPrefixes(text.sliced(at), lengths, pending, [&](int i) { m_sectionStarts.insert(sections.at(i), at); });
+        pending.match(text.sliced(at), [&](int i) { m_sectionStarts.insert(sections.at(i), at); });
     }
-    for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
-        const qsizetype last = m_text.lastIndexOf(sections.at(it.value()));
-        m_sectionStarts.insert(sections.at(it.value()), last < 0 ? 0 : last + 1);
-    }
+    // The rest stand behind their last match: one scan backwards finds all of them, where a search
+    // of the whole text for each would take time in sections times text.
+    for (qsizetype at = text.size() - 1; at >= 0 && !pending.isEmpty(); --at)
+        pending.match(text.sliced(at), [&](int i) { m_sectionStarts.insert(sections.at(i), at + 1); });
+    pending.forEachWaiting([&](int i, QStringView) { m_sectionStarts.insert(sections.at(i), 0); });
 }
 
 // The keys of a section usually stand on the lines right after its name: those lines are scanned
 // once for all of them, up to the next line that starts with "["; what is not found there comes
-// from the index of all lines.
-void ContinuationComments::findKeyLines(const QString& section, const QStringList& keys)
+// from the index of all lines. The keys still searched for sit in a table of open addressing whose
+// hash is built up character by character, so one pass over a line's start tries every key length.
+QList<qsizetype> ContinuationComments::keyLines(const QString& section, const QList<QStringView>& keys)
 {
-    m_keysSection = section;
-    m_keyLines.clear();
+    QList<qsizetype> lines(keys.size(), -1);
     const qsizetype base = sectionStart(section);
     const QStringView text(m_text);
-    QHash<QStringView, int> pending;
-    QList<qsizetype> lengths;
+    PrefixTable pending(keys.size());
+    QList<int> sameAs(keys.size(), -1); // a repeated key takes the answer of its first occurrence
     for (int i = 0; i < keys.size(); ++i) {
-        const QString& key = keys.at(i);
-        if (m_keyLines.contains(key) || pending.contains(key))
-            continue;
-        if (key.isEmpty() || isUniform(key) || text.sliced(base).startsWith(key)) {
-            m_keyLines.insert(key, keyLine(key, base));
-        } else {
-            pending.insert(key, i);
-            addLength(lengths, key.size());
-        }
+        const QStringView key = keys.at(i);
+        if (key.isEmpty() || isUniform(key) || text.sliced(base).startsWith(key))
+            lines[i] = keyLine(key, base);
+        else
+            sameAs[i] = pending.add(key, i);
     }
-    const auto found = [&](qsizetype at) { return [this, &keys, at](int i) { m_keyLines.insert(keys.at(i), at); }; };
+    const auto found = [&](qsizetype at) { return [&lines, at](int i) { lines[i] = at; }; };
     for (qsizetype s = lineStartAtOrAfter(base); s >= 0 && s < text.size() && !pending.isEmpty();) {
         if (s > base) {
             if (text[s] == u'[')
                 break;
-            matchPrefixes(leadAt(s), lengths, pending, found(s));
+            pending.match(leadAt(s), found(s));
         }
         if (text[s] == u'@')
-            matchPrefixes(leadAt(s + 1), lengths, pending, found(s + 1));
+            pending.match(leadAt(s + 1), found(s + 1));
         const qsizetype newline = text.indexOf(u'\n', s);
         s = newline < 0 ? -1 : newline + 1;
     }
-    for (auto it = pending.cbegin(); it != pending.cend(); ++it)
-        m_keyLines.insert(keys.at(it.value()), keyLineFromIndex(it.key(), base));
+    pending.forEachWaiting([&](int i, QStringView key) { lines[i] = keyLineFromIndex(key, base); });
+    for (int i = 0; i < keys.size(); ++i)
+        if (sameAs.at(i) >= 0)
+            lines[i] = lines.at(sameAs.at(i));
+    return lines;
 }
 
 // The first match at the start, at a line start after it, or behind an "@" that starts a line.
-qsizetype ContinuationComments::keyLine(const QString& key, qsizetype base)
+qsizetype ContinuationComments::keyLine(QStringView key, qsizetype base)
 {
     if (key.isEmpty())
         return base;
@@ -233,20 +321,39 @@ qsizetype ContinuationComments::nextCrLf(qsizetype from)
     if (m_crLfFrom >= 0 && from >= m_crLfFrom && (m_crLfAt < 0 || from <= m_crLfAt))
         return m_crLfAt;
     m_crLfFrom = from;
-    m_crLfAt = m_text.indexOf(QLatin1String("\r\n"), from);
+    const QStringView text(m_text);
+    qsizetype at = text.indexOf(u'\r', from);
+    while (at >= 0 && (at + 1 >= text.size() || text[at + 1] != u'\n'))
+        at = text.indexOf(u'\r', at + 1);
+    m_crLfAt = at;
     return m_crLfAt;
 }
 
 QString ContinuationComments::below(const QString& section, const QString& key)
 {
-    const qsizetype base = sectionStart(section);
-    const auto known = section == m_keysSection ? m_keyLines.constFind(key) : m_keyLines.constEnd();
-    const qsizetype p = known != m_keyLines.constEnd() ? known.value() : keyLine(key, base);
-    if (p < 0)
+    return belowLine(keyLine(key, sectionStart(section)));
+}
+
+// Whether the piece after the CR LF at lineEnd is a comment, without cutting it out.
+bool ContinuationComments::commentFollows(qsizetype lineEnd) const
+{
+    const QChar* data = m_text.constData();
+    const qsizetype size = m_text.size();
+    qsizetype at = lineEnd + 2;
+    while (at < size && data[at].isSpace() && !(data[at] == u'\r' && at + 1 < size && data[at + 1] == u'\n'))
+        ++at;
+    return at < size && (data[at] == u';' || (data[at] == u'/' && at + 1 < size && data[at + 1] == u'/'));
+}
+
+QString ContinuationComments::belowLine(qsizetype keyLine)
+{
+    if (keyLine < 0)
+        return {};
+    qsizetype lineEnd = nextCrLf(keyLine);
+    if (lineEnd < 0 || !commentFollows(lineEnd))
         return {};
     QString comment;
     const QStringView text(m_text);
-    qsizetype lineEnd = nextCrLf(p);
     while (lineEnd >= 0) {
         const qsizetype start = lineEnd + 2;
         lineEnd = nextCrLf(start);

@@ -65,14 +65,15 @@ void IniDocument::keepFileValues(IniEntry* entry, const QString& section, const 
     const bool listedOff = name.contains(QLatin1Char('@'));
     const QString otherName = listedOff ? entry->key : QLatin1Char('@') + entry->key;
     entry->files.reserve(m_parses.size());
+    QString scratch; // a value decoded apart from the file's text
     for (qsizetype f = 0; f < m_parses.size(); ++f) {
         FileValue file;
         file.file = m_fileList.value(f);
-        QString value = valueIn(m_parses.at(f).value(section, name));
+        QString value = valueIn(m_parses.at(f).valueView(section, name, &scratch));
         file.enabled = !listedOff;
         // The same key switched the other way is still the file's value of it.
         if (value == NotFound) {
-            value = valueIn(m_parses.at(f).value(section, otherName));
+            value = valueIn(m_parses.at(f).valueView(section, otherName, &scratch));
             file.enabled = listedOff;
         }
         file.present = value != NotFound;

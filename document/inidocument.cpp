@@ -17,14 +17,24 @@ QString lookup(const QString& path, const QString& section, const QString& key)
     return Profile::readString(path, section, key).value_or(IniDocument::NotFound);
 }
 
+// A separator is searched for by its first character and then compared whole, which is quicker than
+// a search for the whole separator in texts as short as values.
+qsizetype indexOf(QStringView text, QStringView separator, qsizetype from = 0)
+{
+    for (qsizetype at = text.indexOf(separator.front(), from); at >= 0; at = text.indexOf(separator.front(), at + 1))
+        if (text.sliced(at).startsWith(separator))
+            return at;
+    return -1;
+}
+
 // "//" splits wherever it stands; ";" only when the text holds no "//". Of the pieces that are not
 // empty, trimmed, the first is the value and the second the comment, unless the text starts with a
 // separator: then the first is the comment.
-void splitValue(QStringView raw, QString* value, QString* comment)
+void splitValue(QStringView raw, QStringView* value, QStringView* comment)
 {
     QStringView parts[2];
     int count = 0;
-    qsizetype at = raw.indexOf(u"//");
+    qsizetype at = indexOf(raw, u"//");
     const QStringView separator = at >= 0 ? QStringView(u"//") : QStringView(u";");
     if (at < 0)
         at = raw.indexOf(u';');
@@ -34,7 +44,7 @@ void splitValue(QStringView raw, QString* value, QString* comment)
         qsizetype from = 0;
         while (count < 2 && from <= raw.size()) {
             if (at < from)
-                at = raw.indexOf(separator, from);
+                at = indexOf(raw, separator, from);
             if (at < 0)
                 at = raw.size();
             if (at > from)
@@ -44,42 +54,77 @@ void splitValue(QStringView raw, QString* value, QString* comment)
     }
     const bool pureComment = raw.startsWith(u"//") || raw.startsWith(u';');
     if (!pureComment && count > 0) {
-        *value = parts[0].toString();
-        *comment = count > 1 ? parts[1].toString() : QString();
+        *value = parts[0];
+        *comment = count > 1 ? parts[1] : QStringView();
     } else {
-        *value = QString();
-        *comment = count > 0 ? parts[0].toString() : QString();
+        *value = QStringView();
+        *comment = count > 0 ? parts[0] : QStringView();
     }
 }
 
 // The value part of a look-up's result, "!!!!!" for none: what decides whether a key is there.
-QString valuePart(const std::optional<QString>& raw)
+QStringView valuePart(const std::optional<QStringView>& raw)
 {
     if (!raw)
         return IniDocument::NotFound;
-    QString value;
-    QString comment;
+    QStringView value;
+    QStringView comment;
     splitValue(*raw, &value, &comment);
     return value;
 }
 
-bool readsAsMissing(const std::optional<QString>& raw)
+bool readsAsMissing(const std::optional<QStringView>& raw)
 {
-    return !raw || (raw->contains(IniDocument::NotFound) && valuePart(raw) == IniDocument::NotFound);
+    return !raw ||
+           (raw->contains(u'!') && raw->contains(IniDocument::NotFound) && valuePart(raw) == IniDocument::NotFound);
+}
+
+bool isCommentName(QStringView name)
+{
+    return name.size() >= 2 && name[0] == u'/' && name[1] == u'/';
 }
 
 // A key containing "@" anywhere loses its first character and is switched off.
-IniEntry* makeEntry(const QString& key, const QString& section, const QString& raw)
+void nameEntry(IniEntry* entry, const QString& key, const QString& section)
 {
-    auto* entry = new IniEntry;
     const bool disabled = key.contains(QLatin1Char('@'));
     entry->key = disabled ? key.mid(1) : key;
     entry->enabled = !disabled;
     entry->section = section;
-    splitValue(raw, &entry->value, &entry->comment);
+}
+
+IniEntry* makeEntry(const QString& key, const QString& section, QStringView raw)
+{
+    auto* entry = new IniEntry;
+    nameEntry(entry, key, section);
+    QStringView value;
+    QStringView comment;
+    splitValue(raw, &value, &comment);
+    entry->value = value.toString();
+    entry->comment = comment.toString();
     entry->absent = false;
     entry->desc = nullptr;
     return entry;
+}
+
+// An entry missing from one of the other files is absent; one whose value part differs shows none.
+void compareWithOthers(IniEntry* entry, const QString& key, QList<ParsedProfile::SectionReader>& others,
+                       QString* scratch)
+{
+    for (ParsedProfile::SectionReader& other : others) {
+        const QStringView value = valuePart(other.valueView(key, scratch));
+        if (value == IniDocument::NotFound) {
+            entry->value.clear();
+            entry->absent = true;
+            entry->enabled = false;
+            return;
+        }
+        if (value != entry->value) {
+            entry->value.clear();
+            entry->differs = true;
+            return;
+        }
+    }
 }
 
 // A folder, a FIFO or a file that cannot be read gives no text, and never makes the caller wait.
@@ -91,9 +136,9 @@ QByteArray readAll(const QString& fileName)
 }
 } // namespace
 
-QString IniDocument::valueIn(const std::optional<QString>& raw)
+QString IniDocument::valueIn(std::optional<QStringView> raw)
 {
-    return readsAsMissing(raw) ? NotFound : valuePart(raw);
+    return readsAsMissing(raw) ? NotFound : valuePart(raw).toString();
 }
 
 IniDocument::~IniDocument()
@@ -238,66 +283,93 @@ void IniDocument::collectEntries()
     const ParsedProfile& first = m_parses.first();
     ContinuationComments continuation(m_fileTexts.value(0));
     continuation.findSections(m_sections);
+    QString firstScratch;
+    QString otherScratch;
+    QList<ParsedProfile::SectionReader> others;
+    m_entries.reserve(m_entries.size() + first.lineEntryCount());
+    QStringList keys;
+    QSet<QStringView> listed; // views of the names in keys
+    QList<std::optional<QStringView>> raws;
+    QStringList rawCopies; // values decoded into a buffer that the next look-up reuses, kept
+    QList<QStringView> comments;
+    QList<QStringView> commented;
     for (const QString& section : std::as_const(m_sections)) {
-        QStringList keys;
-        QList<std::optional<QString>> firstValues;
-        QSet<QString> listed;
+        const qsizetype sectionStart = m_entries.size();
+        others.clear();
+        for (qsizetype f = 1; f < m_parses.size() && !m_bSingleFile; ++f)
+            others.append(ParsedProfile::SectionReader(m_parses.at(f), section));
+        keys.clear();
+        listed.clear();
+        raws.clear();
+        rawCopies.clear();
+        const auto keep = [&](std::optional<QStringView> raw) {
+            if (raw && first.encoding() != TextCodec::Encoding::Cp1251) {
+                rawCopies.append(raw->toString());
+                raw = rawCopies.last();
+            }
+            raws.append(raw);
+        };
+        // The names taken so far are hashed only once a name may repeat one of them.
+        bool hashed = false;
         for (qsizetype f = 0; f < m_parses.size(); ++f) {
-            QList<ParsedProfile::KeyValue> fileKeys = m_parses.at(f).keyValues(section);
-            if (f == 0) {
-                listed.reserve(fileKeys.size());
-                keys.reserve(fileKeys.size());
-                firstValues.reserve(fileKeys.size());
-            }
-            for (ParsedProfile::KeyValue& key : fileKeys) {
-                if (key.name.startsWith(QLatin1String("//")) || readsAsMissing(key.value))
-                    continue;
-                const qsizetype before = listed.size();
-                listed.insert(key.name);
-                if (listed.size() == before)
-                    continue;
-                keys.append(key.name);
-                firstValues.append(f == 0 ? std::move(key.value) : first.value(section, key.name));
-            }
+            m_parses.at(f).visitKeyValues(
+                section, [&](QStringView name, std::optional<QStringView> value, bool firstOfName) {
+                    if (isCommentName(name) || readsAsMissing(value))
+                        return;
+                    if (f > 0 || !firstOfName) {
+                        if (!hashed) {
+                            listed = QSet<QStringView>(keys.cbegin(), keys.cend());
+                            hashed = true;
+                        }
+                        if (listed.contains(name))
+                            return;
+                    }
+                    keys.append(name.toString());
+                    if (hashed)
+                        listed.insert(keys.last());
+                    keep(f == 0 ? value : first.valueView(section, keys.last(), &firstScratch));
+                });
         }
 
-        const qsizetype sectionStart = m_entries.size();
-        QStringList commented;
-        for (qsizetype k = 0; k < keys.size(); ++k) {
-            const QString& key = keys.at(k);
-            IniEntry* entry = makeEntry(key, section, firstValues.at(k).value_or(NotFound));
+        // Each kind of string is made in a run of its own, so that freeing the entries walks their
+        // memory once rather than once per kind.
+        const qsizetype count = keys.size();
+        for (qsizetype k = 0; k < count; ++k)
+            m_entries.append(new IniEntry);
+        comments.resize(count);
+        for (qsizetype k = 0; k < count; ++k) {
+            IniEntry* entry = m_entries.at(sectionStart + k);
+            nameEntry(entry, keys.at(k), section);
+            QStringView value;
+            splitValue(raws.at(k).value_or(NotFound), &value, &comments[k]);
+            entry->value = value.toString();
+        }
+        for (qsizetype k = 0; k < count; ++k)
+            m_entries.at(sectionStart + k)->comment = comments.at(k).toString();
+        for (qsizetype k = 0; k < count; ++k) {
+            IniEntry* entry = m_entries.at(sectionStart + k);
             if (entry->value == NotFound) {
                 entry->value.clear();
                 entry->absent = true;
                 entry->enabled = false;
             } else if (!m_bSingleFile) {
-                for (qsizetype f = 1; f < m_parses.size(); ++f) {
-                    const QString value = valuePart(m_parses.at(f).value(section, key));
-                    if (value == NotFound) {
-                        entry->value.clear();
-                        entry->absent = true;
-                        entry->enabled = false;
-                        break;
-                    }
-                    if (value != entry->value) {
-                        entry->value.clear();
-                        entry->differs = true;
-                        break;
-                    }
-                }
+                compareWithOthers(entry, keys.at(k), others, &otherScratch);
             }
             if (!m_bSingleFile && (entry->absent || entry->differs))
-                keepFileValues(entry, section, key);
-            if (!entry->comment.isEmpty())
-                commented.append(entry->key);
-            m_entries.append(entry);
+                keepFileValues(entry, section, keys.at(k));
         }
-        if (commented.isEmpty())
-            continue;
-        continuation.findKeyLines(section, commented);
+
+        commented.clear();
         for (qsizetype e = sectionStart; e < m_entries.size(); ++e)
             if (!m_entries.at(e)->comment.isEmpty())
-                m_entries.at(e)->comment += continuation.below(section, m_entries.at(e)->key);
+                commented.append(m_entries.at(e)->key);
+        if (commented.isEmpty())
+            continue;
+        const QList<qsizetype> lines = continuation.keyLines(section, commented);
+        qsizetype c = 0;
+        for (qsizetype e = sectionStart; e < m_entries.size(); ++e)
+            if (!m_entries.at(e)->comment.isEmpty())
+                m_entries.at(e)->comment += continuation.belowLine(lines.at(c++));
     }
 }
 

@@ -19,7 +19,7 @@ public:
     // Default text of every profile look-up; a result equal to it means "no such section or key".
     static const QString NotFound;
     // The value part of a look-up's result; NotFound when the key is not there.
-    static QString valueIn(const std::optional<QString>& raw);
+    static QString valueIn(std::optional<QStringView> raw);
 
     IniDocument() = default;
     IniDocument(const IniDocument&) = delete;

@@ -6,6 +6,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cstring>
 
 using TextCodec::Encoding;
 
@@ -93,10 +94,19 @@ void foldUnits(QStringView name, Emit&& put)
     }
 }
 
+// Names are mostly ASCII, whose folding needs no table.
 uint foldHash(QStringView name)
 {
     uint hash = 2166136261u;
-    foldUnits(name, [&hash](char16_t unit) { hash = (hash ^ unit) * 16777619u; });
+    qsizetype i = 0;
+    for (; i < name.size(); ++i) {
+        const uint unit = name[i].unicode();
+        if (unit >= 0x80)
+            break;
+        hash = (hash ^ (unit - 'a' < 26u ? unit - ('a' - 'A') : unit)) * 16777619u;
+    }
+    if (i < name.size())
+        foldUnits(name.sliced(i), [&hash](char16_t unit) { hash = (hash ^ unit) * 16777619u; });
     return hash;
 }
 
@@ -135,6 +145,7 @@ ParsedProfile::ParsedProfile(QByteArray bytes)
         m_cp1251Text = TextCodec::fromCp1251(m_bytes);
         Q_ASSERT(m_cp1251Text.size() == m_bytes.size());
     }
+    m_hasNul = std::memchr(m_bytes.constData(), 0, m_bytes.size()) != nullptr;
     if (m_width == 1)
         parse<1>();
     else
@@ -161,13 +172,25 @@ void ParsedProfile::parse()
     m_sections.append(Section());
     int current = 0;
     qsizetype pos = m_start;
+    [[maybe_unused]] qsizetype nextLf = -1;
     while (pos < limit) {
         qsizetype contentEnd = pos;
-        while (contentEnd < limit) {
-            const uint u = unit(contentEnd);
-            if (u == '\r' || u == '\n')
-                break;
-            contentEnd += Width;
+        if constexpr (Width == 1) {
+            // The next LF is searched for again only once passed, so a file of CR line ends is not
+            // searched to its end for every line.
+            if (nextLf < pos) {
+                const void* lf = std::memchr(data + pos, '\n', limit - pos);
+                nextLf = lf ? static_cast<const uchar*>(lf) - data : limit;
+            }
+            const void* cr = std::memchr(data + pos, '\r', nextLf - pos);
+            contentEnd = cr ? static_cast<const uchar*>(cr) - data : nextLf;
+        } else {
+            while (contentEnd < limit) {
+                const uint u = unit(contentEnd);
+                if (u == '\r' || u == '\n')
+                    break;
+                contentEnd += Width;
+            }
         }
         // Each CRLF, CR or LF ends one line.
         qsizetype next = contentEnd;
@@ -227,7 +250,16 @@ void ParsedProfile::parse()
                 break;
             }
         }
-        entry.name = decodeRange(begin, cutAtNul(begin, nameEnd));
+        const qsizetype nameCut = cutAtNul(begin, nameEnd);
+        if (m_encoding == Encoding::Cp1251) {
+            entry.nameAt = begin;
+            entry.nameSize = nameCut - begin;
+        } else {
+            // One string for all names spares an allocation per name.
+            entry.nameAt = m_names.size();
+            m_names += decodeRange(begin, nameCut);
+            entry.nameSize = m_names.size() - entry.nameAt;
+        }
         entry.first = -1;
         entry.section = current;
         m_entries.append(std::move(entry));
@@ -247,28 +279,24 @@ void ParsedProfile::parse()
 
 namespace
 {
-qsizetype slotCount(qsizetype items)
+// A power of two at least twice the items, so that a table is at most half full; `least` for none.
+qsizetype slotCount(qsizetype items, qsizetype least)
 {
-    qsizetype count = 16;
+    qsizetype count = least;
     while (count < 2 * items)
         count *= 2;
     return count;
-}
-
-uint keyHash(int section, uint nameHash)
-{
-    return nameHash ^ (uint(section) * 0x9E3779B9u);
 }
 } // namespace
 
 // Open addressing: the slot after a taken one is tried next, so a look-up walks at most the run
 // of taken slots, which half-empty tables keep short.
 template <typename Same>
-int ParsedProfile::probe(const QList<Slot>& table, uint hash, Same&& same, qsizetype* freeSlot)
+int ParsedProfile::probe(const Slot* table, qsizetype size, uint hash, Same&& same, qsizetype* freeSlot)
 {
-    const qsizetype mask = table.size() - 1;
+    const qsizetype mask = size - 1;
     for (qsizetype at = hash & mask;; at = (at + 1) & mask) {
-        const Slot& slot = table.at(at);
+        const Slot& slot = table[at];
         if (slot.index < 0) {
             if (freeSlot)
                 *freeSlot = at;
@@ -279,10 +307,12 @@ int ParsedProfile::probe(const QList<Slot>& table, uint hash, Same&& same, qsize
     }
 }
 
-// Only the first section of a name can be asked for, and in it only the first key of a name.
+// Only the first section of a name can be asked for, and in it only the first key of a name. Each
+// reachable section has a table of its keys of its own, one after another in m_keySlots: building
+// and asking it stays within a few pages however large the file is.
 void ParsedProfile::buildIndex()
 {
-    m_sectionSlots = QList<Slot>(slotCount(m_sections.size()), Slot{0, -1});
+    m_sectionSlots = QList<Slot>(slotCount(m_sections.size(), 16), Slot{0, -1});
     QList<bool> reachable(m_sections.size(), false);
     reachable[0] = true;
     for (int s = 1; s < m_sections.size(); ++s) {
@@ -292,24 +322,32 @@ void ParsedProfile::buildIndex()
         const uint hash = foldHash(name);
         qsizetype free = -1;
         const auto same = [&](int other) { return foldEqual(m_sections.at(other).name, name); };
-        if (probe(m_sectionSlots, hash, same, &free) < 0) {
+        if (probe(m_sectionSlots.constData(), m_sectionSlots.size(), hash, same, &free) < 0) {
             m_sectionSlots[free] = Slot{hash, s};
             reachable[s] = true;
         }
     }
-    m_keySlots = QList<Slot>(slotCount(m_entries.size()), Slot{0, -1});
+    qsizetype slotTotal = 0;
+    for (int s = 0; s < m_sections.size(); ++s) {
+        Section& section = m_sections[s];
+        section.keySlots = slotTotal;
+        section.keySlotCount = reachable.at(s) ? slotCount(section.endEntry - section.firstEntry, 1) : 0;
+        slotTotal += section.keySlotCount;
+    }
+    m_keySlots = QList<Slot>(slotTotal, Slot{0, -1});
     for (int e = 0; e < m_entries.size(); ++e) {
         Entry& entry = m_entries[e];
-        if (!reachable.at(entry.section))
+        const Section& section = m_sections.at(entry.section);
+        if (section.keySlotCount == 0)
             continue;
-        const uint hash = keyHash(entry.section, foldHash(entry.name));
+        const QStringView name = nameOf(entry);
+        const uint hash = foldHash(name);
+        Slot* table = m_keySlots.data() + section.keySlots;
         qsizetype free = -1;
-        const auto same = [&](int other) {
-            return m_entries.at(other).section == entry.section && foldEqual(m_entries.at(other).name, entry.name);
-        };
-        entry.first = probe(m_keySlots, hash, same, &free);
+        const auto same = [&](int other) { return foldEqual(nameOf(m_entries.at(other)), name); };
+        entry.first = probe(table, section.keySlotCount, hash, same, &free);
         if (entry.first < 0) {
-            m_keySlots[free] = Slot{hash, e};
+            table[free] = Slot{hash, e};
             entry.first = e;
         }
     }
@@ -317,10 +355,11 @@ void ParsedProfile::buildIndex()
 
 int ParsedProfile::findKey(int section, QStringView name) const
 {
-    const auto same = [&](int other) {
-        return m_entries.at(other).section == section && foldEqual(m_entries.at(other).name, name);
-    };
-    return probe(m_keySlots, keyHash(section, foldHash(name)), same, nullptr);
+    const Section& s = m_sections.at(section);
+    if (s.keySlotCount == 0)
+        return -1;
+    const auto same = [&](int other) { return foldEqual(nameOf(m_entries.at(other)), name); };
+    return probe(m_keySlots.constData() + s.keySlots, s.keySlotCount, foldHash(name), same, nullptr);
 }
 
 qsizetype ParsedProfile::skipBlanks(qsizetype begin, qsizetype end) const
@@ -339,6 +378,8 @@ qsizetype ParsedProfile::skipBlanksBack(qsizetype begin, qsizetype end) const
 
 qsizetype ParsedProfile::cutAtNul(qsizetype begin, qsizetype end) const
 {
+    if (!m_hasNul)
+        return end;
     for (qsizetype at = begin; at + m_width <= end; at += m_width)
         if (unitAt(at) == 0)
             return at;
@@ -388,9 +429,9 @@ QString ParsedProfile::foldCase(QStringView name)
 }
 
 // Lines without "=" and names starting with ";" are no keys to the profile functions.
-bool ParsedProfile::isKey(const Entry& entry)
+bool ParsedProfile::isKey(const Entry& entry) const
 {
-    return entry.equals >= 0 && !entry.name.startsWith(u';');
+    return entry.equals >= 0 && !nameOf(entry).startsWith(u';');
 }
 
 int ParsedProfile::findSection(QStringView name) const
@@ -398,7 +439,8 @@ int ParsedProfile::findSection(QStringView name) const
     if (name.isEmpty())
         return 0;
     return probe(
-        m_sectionSlots, foldHash(name), [&](int other) { return foldEqual(m_sections.at(other).name, name); }, nullptr);
+        m_sectionSlots.constData(), m_sectionSlots.size(), foldHash(name),
+        [&](int other) { return foldEqual(m_sections.at(other).name, name); }, nullptr);
 }
 
 QStringList ParsedProfile::sectionNames() const
@@ -420,7 +462,7 @@ QStringList ParsedProfile::keyNames(const QString& section) const
     for (int e = s.firstEntry; e < s.endEntry; ++e) {
         const Entry& entry = m_entries.at(e);
         if (isKey(entry))
-            names.append(entry.name);
+            names.append(nameOf(entry).toString());
     }
     return cutList(names);
 }
@@ -450,38 +492,80 @@ QString ParsedProfile::text() const
     return m_encoding == Encoding::Cp1251 ? m_cp1251Text : TextCodec::decode(m_bytes, m_encoding);
 }
 
-QList<ParsedProfile::KeyValue> ParsedProfile::keyValues(const QString& section) const
+std::optional<QStringView> ParsedProfile::valueView(const QString& section, const QString& key, QString* scratch) const
+{
+    return valueViewOf(findValue(section, key), scratch);
+}
+
+ParsedProfile::SectionReader::SectionReader(const ParsedProfile& parsed, const QString& section)
+    : m_parsed(&parsed), m_section(parsed.findSection(trimmed(beforeNul(section))))
+{
+    if (m_section >= 0)
+        m_next = parsed.m_sections.at(m_section).firstEntry;
+}
+
+std::optional<QStringView> ParsedProfile::SectionReader::valueView(const QString& key, QString* scratch)
+{
+    if (m_section < 0)
+        return std::nullopt;
+    const QStringView name = trimmed(beforeNul(key));
+    const QList<Entry>& entries = m_parsed->m_entries;
+    const int end = m_parsed->m_sections.at(m_section).endEntry;
+    // The first entry of a name is what findKey() finds for it.
+    int e = m_next;
+    if (e >= end || entries.at(e).first != e || !foldEqual(m_parsed->nameOf(entries.at(e)), name))
+        e = m_parsed->findKey(m_section, name);
+    if (e < 0)
+        return std::nullopt;
+    m_next = e + 1;
+    while (m_next < end && !m_parsed->isKey(entries.at(m_next)))
+        ++m_next;
+    return m_parsed->valueViewOf(e, scratch);
+}
+
+void ParsedProfile::visitKeyValues(const QString& section, const KeyValueVisit& visit) const
 {
     const int index = findSection(beforeNul(section));
     if (index < 0)
-        return {};
+        return;
     // The entry a look-up of a listed name finds is known from the parse, when the look-up goes to
     // the same section and the name is one it would not trim.
     const bool sameSection = findSection(trimmed(beforeNul(section))) == index;
-    QList<KeyValue> out;
+    QString scratch;
     qsizetype used = 0;
     const Section& s = m_sections.at(index);
-    out.reserve(s.endEntry - s.firstEntry);
     for (int e = s.firstEntry; e < s.endEntry; ++e) {
         const Entry& entry = m_entries.at(e);
         if (!isKey(entry))
             continue;
-        if (used + entry.name.size() + 1 > ListRoom) {
+        const QStringView name = nameOf(entry);
+        if (used + name.size() + 1 > ListRoom) {
             if (used < ListRoom) {
-                const QString cut = entry.name.left(ListRoom - used);
-                out.append(KeyValue{cut, value(section, cut)});
+                const QString cut = name.left(ListRoom - used).toString();
+                visit(cut, valueView(section, cut, &scratch), false);
             }
             break;
         }
-        used += entry.name.size() + 1;
-        const bool known =
-            sameSection && entry.first >= 0 && (entry.name.isEmpty() || !isBlank(entry.name.back().unicode()));
-        out.append(KeyValue{entry.name, known ? valueOf(entry.first) : value(section, entry.name)});
+        used += name.size() + 1;
+        const bool known = sameSection && entry.first >= 0 && (name.isEmpty() || !isBlank(name.back().unicode()));
+        // No entry before the first of a name folds to the same text, so none has the same text.
+        visit(name, known ? valueViewOf(entry.first, &scratch) : valueView(section, name.toString(), &scratch),
+              entry.first == e);
     }
-    return out;
 }
 
 std::optional<QString> ParsedProfile::valueOf(int e) const
+{
+    QString scratch;
+    const std::optional<QStringView> view = valueViewOf(e, &scratch);
+    if (!view)
+        return std::nullopt;
+    if (view->size() == scratch.size() && view->data() == scratch.constData())
+        return scratch;
+    return view->toString();
+}
+
+std::optional<QStringView> ParsedProfile::valueViewOf(int e, QString* scratch) const
 {
     if (e < 0 || m_entries.at(e).equals < 0)
         return std::nullopt;
@@ -496,7 +580,13 @@ std::optional<QString> ParsedProfile::valueOf(int e) const
             end -= m_width;
         }
     }
-    QString text = decodeRange(begin, end);
+    QStringView text;
+    if (m_encoding == Encoding::Cp1251) {
+        text = QStringView(m_cp1251Text).sliced(begin, end - begin);
+    } else {
+        *scratch = decodeRange(begin, end);
+        text = *scratch;
+    }
     if (text.size() > ValueRoom) {
         text.truncate(ValueRoom);
         if (text.back().isHighSurrogate())
@@ -514,7 +604,8 @@ QList<ParsedProfile::OutlineLine> ParsedProfile::outline() const
             lines.append(OutlineLine{section.header + 1, OutlineLine::Header, section.name});
         for (int e = section.firstEntry; e < section.endEntry; ++e) {
             const Entry& entry = m_entries.at(e);
-            lines.append(OutlineLine{entry.line + 1, isKey(entry) ? OutlineLine::Key : OutlineLine::Other, entry.name});
+            lines.append(OutlineLine{entry.line + 1, isKey(entry) ? OutlineLine::Key : OutlineLine::Other,
+                                     nameOf(entry).toString()});
         }
     }
     return lines;
@@ -531,7 +622,7 @@ QList<qsizetype> ParsedProfile::keyNameOffsets(const QString& section, const QSt
     const Section& s = m_sections.at(index);
     for (int e = s.firstEntry; e < s.endEntry; ++e) {
         const Entry& entry = m_entries.at(e);
-        if (entry.equals >= 0 && foldEqual(entry.name, wanted)) {
+        if (entry.equals >= 0 && foldEqual(nameOf(entry), wanted)) {
             const Line& line = m_lines.at(entry.line);
             offsets.append(skipBlanks(line.begin, line.contentEnd));
         }
@@ -671,6 +762,7 @@ bool ParsedProfile::applyInPlace(const Splice& splice)
     if (m_encoding == Encoding::Cp1251)
         m_cp1251Text.replace(splice.begin, splice.end - splice.begin, TextCodec::fromCp1251(splice.text));
     m_bytes = std::move(bytes);
+    m_hasNul = m_hasNul || std::memchr(splice.text.constData(), 0, splice.text.size()) != nullptr;
 
     const qsizetype delta = splice.text.size() - (splice.end - splice.begin);
     line.contentEnd += delta;
@@ -682,6 +774,8 @@ bool ParsedProfile::applyInPlace(const Splice& splice)
     }
     for (qsizetype e = splice.valueOf + 1; e < m_entries.size(); ++e) {
         Entry& later = m_entries[e];
+        if (m_encoding == Encoding::Cp1251)
+            later.nameAt += delta;
         later.valueBegin += delta;
         later.valueEnd += delta;
         if (later.equals >= 0)

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // One INI file as the profile functions see it: the raw bytes plus an index of its lines, sections
@@ -29,6 +30,7 @@ public:
     explicit ParsedProfile(QByteArray bytes = {});
 
     class Batch;
+    class SectionReader;
 
     const QByteArray& bytes() const { return m_bytes; }
     TextCodec::Encoding encoding() const { return m_encoding; }
@@ -37,15 +39,17 @@ public:
     QString text() const;
 
     QStringList sectionNames() const;
+    // Lines neither blank nor headers: room enough for the keys of every section.
+    qsizetype lineEntryCount() const { return m_entries.size(); }
     QStringList keyNames(const QString& section) const;
     // keyNames(section), each name with what value(section, name) reads, in one pass over the section.
-    struct KeyValue
-    {
-        QString name;
-        std::optional<QString> value;
-    };
-    QList<KeyValue> keyValues(const QString& section) const;
+    // The name and the value are lent: they live until visit returns. `firstOfName` says no earlier
+    // name of the list is the same text.
+    using KeyValueVisit = std::function<void(QStringView name, std::optional<QStringView> value, bool firstOfName)>;
+    void visitKeyValues(const QString& section, const KeyValueVisit& visit) const;
     std::optional<QString> value(const QString& section, const QString& key) const;
+    // value(section, key) lent: a view of the decoded text, or of *scratch, which it may overwrite.
+    std::optional<QStringView> valueView(const QString& section, const QString& key, QString* scratch) const;
     // Where the names of the first named section's key lines called `name` (case ignored) begin, in
     // file order: after the line's leading blanks. Lines without "=" hold no key.
     QList<qsizetype> keyNameOffsets(const QString& section, const QString& name) const;
@@ -98,7 +102,8 @@ private:
     };
     struct Entry
     {
-        QString name;
+        qsizetype nameAt; // in the decoded names: the CP1251 text itself, else m_names
+        qsizetype nameSize;
         int line;
         int first;        // the section's first entry of this name, which look-ups find; -1 where unreachable
         qsizetype equals; // offset of the first "=", -1 when the line has none
@@ -114,6 +119,8 @@ private:
         int firstEntry = 0;
         int endEntry = 0;
         bool listed = false;
+        qsizetype keySlots = 0;     // where its table of keys starts in m_keySlots
+        qsizetype keySlotCount = 0; // 0 for a section no look-up reaches
     };
     // One slot of a hash table of names compared with case ignored; index -1 marks a free slot.
     struct Slot
@@ -135,14 +142,20 @@ private:
     qsizetype cutAtNul(qsizetype begin, qsizetype end) const;
     QString decodeRange(qsizetype begin, qsizetype end) const;
     QByteArray encodeText(const QString& text, QStringView decidingText = {}) const;
-    static bool isKey(const Entry& entry);
+    bool isKey(const Entry& entry) const;
+    QStringView nameOf(const Entry& entry) const
+    {
+        return QStringView(m_encoding == TextCodec::Encoding::Cp1251 ? m_cp1251Text : m_names)
+            .sliced(entry.nameAt, entry.nameSize);
+    }
     int findValue(const QString& section, const QString& key) const; // entry index, or -1
     std::optional<QString> valueOf(int entry) const;
+    std::optional<QStringView> valueViewOf(int entry, QString* scratch) const;
     int findSection(QStringView name) const;
     int findKey(int section, QStringView name) const; // the section's first entry of the name, or -1
     void buildIndex();
     template <typename Same>
-    static int probe(const QList<Slot>& table, uint hash, Same&& same, qsizetype* freeSlot);
+    static int probe(const Slot* table, qsizetype size, uint hash, Same&& same, qsizetype* freeSlot);
     bool applyInPlace(const Splice& splice);
 
     QByteArray m_bytes;
@@ -150,13 +163,31 @@ private:
     int m_width = 1;       // bytes per code unit
     qsizetype m_start = 0; // first byte after the BOM
     bool m_asciiOnly = true;
-    QString m_cp1251Text; // the whole CP1251 text, one character per byte after m_start
-    QByteArray m_lineEnd; // what new lines end with
+    bool m_hasNul = false; // names and values end at a NUL only where the file holds one
+    QString m_cp1251Text;  // the whole CP1251 text, one character per byte after m_start
+    QString m_names;       // the entries' names one after another, where the text is not CP1251
+    QByteArray m_lineEnd;  // what new lines end with
     QList<Line> m_lines;
     QList<Entry> m_entries;
     QList<Section> m_sections;  // [0] is the nameless part
     QList<Slot> m_sectionSlots; // reachable sections by name
-    QList<Slot> m_keySlots;     // reachable sections' first entries by section and name
+    QList<Slot> m_keySlots;     // per reachable section, its first entries by name
+};
+
+// value() for many keys of one section, asked for mostly in the order of its lines, as another file
+// of the same layout lists them: each look-up first tries the key after the one found last, so a
+// walk in step with the section needs no hash look-up at all.
+class ParsedProfile::SectionReader
+{
+public:
+    SectionReader(const ParsedProfile& parsed, const QString& section);
+    // parsed.valueView(section, key, scratch).
+    std::optional<QStringView> valueView(const QString& key, QString* scratch);
+
+private:
+    const ParsedProfile* m_parsed;
+    int m_section;  // -1: no such section
+    int m_next = 0; // the entry after the one found last
 };
 
 // Value writes applied together, each as putValue() and apply() would apply it after the ones

@@ -211,6 +211,11 @@ void TestIniDocument::multiFileMerge_data()
                                    << false;
     QTest::newRow("disabled in first") << QByteArray("[S]\r\n@K=1\r\n") << QByteArray("[S]\r\n@K=1\r\n") << "1" << false
                                        << false;
+    QTest::newRow("other order and case")
+        << QByteArray("[S]\r\nK=1\r\nX=0\r\n") << QByteArray("[S]\r\nx=0\r\nk=1\r\n") << "1" << false << true;
+    // The second file's later "K" is never read: its first one differs.
+    QTest::newRow("second repeats the key")
+        << QByteArray("[S]\r\nA=1\r\nK=1\r\n") << QByteArray("[S]\r\nK=2\r\nA=1\r\nK=1\r\n") << "" << false << true;
 }
 
 void TestIniDocument::multiFileMerge()
