@@ -379,6 +379,15 @@ int main(int argc, char** argv)
     QApplication app(qtArgc, qtArgv);
     QCoreApplication::setOrganizationName("Korvane");
     QCoreApplication::setApplicationName("volmar-bench");
+    // The windows opened here start no program, firmware load or visualiser by themselves, whatever
+    // an earlier run left in the bench's store: a question about a second visualiser would wait for
+    // an answer nobody gives.
+    {
+        QSettings store(QStringLiteral("Korvane"), QStringLiteral("Volmar"));
+        store.clear();
+        for (const char* option : {"Auto Load Orvex", "Auto Run Program", "Auto Load PLD"})
+            store.setValue(QLatin1String(option), 0);
+    }
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Times Volmar's loading, opening, saving and log on a generated workload.");
