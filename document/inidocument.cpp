@@ -213,11 +213,14 @@ IniEntry* IniDocument::readEntry(const QString& fileName, QString& section, cons
 void IniDocument::appendContinuationComment(IniEntry* entry, const QString& fileName) const
 {
     const int fileIndex = int(m_fileList.indexOf(fileName));
-    if (fileIndex < 0 || fileIndex >= m_fileTexts.size())
+    if (fileIndex < 0)
         return;
     auto it = m_continuations.find(fileIndex);
-    if (it == m_continuations.end())
-        it = m_continuations.insert(fileIndex, ContinuationComments(m_fileTexts.at(fileIndex)));
+    if (it == m_continuations.end()) {
+        const QString text =
+            fileIndex < m_fileTexts.size() ? m_fileTexts.at(fileIndex) : ParsedProfile(readAll(fileName)).text();
+        it = m_continuations.insert(fileIndex, ContinuationComments(text));
+    }
     entry->comment += it->below(entry->section, entry->key);
 }
 
@@ -386,8 +389,9 @@ void IniDocument::readFiles()
     m_sections.clear();
     collectSections();
     collectEntries();
-    // Only the entries and the texts outlive the read.
+    // Only the entries outlive the read: a single entry read later decodes its file again.
     m_parses.clear();
+    m_fileTexts.clear();
 }
 
 void IniDocument::rememberTimes()

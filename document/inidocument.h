@@ -40,7 +40,7 @@ public:
     static QDateTime fileTime(const QString& fileName);
 
     QStringList m_fileList;
-    QStringList m_fileTexts;
+    QStringList m_fileTexts; // each file's decoded text while the files are read
     QList<QDateTime> m_fileTimes;
     QStringList m_sections;
     QList<IniEntry*> m_entries;

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 using TestUtil::readBytes;
 using TestUtil::writeBytes;
 
@@ -132,6 +134,11 @@ void TestIniDocument::singleFileEntry()
     QTEST(entry->comment, "comment");
     QTEST(entry->enabled, "enabled");
     QVERIFY(!entry->absent);
+
+    // A key read on its own afterwards, from the file the whole read no longer keeps, reads the same.
+    QString section = "A";
+    const std::unique_ptr<IniEntry> single(doc.readEntry(path("a.ini"), section, (entry->enabled ? "" : "@") + key));
+    QCOMPARE(single->value + '|' + single->comment, entry->value + '|' + entry->comment);
 }
 
 void TestIniDocument::commentLinesNeverBecomeEntries()
@@ -303,10 +310,8 @@ void TestIniDocument::filesThatCannotBeReadAreNeverWritten()
     doc.rememberTimes();
     doc.readFiles();
 
-    if (kind != "binary") {
+    if (kind != "binary")
         QVERIFY(doc.m_entries.isEmpty());
-        QCOMPARE(doc.m_fileTexts, QStringList{QString()});
-    }
     QCOMPARE(TestUtil::snapshot(m_dir->path()), before);
 }
 
