@@ -22,6 +22,13 @@ const IniEntry* findEntry(const IniDocument& doc, const QString& section, const 
             return entry;
     return nullptr;
 }
+
+void readSingle(IniDocument& doc, const QStringList& files)
+{
+    doc.m_fileList = files;
+    doc.m_bSingleFile = true;
+    doc.readFiles();
+}
 } // namespace
 
 class TestIniDocument : public QObject
@@ -39,11 +46,10 @@ private slots:
     void multiFileMerge_data();
     void multiFileMerge();
     void defaultSectionAddedToFirstFileOnly();
-    void unreadableFilesAreEmptyDocuments();
+    void missingFileGetsADefaultSection();
     void filesThatCannotBeReadAreNeverWritten_data();
     void filesThatCannotBeReadAreNeverWritten();
     void cp1251AndUtf8Texts();
-    void rememberTimesFollowsTheFiles();
     void enabledMarkerMovesAlone_data();
     void enabledMarkerMovesAlone();
     void changesToOneFileApplyInOrder_data();
@@ -124,9 +130,7 @@ void TestIniDocument::singleFileEntry()
     writeBytes(path("a.ini"), content);
 
     IniDocument doc;
-    doc.m_fileList = {path("a.ini")};
-    doc.m_bSingleFile = true;
-    doc.readFiles();
+    readSingle(doc, {path("a.ini")});
 
     const IniEntry* entry = findEntry(doc, "A", key);
     QVERIFY(entry);
@@ -145,9 +149,7 @@ void TestIniDocument::commentLinesNeverBecomeEntries()
 {
     writeBytes(path("a.ini"), "[A]\r\n; Freq=1\r\n// Gain=2\r\nMode=3\r\n");
     IniDocument doc;
-    doc.m_fileList = {path("a.ini")};
-    doc.m_bSingleFile = true;
-    doc.readFiles();
+    readSingle(doc, {path("a.ini")});
     QCOMPARE(doc.m_entries.size(), 1);
     QCOMPARE(doc.m_entries.first()->key, QString("Mode"));
 }
@@ -179,9 +181,7 @@ void TestIniDocument::continuationBelowOwnSection()
     QFETCH(QByteArray, content);
     writeBytes(path("a.ini"), content);
     IniDocument doc;
-    doc.m_fileList = {path("a.ini")};
-    doc.m_bSingleFile = true;
-    doc.readFiles();
+    readSingle(doc, {path("a.ini")});
     QStringList comments;
     for (const QString section : {"A", "B", "C"})
         if (const IniEntry* entry = findEntry(doc, section, "Freq"))
@@ -268,23 +268,13 @@ void TestIniDocument::defaultSectionAddedToFirstFileOnly()
     QVERIFY(before.isValid());
 }
 
-void TestIniDocument::unreadableFilesAreEmptyDocuments()
+void TestIniDocument::missingFileGetsADefaultSection()
 {
-    QDir(m_dir->path()).mkdir("folder.ini");
     IniDocument doc;
-    doc.m_fileList = {path("missing.ini")};
-    doc.m_bSingleFile = true;
-    doc.readFiles();
+    readSingle(doc, {path("missing.ini")});
     QCOMPARE(doc.m_sections, QStringList{"00"});
     QVERIFY(doc.m_entries.isEmpty());
     QCOMPARE(readBytes(path("missing.ini")), QByteArray("[00]\n"));
-
-    IniDocument folder;
-    folder.m_fileList = {path("folder.ini")};
-    folder.m_bSingleFile = true;
-    folder.readFiles();
-    QVERIFY(folder.m_entries.isEmpty());
-    QVERIFY(QFileInfo(path("folder.ini")).isDir());
 }
 
 void TestIniDocument::filesThatCannotBeReadAreNeverWritten_data()
@@ -331,17 +321,6 @@ void TestIniDocument::cp1251AndUtf8Texts()
         QVERIFY(entry);
         QCOMPARE(entry->comment, QStringLiteral("Гц"));
     }
-}
-
-void TestIniDocument::rememberTimesFollowsTheFiles()
-{
-    writeBytes(path("a.ini"), "[S]\r\nK=1\r\n");
-    IniDocument doc;
-    doc.m_fileList = {path("a.ini"), path("missing.ini")};
-    doc.rememberTimes();
-    QCOMPARE(doc.m_fileTimes.size(), 2);
-    QVERIFY(doc.m_fileTimes.at(0).isValid());
-    QVERIFY(!doc.m_fileTimes.at(1).isValid());
 }
 
 void TestIniDocument::enabledMarkerMovesAlone_data()
