@@ -175,13 +175,7 @@ private slots:
         QFETCH(bool, tabs);
         if (tabs)
             write("a.vlmr", "<settings><tabs>1</tabs></settings>");
-        QStringList paths;
-        for (const QString& name : files)
-            paths << path(name);
-        // As at start: the files are opened before the window is shown.
-        m_window->m_session.setOpenList(paths);
-        m_window->openFiles();
-        show();
+        openThenShow(files);
         auto* tree = qobject_cast<ParamsTreeWidget*>(QApplication::focusWidget());
         QVERIFY2(tree, QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
         QVERIFY(tree->isVisible());
@@ -211,9 +205,7 @@ private slots:
         write("gen.vlmr", description + "</group></settings>");
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
 
-        m_window->m_session.setOpenList(QStringList{path("gen.ini")});
-        m_window->openFiles();
-        show();
+        openThenShow({"gen.ini"});
         ParamsTreeWidget* tree = m_window->m_view.m_pParamsTree;
         const int widest = tree->fontMetrics().horizontalAdvance(titles.last());
         QVERIFY2(tree->columnWidth(ParamsTreeWidget::TitleColumn) > widest,
@@ -230,9 +222,7 @@ private slots:
         m_window->resize(640, 450);
         m_window->saveSettings();
         m_window = std::make_unique<Volmar>();
-        m_window->m_session.setOpenList(QStringList{path("gen.ini")});
-        m_window->openFiles();
-        show();
+        openThenShow({"gen.ini"});
         QCOMPARE(m_window->m_view.m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn), 150);
         QCOMPARE(m_window->size(), QSize(640, 450));
     }
@@ -568,7 +558,6 @@ private slots:
             << QStringList{"t.vlmr", "zz.ini"} << setTabs << QStringList{"zz.ini", "a.ini"};
         QTest::newRow("description and its own file")
             << QStringList{"a.ini", "t.vlmr"} << QStringList() << QStringList{"a.ini"};
-        QTest::newRow("description alone") << QStringList{"t.vlmr"} << QStringList() << QStringList{"a.ini"};
     }
 
     void descriptionAmongTheFiles()
@@ -869,14 +858,26 @@ private:
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
 
-    void open(const QStringList& names)
+    void openFiles(const QStringList& names)
     {
-        show();
         QStringList paths;
         for (const QString& name : names)
             paths << path(name);
         m_window->m_session.setOpenList(paths);
         m_window->openFiles();
+    }
+
+    // As at start: the files are opened before the window is shown.
+    void openThenShow(const QStringList& names)
+    {
+        openFiles(names);
+        show();
+    }
+
+    void open(const QStringList& names)
+    {
+        show();
+        openFiles(names);
         // A tree put into a shown window appears on the next pass of the event loop.
         QTRY_VERIFY(m_window->m_session.description().m_nTabs != 0 || m_window->m_view.m_pParamsTree->isVisible());
     }
