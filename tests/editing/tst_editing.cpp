@@ -370,28 +370,24 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QString>("note"); // beside the cell when a limit replaced the number; empty: none
-        for (const char* locale : {"C", "ru_RU"}) {
-            const QString l = locale;
-            QTest::addRow("%s: comma", locale)
-                << l << QString("Ratio") << QString("2,5") << QByteArray("Ratio=2.5") << QString();
-            QTest::addRow("%s: point", locale)
-                << l << QString("Ratio") << QString("3.75") << QByteArray("Ratio=3.75") << QString();
-            QTest::addRow("%s: above the maximum", locale)
-                << l << QString("Freq") << QString("200000") << QByteArray("Freq= 100000\t\t// frequency")
-                << "Значение 200000 больше допустимого: записан максимум 100000";
-            QTest::addRow("%s: below the minimum", locale)
-                << l << QString("Gain") << QString("-5") << QByteArray("Gain=0")
-                << "Значение -5 меньше допустимого: записан минимум 0";
-            QTest::addRow("%s: fraction above the maximum", locale)
-                << l << QString("Ratio") << QString("12.5") << QByteArray("Ratio=10")
-                << "Значение 12" + QString(QLocale(locale).decimalPoint()) +
-                       "5 больше допустимого: записан максимум 10";
+        const auto row = [](const QString& locale, const char* name, const char* key, const char* typed,
+                            const QByteArray& line, const QString& note = QString()) {
+            QTest::addRow("%s: %s", qPrintable(locale), name)
+                << locale << QString(key) << QString(typed) << line << note;
+        };
+        for (const QString locale : {"C", "ru_RU"}) {
+            row(locale, "comma", "Ratio", "2,5", "Ratio=2.5");
+            row(locale, "point", "Ratio", "3.75", "Ratio=3.75");
+            row(locale, "above the maximum", "Freq", "200000", "Freq= 100000\t\t// frequency",
+                "Значение 200000 больше допустимого: записан максимум 100000");
+            row(locale, "below the minimum", "Gain", "-5", "Gain=0",
+                "Значение -5 меньше допустимого: записан минимум 0");
+            row(locale, "fraction above the maximum", "Ratio", "12.5", "Ratio=10",
+                "Значение 12" + QLocale(locale).decimalPoint() + "5 больше допустимого: записан максимум 10");
             // A whole number takes no separator, rather than reading "2,5" as 25 with grouping.
-            QTest::addRow("%s: separator in a whole number", locale)
-                << l << QString("Gain") << QString("2,5") << QByteArray("Gain=25") << QString();
+            row(locale, "separator in a whole number", "Gain", "2,5", "Gain=25");
         }
-        QTest::newRow("C: too many decimals") << QString("C") << QString("Ratio") << QString("0.123456789012")
-                                              << QByteArray("Ratio=0.123456789") << QString();
+        row("C", "too many decimals", "Ratio", "0.123456789012", "Ratio=0.123456789");
     }
 
     void typedNumbers()
