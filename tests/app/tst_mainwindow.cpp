@@ -608,34 +608,6 @@ private slots:
                  qPrintable(QString("comment at %1, tree ends at %2").arg(commentTop).arg(treeBottom)));
     }
 
-    void sectionReturnsToItsPlace_data()
-    {
-        QTest::addColumn<QString>("title");
-        for (const char* title : {"A", "B", "C", "Log"})
-            QTest::newRow(title) << QString(title);
-    }
-
-    void sectionReturnsToItsPlace()
-    {
-        QFETCH(QString, title);
-        write("a.vlmr", "<settings><tabs>1</tabs></settings>");
-        open({"a.ini"});
-        const QStringList all = m_window->m_pPages->tabTitles();
-        QCOMPARE(all, (QStringList{"A", "B", "C", "Log"}));
-        QWidget* page = m_window->m_ui.tabWidget->widget(all.indexOf(title));
-        TabWgt* w = detach(title);
-        QVERIFY(w);
-        QCOMPARE(TestUtil::shownText(Dialogs::shown().last().text), "Показать в отдельном окне");
-        QCOMPARE(w->windowTitle(), title);
-        // The first detached window takes the main window's size, at the corner of the screen.
-        QCOMPARE(QRect(w->pos(), w->size()), QRect(QPoint(0, 0), m_window->size()));
-        m_window->m_ui.tabWidget->setCurrentIndex(0);
-        w->close();
-        QCOMPARE(m_window->m_pPages->tabTitles(), all);
-        QCOMPARE(m_window->m_ui.tabWidget->currentWidget(), page);
-        QVERIFY(page->isVisible());
-    }
-
     void reloadKeepsDetachedPages_data()
     {
         QTest::addColumn<bool>("tabsBefore");
@@ -665,7 +637,12 @@ private slots:
         };
         describe(tabsBefore);
         open({"a.ini"});
-        QVERIFY(detach(detached));
+        TabWgt* w = detach(detached);
+        QVERIFY(w);
+        QCOMPARE(TestUtil::shownText(Dialogs::shown().last().text), "Показать в отдельном окне");
+        QCOMPARE(w->windowTitle(), detached);
+        // The first detached window takes the main window's size, at the corner of the screen.
+        QCOMPARE(QRect(w->pos(), w->size()), QRect(QPoint(0, 0), m_window->size()));
 
         describe(tabsAfter);
         QByteArray changed = QByteArray(SectionsIni).replace("Beta=2", "Beta=99");
@@ -685,13 +662,18 @@ private slots:
         QCOMPARE(m_window->m_pPages->windows().keys(), stays ? QStringList{detached} : QStringList());
         if (stays) {
             // The window shows the rebuilt page: the tree the window now edits, or the log.
-            TabWgt* w = m_window->m_pPages->windows().value(detached);
+            w = m_window->m_pPages->windows().value(detached);
             QWidget* shown = detached == "Log"   ? m_window->m_ui.widget_2
                              : detached == "Ini" ? static_cast<QWidget*>(m_window->m_view.m_pParamsTree)
                                                  : m_window->m_view.m_sectionTrees.value(detached);
             QVERIFY(shown && w->m_pPage && w->isAncestorOf(shown));
             QTRY_VERIFY(shown->isVisible());
+            // Closed, the window gives its page back to its place among the tabs, in front.
+            m_window->m_ui.tabWidget->setCurrentIndex(0);
             w->close();
+            QWidget* current = m_window->m_ui.tabWidget->currentWidget();
+            QVERIFY(current == shown || current->isAncestorOf(shown));
+            QVERIFY(shown->isVisible());
         }
         QStringList all = tabsAfter ? QStringList{"A", "B", "C", "Log"} : QStringList{"Ini", "Log"};
         if (withoutC)
