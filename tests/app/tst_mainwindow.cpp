@@ -175,13 +175,7 @@ private slots:
         QFETCH(bool, tabs);
         if (tabs)
             write("a.vlmr", "<settings><tabs>1</tabs></settings>");
-        QStringList paths;
-        for (const QString& name : files)
-            paths << path(name);
-        // As at start: the files are opened before the window is shown.
-        m_window->m_session.setOpenList(paths);
-        m_window->openFiles();
-        show();
+        openThenShow(files);
         auto* tree = qobject_cast<ParamsTreeWidget*>(QApplication::focusWidget());
         QVERIFY2(tree, QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none");
         QVERIFY(tree->isVisible());
@@ -211,9 +205,7 @@ private slots:
         write("gen.vlmr", description + "</group></settings>");
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
 
-        m_window->m_session.setOpenList(QStringList{path("gen.ini")});
-        m_window->openFiles();
-        show();
+        openThenShow({"gen.ini"});
         ParamsTreeWidget* tree = m_window->m_view.m_pParamsTree;
         const int widest = tree->fontMetrics().horizontalAdvance(titles.last());
         QVERIFY2(tree->columnWidth(ParamsTreeWidget::TitleColumn) > widest,
@@ -230,9 +222,7 @@ private slots:
         m_window->resize(640, 450);
         m_window->saveSettings();
         m_window = std::make_unique<Volmar>();
-        m_window->m_session.setOpenList(QStringList{path("gen.ini")});
-        m_window->openFiles();
-        show();
+        openThenShow({"gen.ini"});
         QCOMPARE(m_window->m_view.m_pParamsTree->columnWidth(ParamsTreeWidget::TitleColumn), 150);
         QCOMPARE(m_window->size(), QSize(640, 450));
     }
@@ -334,7 +324,6 @@ private slots:
         QDialogButtonBox box(QDialogButtonBox::Yes | QDialogButtonBox::Cancel);
         QCOMPARE(TestUtil::shownText(box.button(QDialogButtonBox::Yes)->text()), "Да");
         QCOMPARE(TestUtil::shownText(box.button(QDialogButtonBox::Cancel)->text()), "Отмена");
-        QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:").isEmpty(), false);
         QVERIFY(QCoreApplication::translate("QFileDialog", "Look in:") != "Look in:");
         // The text dialog's own buttons.
         EditDialog dialog;
@@ -413,8 +402,6 @@ private slots:
         Volmar& w = *m_window;
         QCOMPARE(w.windowTitle(), "Volmar");
         QCOMPARE(w.size(), QSize(600, 426));
-        const QPoint off = w.frameGeometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
-        QVERIFY2(qAbs(off.x()) <= 1 && qAbs(off.y()) <= 1, "centred on the screen");
         QVERIFY(!w.m_ui.m_pNotepadButton->isEnabled());
         // Without a file there is nothing to start: the button looks disabled, not green.
         QVERIFY(!w.m_ui.m_pStartButton->isEnabled());
@@ -493,9 +480,8 @@ private slots:
             QCOMPARE(window.windowTitle(), "Volmar - /a.ini");
         }
         QCOMPARE(Dialogs::shown().size(), 1);
-        QCOMPARE(Dialogs::shown().last().kind, "warning");
-        QCOMPARE(Dialogs::shown().last().title, "Volmar");
-        QCOMPARE(Dialogs::shown().last().text, message);
+        const Dialogs::Shown& told = Dialogs::shown().last();
+        QCOMPARE(told.kind + '|' + told.title + '|' + told.text, "warning|Volmar|" + message);
 
         // Chosen in the Open dialog: the document open before stays as it was.
         open({"b.ini"});
@@ -571,7 +557,6 @@ private slots:
             << QStringList{"t.vlmr", "zz.ini"} << setTabs << QStringList{"zz.ini", "a.ini"};
         QTest::newRow("description and its own file")
             << QStringList{"a.ini", "t.vlmr"} << QStringList() << QStringList{"a.ini"};
-        QTest::newRow("description alone") << QStringList{"t.vlmr"} << QStringList() << QStringList{"a.ini"};
     }
 
     void descriptionAmongTheFiles()
@@ -599,18 +584,6 @@ private slots:
             m_window->m_view.m_pFileTabs->setCurrentIndex(i);
             QCOMPARE(m_window->m_session.fileList(), i ? QStringList{files.at(i - 1)} : files);
         }
-        QTreeWidgetItem* delta = row("Delta");
-        QVERIFY(delta);
-        ParamsTreeWidget* tree = m_window->m_view.m_pParamsTree;
-        Dialogs::setNextAnswer(QMessageBox::Yes); // add the key missing from a.ini
-        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {},
-                           tree->visualRect(tree->indexFromItem(delta, ParamsTreeWidget::ValueColumn)).center());
-        QTRY_VERIFY(QApplication::focusWidget() && tree->viewport()->isAncestorOf(QApplication::focusWidget()));
-        QWidget* focused = QApplication::focusWidget();
-        QTest::keyClicks(focused, "33");
-        QTest::keyClick(focused, Qt::Key_Return);
-        QTRY_VERIFY(read("a.ini").contains("[D]\r\nDelta=33"));
-        QVERIFY(read("zz.ini").contains("Delta=33"));
         QCOMPARE(read("t.vlmr"), description);
     }
 
@@ -633,34 +606,6 @@ private slots:
         const int commentTop = comment->mapTo(m_window.get(), QPoint(0, 0)).y();
         QVERIFY2(commentTop >= treeBottom && commentTop - treeBottom < 20,
                  qPrintable(QString("comment at %1, tree ends at %2").arg(commentTop).arg(treeBottom)));
-    }
-
-    void sectionReturnsToItsPlace_data()
-    {
-        QTest::addColumn<QString>("title");
-        for (const char* title : {"A", "B", "C", "Log"})
-            QTest::newRow(title) << QString(title);
-    }
-
-    void sectionReturnsToItsPlace()
-    {
-        QFETCH(QString, title);
-        write("a.vlmr", "<settings><tabs>1</tabs></settings>");
-        open({"a.ini"});
-        const QStringList all = m_window->m_pPages->tabTitles();
-        QCOMPARE(all, (QStringList{"A", "B", "C", "Log"}));
-        QWidget* page = m_window->m_ui.tabWidget->widget(all.indexOf(title));
-        TabWgt* w = detach(title);
-        QVERIFY(w);
-        QCOMPARE(TestUtil::shownText(Dialogs::shown().last().text), "Показать в отдельном окне");
-        QCOMPARE(w->windowTitle(), title);
-        // The first detached window takes the main window's size, at the corner of the screen.
-        QCOMPARE(QRect(w->pos(), w->size()), QRect(QPoint(0, 0), m_window->size()));
-        m_window->m_ui.tabWidget->setCurrentIndex(0);
-        w->close();
-        QCOMPARE(m_window->m_pPages->tabTitles(), all);
-        QCOMPARE(m_window->m_ui.tabWidget->currentWidget(), page);
-        QVERIFY(page->isVisible());
     }
 
     void reloadKeepsDetachedPages_data()
@@ -692,7 +637,12 @@ private slots:
         };
         describe(tabsBefore);
         open({"a.ini"});
-        QVERIFY(detach(detached));
+        TabWgt* w = detach(detached);
+        QVERIFY(w);
+        QCOMPARE(TestUtil::shownText(Dialogs::shown().last().text), "Показать в отдельном окне");
+        QCOMPARE(w->windowTitle(), detached);
+        // The first detached window takes the main window's size, at the corner of the screen.
+        QCOMPARE(QRect(w->pos(), w->size()), QRect(QPoint(0, 0), m_window->size()));
 
         describe(tabsAfter);
         QByteArray changed = QByteArray(SectionsIni).replace("Beta=2", "Beta=99");
@@ -712,13 +662,18 @@ private slots:
         QCOMPARE(m_window->m_pPages->windows().keys(), stays ? QStringList{detached} : QStringList());
         if (stays) {
             // The window shows the rebuilt page: the tree the window now edits, or the log.
-            TabWgt* w = m_window->m_pPages->windows().value(detached);
+            w = m_window->m_pPages->windows().value(detached);
             QWidget* shown = detached == "Log"   ? m_window->m_ui.widget_2
                              : detached == "Ini" ? static_cast<QWidget*>(m_window->m_view.m_pParamsTree)
                                                  : m_window->m_view.m_sectionTrees.value(detached);
             QVERIFY(shown && w->m_pPage && w->isAncestorOf(shown));
             QTRY_VERIFY(shown->isVisible());
+            // Closed, the window gives its page back to its place among the tabs, in front.
+            m_window->m_ui.tabWidget->setCurrentIndex(0);
             w->close();
+            QWidget* current = m_window->m_ui.tabWidget->currentWidget();
+            QVERIFY(current == shown || current->isAncestorOf(shown));
+            QVERIFY(shown->isVisible());
         }
         QStringList all = tabsAfter ? QStringList{"A", "B", "C", "Log"} : QStringList{"Ini", "Log"};
         if (withoutC)
@@ -788,31 +743,22 @@ private slots:
                 last.defaultButton == QMessageBox::Yes);
     }
 
-    void closingWithoutEdits()
-    {
-        openGen();
-        m_window->m_options.m_nRestartTimeout = 1234;
-        m_window->m_ui.m_pProgComboBox->addItem("gen.exe -n 5");
-        m_window->m_ui.m_pProgComboBox->setCurrentIndex(m_window->m_ui.m_pProgComboBox->count() - 1);
-        QTest::keyClick(m_window.get(), Qt::Key_Escape);
-        QVERIFY(!m_window->isVisible());
-        QVERIFY(Dialogs::shown().isEmpty());
-        QCOMPARE(QSettings("Korvane", "Volmar").value("Restart Timeout").toInt(), 1234);
-        QCOMPARE(read("gen.ini"), GenIni);
-        QVERIFY(read("gen.vlmr").contains("\t<curprog cmdline=\"gen.exe -n 5\"/>\n</settings>"));
-    }
-
     void closingLeavesAHandWrittenDescription()
     {
         // The demo's description, as a lab writes them: spaces, blank lines, comments, CRLF.
         for (const char* name : {"demo.ini", "demo.vlmr"})
             write(name, TestUtil::readBytes(QStringLiteral(VOLMAR_TEST_DATA "/../../examples/demo/") + name));
+        const QByteArray ini = read("demo.ini");
         const QByteArray description = read("demo.vlmr");
         QVERIFY(description.contains("<curprog cmdline=\"dsptest.exe\"/>"));
         const QDateTime time = QFileInfo(path("demo.vlmr")).lastModified();
         open({"demo.ini"});
         QCOMPARE(m_window->m_ui.m_pProgComboBox->currentText(), "dsptest.exe");
-        m_window->close();
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        QVERIFY(!m_window->isVisible());
+        // Nothing was edited: no question, and neither file is written.
+        QVERIFY(Dialogs::shown().isEmpty());
+        QCOMPARE(read("demo.ini"), ini);
         QCOMPARE(read("demo.vlmr"), description);
         QCOMPARE(QFileInfo(path("demo.vlmr")).lastModified(), time);
 
@@ -893,14 +839,26 @@ private:
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
 
-    void open(const QStringList& names)
+    void openFiles(const QStringList& names)
     {
-        show();
         QStringList paths;
         for (const QString& name : names)
             paths << path(name);
         m_window->m_session.setOpenList(paths);
         m_window->openFiles();
+    }
+
+    // As at start: the files are opened before the window is shown.
+    void openThenShow(const QStringList& names)
+    {
+        openFiles(names);
+        show();
+    }
+
+    void open(const QStringList& names)
+    {
+        show();
+        openFiles(names);
         // A tree put into a shown window appears on the next pass of the event loop.
         QTRY_VERIFY(m_window->m_session.description().m_nTabs != 0 || m_window->m_view.m_pParamsTree->isVisible());
     }

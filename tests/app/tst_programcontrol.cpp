@@ -127,11 +127,9 @@ private slots:
         start(QStringLiteral("seq 1 100000"));
         QTRY_COMPARE(m_window->m_runner.state(), ProgramRunner::State::Ended);
         QTRY_VERIFY(logText().endsWith(QStringLiteral("\n100000\n")));
-        // Which lines stay is the log buffer's own test; here the window's limit reaches it.
-        const QStringList lines = logText().split(QLatin1Char('\n'));
-        const int kept = int(lines.size()) - 1;
-        QVERIFY2(kept >= 875 && kept <= 1000, qPrintable(QString::number(kept)));
-        QCOMPARE(lines.first(), LogPane::droppedNote(100000 - kept + 1));
+        // Which lines stay, and the note that counts the others, is the log buffer's own test; here the
+        // window's limit reaches it.
+        QVERIFY(logText().count(QLatin1Char('\n')) <= 1000);
         // The next run starts with an empty log again.
         button()->click();
         start(QStringLiteral("echo next"));

@@ -58,16 +58,12 @@ private slots:
 
     void cleanup() { m_window.reset(); }
 
-    void fontTextThatDoesNotParse()
+    void fontSurvivesRestart()
     {
+        // A stored text that does not parse as a font leaves the default one.
         store().setValue("Font", "Monospace,13,-1");
         m_window = std::make_unique<Volmar>();
         QCOMPARE(m_window->m_font.toString(), QFont().toString());
-    }
-
-    void windowAndTreeSurviveRestart()
-    {
-        m_window = std::make_unique<Volmar>();
         // The font the user chose lives in the tree.
         m_window->m_view.m_pParamsTree->setFont(QFont("Serif", 17));
         m_window->saveSettings();
@@ -139,14 +135,16 @@ private slots:
         QCOMPARE(asked.kind + '|' + asked.caption + '|' + asked.dir, "directory|Выберите директорию Orvex|/opt/orvex");
     }
 
-    void logAndEncodingOptions()
+    void dialogShowsAndReturnsOptions()
     {
-        // The dialog shows them and hands its edits back on OK.
         m_window = std::make_unique<Volmar>();
         Options& options = m_window->m_options;
         options.m_nLogMaxLines = 20000;
         options.m_outputEncoding = TextCodec::OutputEncoding::Utf8;
+        // A stored period past the limit is shown, and kept, at the limit.
+        options.m_nRestartTimeout = 4000000000u;
         runDialog([&](Settings* dialog) {
+            QCOMPARE(dialog->m_pRestartTimeoutEdit->text(), "1000000");
             QCOMPARE(dialog->m_pLogLinesSpin->value(), 20000);
             QCOMPARE(dialog->m_pOutputEncodingCombo->currentText(), "UTF-8");
             dialog->m_pLogLinesSpin->setValue(1000);
@@ -155,20 +153,10 @@ private slots:
             QCOMPARE(dialog->m_pOutputEncodingCombo->currentText(), "CP1251");
             dialog->okButton->click();
         });
+        QCOMPARE(options.m_nRestartTimeout, 1000000u);
         QCOMPARE(options.m_nLogMaxLines, 1000);
         QCOMPARE(options.m_nLogMaxMb, 4);
         QCOMPARE(options.m_outputEncoding, TextCodec::OutputEncoding::Cp1251);
-    }
-
-    void storedPeriodPastLimitShownAtLimit()
-    {
-        m_window = std::make_unique<Volmar>();
-        m_window->m_options.m_nRestartTimeout = 4000000000u;
-        runDialog([&](Settings* dialog) {
-            QCOMPARE(dialog->m_pRestartTimeoutEdit->text(), "1000000");
-            dialog->okButton->click();
-        });
-        QCOMPARE(m_window->m_options.m_nRestartTimeout, 1000000u);
     }
 
 private:

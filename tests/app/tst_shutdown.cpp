@@ -146,11 +146,8 @@ private slots:
         // writes no parameter.
         prepareFolder(false);
         QVERIFY(TestUtil::writeBytes(path("family.sh"), "exec sleep 600\n"));
+        TestUtil::resetStoreWithoutAutoStarts({"Auto Save"});
         Volmar window;
-        window.m_options.m_bAutoSave = false;
-        window.m_options.m_bAutoRunProgram = false;
-        window.m_options.m_bAutoLoadOrvex = false;
-        window.m_options.m_bAutoLoadPld = false;
         window.m_session.setOpenList(QStringList{path("test.ini")});
         window.openFiles();
         window.show();

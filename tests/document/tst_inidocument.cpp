@@ -22,6 +22,13 @@ const IniEntry* findEntry(const IniDocument& doc, const QString& section, const 
             return entry;
     return nullptr;
 }
+
+void readSingle(IniDocument& doc, const QStringList& files)
+{
+    doc.m_fileList = files;
+    doc.m_bSingleFile = true;
+    doc.readFiles();
+}
 } // namespace
 
 class TestIniDocument : public QObject
@@ -39,11 +46,10 @@ private slots:
     void multiFileMerge_data();
     void multiFileMerge();
     void defaultSectionAddedToFirstFileOnly();
-    void unreadableFilesAreEmptyDocuments();
+    void missingFileGetsADefaultSection();
     void filesThatCannotBeReadAreNeverWritten_data();
     void filesThatCannotBeReadAreNeverWritten();
     void cp1251AndUtf8Texts();
-    void rememberTimesFollowsTheFiles();
     void enabledMarkerMovesAlone_data();
     void enabledMarkerMovesAlone();
     void changesToOneFileApplyInOrder_data();
@@ -68,53 +74,27 @@ void TestIniDocument::singleFileEntry_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("comment");
     QTest::addColumn<bool>("enabled");
-
-    QTest::newRow("slash comment") << QByteArray("[A]\r\nFreq=100 // frequency\r\n") << "Freq"
-                                   << "100"
-                                   << "frequency" << true;
-    QTest::newRow("only a comment") << QByteArray("[A]\r\nFreq=// frequency\r\n") << "Freq"
-                                    << ""
-                                    << "frequency" << true;
-    QTest::newRow("semicolon separates") << QByteArray("[A]\r\nMode=1;2\r\n") << "Mode"
-                                         << "1"
-                                         << "2" << true;
-    QTest::newRow("slashes split a path") << QByteArray("[A]\r\nPath=d://data\r\n") << "Path"
-                                          << "d:"
-                                          << "data" << true;
-    QTest::newRow("second comment dropped") << QByteArray("[A]\r\nFreq=1 // a // b\r\n") << "Freq"
-                                            << "1"
-                                            << "a" << true;
-    QTest::newRow("separators only") << QByteArray("[A]\r\nFreq=//\r\n") << "Freq"
-                                     << ""
-                                     << "" << true;
-    QTest::newRow("disabled key") << QByteArray("[A]\r\n@Gain=5\r\n") << "Gain"
-                                  << "5"
-                                  << "" << false;
-    QTest::newRow("continuation CRLF") << QByteArray("[A]\r\nFreq=100 // frequency\r\n// in Hz\r\n; step 1\r\n")
-                                       << "Freq"
-                                       << "100"
-                                       << "frequency\n in Hz\n step 1" << true;
-    QTest::newRow("continuation ends at blank")
-        << QByteArray("[A]\r\nFreq=100 // frequency\r\n// in Hz\r\n\r\n// far\r\n") << "Freq"
-        << "100"
-        << "frequency\n in Hz" << true;
-    QTest::newRow("continuation LF only") << QByteArray("[A]\nFreq=100 // frequency\n// in Hz\n; step 1\n") << "Freq"
-                                          << "100"
-                                          << "frequency" << true;
-    QTest::newRow("no key comment no continuation") << QByteArray("[A]\r\nFreq=100\r\n// in Hz\r\n") << "Freq"
-                                                    << "100"
-                                                    << "" << true;
+    const auto row = [](const char* name, const QByteArray& content, const char* key, const char* value,
+                        const char* comment, bool enabled = true) {
+        QTest::newRow(name) << content << QString(key) << QString(value) << QString(comment) << enabled;
+    };
+    row("slash comment", "[A]\r\nFreq=100 // frequency\r\n", "Freq", "100", "frequency");
+    row("only a comment", "[A]\r\nFreq=// frequency\r\n", "Freq", "", "frequency");
+    row("semicolon separates", "[A]\r\nMode=1;2\r\n", "Mode", "1", "2");
+    row("slashes split a path", "[A]\r\nPath=d://data\r\n", "Path", "d:", "data");
+    row("second comment dropped", "[A]\r\nFreq=1 // a // b\r\n", "Freq", "1", "a");
+    row("separators only", "[A]\r\nFreq=//\r\n", "Freq", "", "");
+    row("disabled key", "[A]\r\n@Gain=5\r\n", "Gain", "5", "", false);
+    row("continuation CRLF", "[A]\r\nFreq=100 // frequency\r\n// in Hz\r\n; step 1\r\n", "Freq", "100",
+        "frequency\n in Hz\n step 1");
+    row("continuation ends at blank", "[A]\r\nFreq=100 // frequency\r\n// in Hz\r\n\r\n// far\r\n", "Freq", "100",
+        "frequency\n in Hz");
+    row("continuation LF only", "[A]\nFreq=100 // frequency\n// in Hz\n; step 1\n", "Freq", "100", "frequency");
+    row("no key comment no continuation", "[A]\r\nFreq=100\r\n// in Hz\r\n", "Freq", "100", "");
     // The key line is found textually: a longer key that begins with the same text comes first.
-    QTest::newRow("continuation below a longer key")
-        << QByteArray("[A]\r\nFreqMax=5 // max\r\nFreq=1 // f\r\n// more\r\n") << "Freq"
-        << "1"
-        << "f" << true;
-    QTest::newRow("continuation of a repeated-letter key") << QByteArray("[A]\r\naa=1 // one\r\n// more\r\n") << "aa"
-                                                           << "1"
-                                                           << "one\n more" << true;
-    QTest::newRow("continuation of a disabled key") << QByteArray("[A]\r\n@Gain=5 // gain\r\n// in dB\r\n") << "Gain"
-                                                    << "5"
-                                                    << "gain\n in dB" << false;
+    row("continuation below a longer key", "[A]\r\nFreqMax=5 // max\r\nFreq=1 // f\r\n// more\r\n", "Freq", "1", "f");
+    row("continuation of a repeated-letter key", "[A]\r\naa=1 // one\r\n// more\r\n", "aa", "1", "one\n more");
+    row("continuation of a disabled key", "[A]\r\n@Gain=5 // gain\r\n// in dB\r\n", "Gain", "5", "gain\n in dB", false);
 }
 
 void TestIniDocument::singleFileEntry()
@@ -124,9 +104,7 @@ void TestIniDocument::singleFileEntry()
     writeBytes(path("a.ini"), content);
 
     IniDocument doc;
-    doc.m_fileList = {path("a.ini")};
-    doc.m_bSingleFile = true;
-    doc.readFiles();
+    readSingle(doc, {path("a.ini")});
 
     const IniEntry* entry = findEntry(doc, "A", key);
     QVERIFY(entry);
@@ -145,9 +123,7 @@ void TestIniDocument::commentLinesNeverBecomeEntries()
 {
     writeBytes(path("a.ini"), "[A]\r\n; Freq=1\r\n// Gain=2\r\nMode=3\r\n");
     IniDocument doc;
-    doc.m_fileList = {path("a.ini")};
-    doc.m_bSingleFile = true;
-    doc.readFiles();
+    readSingle(doc, {path("a.ini")});
     QCOMPARE(doc.m_entries.size(), 1);
     QCOMPARE(doc.m_entries.first()->key, QString("Mode"));
 }
@@ -179,9 +155,7 @@ void TestIniDocument::continuationBelowOwnSection()
     QFETCH(QByteArray, content);
     writeBytes(path("a.ini"), content);
     IniDocument doc;
-    doc.m_fileList = {path("a.ini")};
-    doc.m_bSingleFile = true;
-    doc.readFiles();
+    readSingle(doc, {path("a.ini")});
     QStringList comments;
     for (const QString section : {"A", "B", "C"})
         if (const IniEntry* entry = findEntry(doc, section, "Freq"))
@@ -207,22 +181,18 @@ void TestIniDocument::multiFileMerge_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<bool>("absent");
     QTest::addColumn<bool>("enabled");
-
-    QTest::newRow("equal values") << QByteArray("[S]\r\nK=1\r\n") << QByteArray("[S]\r\nK=1 // other\r\n") << "1"
-                                  << false << true;
-    QTest::newRow("values differ") << QByteArray("[S]\r\nK=1\r\n") << QByteArray("[S]\r\nK=2\r\n") << "" << false
-                                   << true;
-    QTest::newRow("only in second") << QByteArray("[S]\r\nX=0\r\n") << QByteArray("[S]\r\nK=2\r\n") << "" << true
-                                    << false;
-    QTest::newRow("only in first") << QByteArray("[S]\r\nK=1\r\n") << QByteArray("[S]\r\nX=0\r\n") << "" << true
-                                   << false;
-    QTest::newRow("disabled in first") << QByteArray("[S]\r\n@K=1\r\n") << QByteArray("[S]\r\n@K=1\r\n") << "1" << false
-                                       << false;
-    QTest::newRow("other order and case")
-        << QByteArray("[S]\r\nK=1\r\nX=0\r\n") << QByteArray("[S]\r\nx=0\r\nk=1\r\n") << "1" << false << true;
+    const auto row = [](const char* name, const QByteArray& first, const QByteArray& second, const char* value,
+                        bool absent, bool enabled) {
+        QTest::newRow(name) << first << second << QString(value) << absent << enabled;
+    };
+    row("equal values", "[S]\r\nK=1\r\n", "[S]\r\nK=1 // other\r\n", "1", false, true);
+    row("values differ", "[S]\r\nK=1\r\n", "[S]\r\nK=2\r\n", "", false, true);
+    row("only in second", "[S]\r\nX=0\r\n", "[S]\r\nK=2\r\n", "", true, false);
+    row("only in first", "[S]\r\nK=1\r\n", "[S]\r\nX=0\r\n", "", true, false);
+    row("disabled in first", "[S]\r\n@K=1\r\n", "[S]\r\n@K=1\r\n", "1", false, false);
+    row("other order and case", "[S]\r\nK=1\r\nX=0\r\n", "[S]\r\nx=0\r\nk=1\r\n", "1", false, true);
     // The second file's later "K" is never read: its first one differs.
-    QTest::newRow("second repeats the key")
-        << QByteArray("[S]\r\nA=1\r\nK=1\r\n") << QByteArray("[S]\r\nK=2\r\nA=1\r\nK=1\r\n") << "" << false << true;
+    row("second repeats the key", "[S]\r\nA=1\r\nK=1\r\n", "[S]\r\nK=2\r\nA=1\r\nK=1\r\n", "", false, true);
 }
 
 void TestIniDocument::multiFileMerge()
@@ -268,23 +238,13 @@ void TestIniDocument::defaultSectionAddedToFirstFileOnly()
     QVERIFY(before.isValid());
 }
 
-void TestIniDocument::unreadableFilesAreEmptyDocuments()
+void TestIniDocument::missingFileGetsADefaultSection()
 {
-    QDir(m_dir->path()).mkdir("folder.ini");
     IniDocument doc;
-    doc.m_fileList = {path("missing.ini")};
-    doc.m_bSingleFile = true;
-    doc.readFiles();
+    readSingle(doc, {path("missing.ini")});
     QCOMPARE(doc.m_sections, QStringList{"00"});
     QVERIFY(doc.m_entries.isEmpty());
     QCOMPARE(readBytes(path("missing.ini")), QByteArray("[00]\n"));
-
-    IniDocument folder;
-    folder.m_fileList = {path("folder.ini")};
-    folder.m_bSingleFile = true;
-    folder.readFiles();
-    QVERIFY(folder.m_entries.isEmpty());
-    QVERIFY(QFileInfo(path("folder.ini")).isDir());
 }
 
 void TestIniDocument::filesThatCannotBeReadAreNeverWritten_data()
@@ -331,17 +291,6 @@ void TestIniDocument::cp1251AndUtf8Texts()
         QVERIFY(entry);
         QCOMPARE(entry->comment, QStringLiteral("Гц"));
     }
-}
-
-void TestIniDocument::rememberTimesFollowsTheFiles()
-{
-    writeBytes(path("a.ini"), "[S]\r\nK=1\r\n");
-    IniDocument doc;
-    doc.m_fileList = {path("a.ini"), path("missing.ini")};
-    doc.rememberTimes();
-    QCOMPARE(doc.m_fileTimes.size(), 2);
-    QVERIFY(doc.m_fileTimes.at(0).isValid());
-    QVERIFY(!doc.m_fileTimes.at(1).isValid());
 }
 
 void TestIniDocument::enabledMarkerMovesAlone_data()

@@ -352,7 +352,6 @@ private slots:
         QFETCH(int, noedit);
         QFETCH(QString, savedValue);
         ParamDescription desc;
-        desc.title = "Frequency";
         desc.noedit = noedit;
         desc.invisible = 1;
         IniEntry entry;
@@ -365,8 +364,6 @@ private slots:
         QTEST(int(RowLook::valueTone(entry, saved)), "valueTone");
         QCOMPARE(RowLook::isModified(entry, saved), savedValue != entry.value);
         QCOMPARE(RowLook::isSwitchable(entry, true), noedit == 0);
-        QCOMPARE(RowLook::title(entry, false), QString("Frequency"));
-        QCOMPARE(RowLook::title(entry, true), QString("Freq"));
         QVERIFY(RowLook::isHidden(entry, false) && !RowLook::isHidden(entry, true));
     }
 
