@@ -85,4 +85,10 @@ void IniDocument::keepFileValues(IniEntry* entry, const QString& section, const 
     }
     // Files that lack the key may still disagree among those that hold it.
     entry->differs = FileValues::valuesDiffer(*entry);
+    // A file lacking the key makes it missing from the set even where an earlier file already
+    // disagreed, so that an edit asks before adding it there.
+    if (std::any_of(entry->files.cbegin(), entry->files.cend(), [](const FileValue& file) { return !file.present; })) {
+        entry->absent = true;
+        entry->enabled = false;
+    }
 }
