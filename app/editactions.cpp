@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include <algorithm>
 #include <unordered_set>
 
 EditActions::EditActions(Volmar& window, EditingSession& session, ParamsView& view)
@@ -108,9 +107,7 @@ void EditActions::slotTakeFileValue()
         !entry->files.at(file).present)
         return;
     // The files that lack the key get it only when the user agrees, as with an edit of a missing key.
-    const bool missing =
-        std::any_of(entry->files.cbegin(), entry->files.cend(), [](const FileValue& other) { return !other.present; });
-    if (missing) {
+    if (entry->absent) {
         if (!m_view.askAddMissingKey())
             return;
         m_session.acceptMissingKey(entry);

@@ -18,8 +18,6 @@ class IniDocument
 public:
     // Default text of every profile look-up; a result equal to it means "no such section or key".
     static const QString NotFound;
-    // The value part of a look-up's result; NotFound when the key is not there.
-    static QString valueIn(std::optional<QStringView> raw);
 
     IniDocument() = default;
     IniDocument(const IniDocument&) = delete;
@@ -52,6 +50,8 @@ private:
     void parseFiles();
     // Each file's own reading of a key the files disagree on (filevalues.cpp).
     void keepFileValues(IniEntry* entry, const QString& section, const QString& name) const;
+    // The value part of a look-up's result; NotFound when the key is not there.
+    static QString valueIn(std::optional<QStringView> raw);
 
     // One parse per edited file while the files are read; dropped when reading is done.
     QList<ParsedProfile> m_parses;
